@@ -1,0 +1,58 @@
+#pragma once
+// Number rules shared by every field, settings key and drawing step.
+//
+// Typed and stored numbers are read by the leading-number rule, stored into
+// integers by half-to-even rounding with a range check, and written back
+// with a sign position (" 5", "-5"). Nothing here has undefined behaviour:
+// NaN, infinities and values out of range give an empty optional.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tavelo {
+
+// Leading-number rule: leading blanks (space, tab, CR, LF) skipped, then the
+// longest leading decimal number (optional sign, digits, optional point and
+// digits, optional exponent E or D with optional sign and digits) is taken.
+// A text without one reads 0. "12abc" -> 12, " -3.5e2x" -> -350, "." -> 0.
+double LeadingNumber(std::string_view text);
+
+// True when the whole text (blanks around it allowed) is one number by the
+// rule above, e.g. " 12.5 " but not "12a" or "".
+bool IsPlainNumber(std::string_view text);
+
+// Nearest integer, halves to the even neighbour (2.5 -> 2, 3.5 -> 4,
+// -2.5 -> -2). Non-finite values are returned unchanged.
+double RoundHalfEven(double value);
+
+// Checked conversions: half-to-even rounding, then a range check.
+// Empty when the value is NaN, infinite or outside the target's range.
+std::optional<int16_t> ToInt16(double value);
+std::optional<int32_t> ToInt32(double value);
+std::optional<int64_t> ToInt64(double value);
+
+// Rounds to `decimals` places, halves to even on the scaled value.
+double RoundTo(double value, int decimals);
+
+// Decimal text of up to 15 significant digits, shortest form, no blank,
+// no exponent for ordinary magnitudes: 5 -> "5", 0.5 -> "0.5",
+// 1/3 -> "0.333333333333333", -2 -> "-2".
+std::string DecimalText(double value);
+
+// Sign-position text: the decimal text preceded by one blank when the value
+// is not negative: 5 -> " 5", -5 -> "-5", 0.25 -> " 0.25".
+std::string SignedText(double value);
+std::string SignedText(int64_t value);
+inline std::string SignedText(int32_t value) { return SignedText(static_cast<int64_t>(value)); }
+inline std::string SignedText(int16_t value) { return SignedText(static_cast<int64_t>(value)); }
+
+// Plain integer text, no blank: 125 -> "125", -3 -> "-3".
+std::string IntegerText(int64_t value);
+
+// Shortest text that reads back as exactly the same double (1984, 283.5,
+// 0.1). Used by the display-list dump.
+std::string ShortestText(double value);
+
+}  // namespace tavelo

@@ -1,0 +1,116 @@
+#include "common/text_encoding.h"
+
+#include <cstdint>
+
+namespace tavelo {
+namespace {
+
+// Windows-1252 0x80..0x9F; 0 marks the five undefined code points.
+constexpr char32_t kHigh1252[32] = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
+    0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+void AppendUtf8(std::string& out, char32_t c) {
+  if (c < 0x80) {
+    out.push_back(static_cast<char>(c));
+  } else if (c < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  } else if (c < 0x10000) {
+    out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+    out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  }
+}
+
+// Decodes one UTF-8 sequence at i; returns its length, 0 when invalid.
+size_t DecodeUtf8(std::string_view s, size_t i, char32_t& c) {
+  const auto b = [&](size_t k) { return static_cast<unsigned char>(s[k]); };
+  const unsigned char lead = b(i);
+  size_t len;
+  char32_t min;
+  if (lead < 0x80) { c = lead; return 1; }
+  if ((lead & 0xE0) == 0xC0) { len = 2; c = lead & 0x1F; min = 0x80; }
+  else if ((lead & 0xF0) == 0xE0) { len = 3; c = lead & 0x0F; min = 0x800; }
+  else if ((lead & 0xF8) == 0xF0) { len = 4; c = lead & 0x07; min = 0x10000; }
+  else return 0;
+  if (i + len > s.size()) return 0;
+  for (size_t k = 1; k < len; ++k) {
+    if ((b(i + k) & 0xC0) != 0x80) return 0;
+    c = (c << 6) | (b(i + k) & 0x3F);
+  }
+  if (c < min || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return 0;
+  return len;
+}
+
+}  // namespace
+
+bool IsValidUtf8(std::string_view bytes) {
+  char32_t c;
+  for (size_t i = 0; i < bytes.size();) {
+    const size_t n = DecodeUtf8(bytes, i, c);
+    if (n == 0) return false;
+    i += n;
+  }
+  return true;
+}
+
+std::string Windows1252ToUtf8(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size() + bytes.size() / 8);
+  for (unsigned char b : bytes) {
+    char32_t c = b;
+    // The five undefined bytes keep their own code points, so they survive a
+    // round trip byte for byte.
+    if (b >= 0x80 && b < 0xA0 && kHigh1252[b - 0x80]) c = kHigh1252[b - 0x80];
+    AppendUtf8(out, c);
+  }
+  return out;
+}
+
+std::string Utf8ToWindows1252(std::string_view text, bool* lossless) {
+  std::string out;
+  out.reserve(text.size());
+  bool ok = true;
+  char32_t c;
+  for (size_t i = 0; i < text.size();) {
+    size_t n = DecodeUtf8(text, i, c);
+    if (n == 0) {  // not UTF-8 after all: keep the byte
+      out.push_back(text[i]);
+      ++i;
+      continue;
+    }
+    i += n;
+    const bool undefinedByte = c >= 0x80 && c < 0xA0 && kHigh1252[c - 0x80] == 0;
+    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF) || undefinedByte) {
+      out.push_back(static_cast<char>(c));
+      continue;
+    }
+    char mapped = 0;
+    for (int k = 0; k < 32; ++k)
+      if (kHigh1252[k] == c && c != 0) mapped = static_cast<char>(0x80 + k);
+    if (mapped) {
+      out.push_back(mapped);
+    } else {
+      out.push_back('?');
+      ok = false;
+    }
+  }
+  if (lossless) *lossless = ok;
+  return out;
+}
+
+std::string TextFileToUtf8(std::string_view bytes) {
+  if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
+  if (IsValidUtf8(bytes)) return std::string(bytes);
+  return Windows1252ToUtf8(bytes);
+}
+
+}  // namespace tavelo

@@ -1,0 +1,21 @@
+#pragma once
+// Text files (history, batch, pick files, settings) come from Windows
+// machines as often as not: read as UTF-8, falling back to Windows-1252 for
+// bytes that are not valid UTF-8.
+
+#include <string>
+#include <string_view>
+
+namespace tavelo {
+
+bool IsValidUtf8(std::string_view bytes);
+// Windows-1252 bytes to UTF-8 (the five undefined bytes keep their code points).
+std::string Windows1252ToUtf8(std::string_view bytes);
+// UTF-8 to Windows-1252; characters it cannot hold become '?'. `lossless`
+// (optional) tells whether every character fitted.
+std::string Utf8ToWindows1252(std::string_view text, bool* lossless = nullptr);
+// The file's bytes as UTF-8: unchanged when valid UTF-8 (a BOM dropped),
+// else read as Windows-1252.
+std::string TextFileToUtf8(std::string_view bytes);
+
+}  // namespace tavelo

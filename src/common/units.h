@@ -1,0 +1,8 @@
+#pragma once
+// Page units: twips (1440 per inch). Fields hold millimetres; every
+// conversion multiplies by 56.7, as the product always has.
+
+namespace tavelo {
+inline constexpr double kTwipsPerMm = 56.7;
+inline constexpr double kTwipsPerInch = 1440.0;
+}  // namespace tavelo

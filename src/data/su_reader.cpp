@@ -1,0 +1,244 @@
+// 64-bit file positions even where off_t would default to 32 bits.
+#ifndef _FILE_OFFSET_BITS
+#define _FILE_OFFSET_BITS 64
+#endif
+
+#include "data/su_reader.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cstring>
+#include <limits>
+
+namespace tavelo {
+
+static_assert(sizeof(off_t) >= 8, "SU files over 2 GiB need a 64-bit off_t");
+static_assert(sizeof(float) == 4 && std::numeric_limits<float>::is_iec559,
+              "samples are IEEE single-precision floats");
+
+namespace {
+
+uint32_t Swap32(uint32_t v) {
+  return ((v & 0x000000FFu) << 24) | ((v & 0x0000FF00u) << 8) |
+         ((v & 0x00FF0000u) >> 8) | ((v & 0xFF000000u) >> 24);
+}
+
+// Byte-by-byte assembly, independent of the host's own order.
+uint16_t Load16(const unsigned char* p, ByteOrder order) {
+  return order == ByteOrder::Little ? static_cast<uint16_t>(p[0] | (p[1] << 8))
+                                    : static_cast<uint16_t>((p[0] << 8) | p[1]);
+}
+
+uint32_t Load32(const unsigned char* p, ByteOrder order) {
+  const uint32_t b0 = p[0], b1 = p[1], b2 = p[2], b3 = p[3];
+  return order == ByteOrder::Little ? (b0 | (b1 << 8) | (b2 << 16) | (b3 << 24))
+                                    : ((b0 << 24) | (b1 << 16) | (b2 << 8) | b3);
+}
+
+int16_t AsInt16(uint16_t bits) {
+  int16_t v;
+  std::memcpy(&v, &bits, sizeof v);
+  return v;
+}
+
+int32_t AsInt32(uint32_t bits) {
+  int32_t v;
+  std::memcpy(&v, &bits, sizeof v);
+  return v;
+}
+
+float AsFloat(uint32_t bits) {
+  float v;
+  std::memcpy(&v, &bits, sizeof v);
+  return v;
+}
+
+constexpr ByteOrder HostOrder() {
+  return std::endian::native == std::endian::little ? ByteOrder::Little : ByteOrder::Big;
+}
+
+// How much one byte order is supported by a first trace header. Empty when
+// the header cannot be read that way at all: ns outside 1..32767 or one trace
+// longer than the whole file.
+std::optional<int> OrderScore(std::span<const unsigned char> h, int64_t fileLength,
+                              ByteOrder order) {
+  const int32_t ns = AsInt16(Load16(h.data() + su::kNs.offset, order));
+  const int64_t traceBytes = su::TraceBytes(ns);
+  if (traceBytes == 0 || traceBytes > fileLength) return std::nullopt;
+  int score = 0;
+  // A length that is a whole number of traces is strong evidence.
+  if (fileLength % traceBytes == 0) score += 4;
+  // dt is 0 either way round, so only a positive value says something.
+  if (AsInt16(Load16(h.data() + su::kDt.offset, order)) > 0) score += 2;
+  // The leading counters (tracl, tracr, fldr, tracf, ep, cdp, cdpt) hold
+  // small numbers; read in the wrong order, a small number such as 1 turns
+  // into 2^24 or more.
+  for (int offset = 0; offset <= 24; offset += 4) {
+    const int32_t v = AsInt32(Load32(h.data() + offset, order));
+    if (v > -(1 << 24) && v < (1 << 24)) score += 1;
+  }
+  return score;
+}
+
+// Checked trace position: traceIndex * traceBytes + offset, or empty when it
+// is negative or does not fit 64 bits. A trace has at least its header, so a
+// trace size below that is refused except for the first trace, whose
+// position does not depend on it.
+std::optional<int64_t> TracePosition(int64_t traceIndex, int64_t traceBytes, int64_t offset) {
+  if (traceIndex < 0 || offset < 0) return std::nullopt;
+  if (traceIndex == 0) return offset;
+  if (traceBytes < su::kHeaderBytes) return std::nullopt;
+  int64_t start = 0;
+  int64_t position = 0;
+  if (__builtin_mul_overflow(traceIndex, traceBytes, &start)) return std::nullopt;
+  if (__builtin_add_overflow(start, offset, &position)) return std::nullopt;
+  return position;
+}
+
+}  // namespace
+
+// Little-endian is the program's own order and is tried first. Big-endian is
+// chosen only when the header cannot be little-endian (ns outside 1..32767,
+// or a trace longer than the file) while it can be big-endian, or when both
+// readings are possible and big-endian is clearly better supported (whole
+// number of traces in the file, a positive dt, small leading counters; see
+// OrderScore). ns alone is not enough: a big-endian ns of 1024 (bytes 04 00)
+// reads as a plausible 4 little-endian, and a big-endian ns of 100 reads as
+// 25600, which still fits a long file. A tie stays little-endian, so a
+// damaged little-endian file is not turned around by one coincidence.
+ByteOrder DetectByteOrder(std::span<const unsigned char> firstHeader, int64_t fileLength) {
+  if (firstHeader.size() < static_cast<size_t>(su::kHeaderBytes) ||
+      fileLength < su::kHeaderBytes) {
+    return ByteOrder::Little;
+  }
+  const std::optional<int> little = OrderScore(firstHeader, fileLength, ByteOrder::Little);
+  const std::optional<int> big = OrderScore(firstHeader, fileLength, ByteOrder::Big);
+  if (!big) return ByteOrder::Little;
+  if (!little) return ByteOrder::Big;
+  return *big > *little ? ByteOrder::Big : ByteOrder::Little;
+}
+
+std::optional<SuReader> SuReader::Open(const std::string& path) {
+  // Non-blocking open so that a FIFO or device named by mistake cannot hang
+  // us; anything but a regular file is refused below.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    ::close(fd);
+    return std::nullopt;
+  }
+  std::FILE* file = ::fdopen(fd, "rb");
+  if (!file) {
+    ::close(fd);
+    return std::nullopt;
+  }
+  SuReader reader;
+  reader.file_.reset(file);
+  if (::fseeko(file, 0, SEEK_END) != 0) return std::nullopt;
+  const off_t end = ::ftello(file);
+  if (end < 0) return std::nullopt;
+  reader.length_ = static_cast<int64_t>(end);
+
+  std::array<unsigned char, su::kHeaderBytes> header{};
+  if (reader.length_ >= su::kHeaderBytes && reader.ReadBytes(0, header.data(), header.size())) {
+    reader.order_ = DetectByteOrder(header, reader.length_);
+  }
+  return reader;
+}
+
+bool SuReader::ReadBytes(int64_t position, void* out, size_t count) const {
+  if (!file_ || position < 0) return false;
+  if (count > static_cast<uint64_t>(length_)) return false;
+  if (position > length_ - static_cast<int64_t>(count)) return false;
+  if (::fseeko(file_.get(), static_cast<off_t>(position), SEEK_SET) != 0) return false;
+  return std::fread(out, 1, count, file_.get()) == count;
+}
+
+std::optional<int16_t> SuReader::ReadInt16(int64_t position) const {
+  unsigned char bytes[2];
+  if (!ReadBytes(position, bytes, sizeof bytes)) return std::nullopt;
+  return AsInt16(Load16(bytes, order_));
+}
+
+std::optional<int32_t> SuReader::ReadInt32(int64_t position) const {
+  unsigned char bytes[4];
+  if (!ReadBytes(position, bytes, sizeof bytes)) return std::nullopt;
+  return AsInt32(Load32(bytes, order_));
+}
+
+std::optional<float> SuReader::ReadFloat(int64_t position) const {
+  unsigned char bytes[4];
+  if (!ReadBytes(position, bytes, sizeof bytes)) return std::nullopt;
+  return AsFloat(Load32(bytes, order_));
+}
+
+std::optional<int32_t> SuReader::ReadHeaderInt(int64_t traceIndex, int64_t traceBytes,
+                                                const su::HeaderField& field) const {
+  const std::optional<int64_t> position = TracePosition(traceIndex, traceBytes, field.offset);
+  if (!position) return std::nullopt;
+  switch (field.type) {
+    case su::FieldType::Int16:
+      if (auto v = ReadInt16(*position)) return static_cast<int32_t>(*v);
+      return std::nullopt;
+    case su::FieldType::Int32:
+      return ReadInt32(*position);
+    case su::FieldType::Float32:
+      break;
+  }
+  // A float word has no integer reading; the caller asked for the wrong kind.
+  return std::nullopt;
+}
+
+std::optional<float> SuReader::ReadHeaderFloat(int64_t traceIndex, int64_t traceBytes,
+                                                const su::HeaderField& field) const {
+  const std::optional<int64_t> position = TracePosition(traceIndex, traceBytes, field.offset);
+  if (!position) return std::nullopt;
+  switch (field.type) {
+    case su::FieldType::Float32:
+      return ReadFloat(*position);
+    case su::FieldType::Int16:
+      if (auto v = ReadInt16(*position)) return static_cast<float>(*v);
+      return std::nullopt;
+    case su::FieldType::Int32:
+      if (auto v = ReadInt32(*position)) return static_cast<float>(*v);
+      return std::nullopt;
+  }
+  return std::nullopt;
+}
+
+bool SuReader::ReadSamples(int64_t traceIndex, int64_t traceBytes, std::span<float> out) const {
+  std::fill(out.begin(), out.end(), 0.0f);
+  if (out.empty()) return true;
+  const std::optional<int64_t> start = TracePosition(traceIndex, traceBytes, su::kHeaderBytes);
+  if (!start || !file_ || *start >= length_) return false;
+
+  // As many whole samples as the file still holds, in one read.
+  const int64_t available = (length_ - *start) / 4;
+  const size_t wanted = out.size();
+  const size_t count =
+      available < static_cast<int64_t>(wanted) ? static_cast<size_t>(available) : wanted;
+  if (count > 0) {
+    if (::fseeko(file_.get(), static_cast<off_t>(*start), SEEK_SET) != 0) return false;
+    const size_t got = std::fread(out.data(), 4, count, file_.get());
+    if (got < count) std::fill(out.begin() + static_cast<std::ptrdiff_t>(got), out.end(), 0.0f);
+    if (order_ != HostOrder()) {
+      for (size_t i = 0; i < got; ++i) {
+        uint32_t bits;
+        std::memcpy(&bits, &out[i], 4);
+        bits = Swap32(bits);
+        std::memcpy(&out[i], &bits, 4);
+      }
+    }
+    if (got < count) return false;
+  }
+  return count == wanted;
+}
+
+}  // namespace tavelo

@@ -1,0 +1,97 @@
+#include "program/startup.h"
+
+#include <cmath>
+
+#include "common/numeric.h"
+#include "common/paths.h"
+#include "common/safe_file.h"
+#include "common/text_encoding.h"
+#include "data/su_reader.h"
+#include "program/handlers.h"
+
+namespace tavelo {
+
+std::string HistoryFileName(const std::string& suPath) {
+  const std::string built = (suPath.size() >= 2 ? suPath.substr(0, suPath.size() - 2) : std::string()) + "txt";
+  std::string found = FindFileIgnoringCase(built);
+  return found.empty() ? built : found;
+}
+
+bool LoadEditorFile(ProgramState& state, const std::string& path) {
+  std::string bytes;
+  if (!ReadWholeFile(path, bytes)) return false;
+  state.editorText = TextFileToUtf8(bytes);
+  state.editorPath = path;
+  return true;
+}
+
+void Startup(ProgramState& state, const std::string& commandLine) {
+  Form& form = state.form;
+  SuTraceFile& su = state.su;
+  PageDocument& page = state.page;
+
+  su.ActiveFilePath = commandLine;
+  su.DataFolder = FolderOf(su.ActiveFilePath);
+  state.settingsFiles.Open(state.settingsFolder.empty() ? DefaultSettingsFolder()
+                                                        : state.settingsFolder);
+  LoadSettings(state.settingsFiles, state.settings, state.palette, form);
+  if (su.ActiveFilePath.size() <= 4) return;
+
+  if (auto reader = SuReader::Open(su.ActiveFilePath)) {
+    auto interval = reader->ReadInt32(su::kD2AsInt.offset);
+    auto scalel = reader->ReadInt16(su::kScalel.offset);
+    if (interval && scalel)
+      form.SetText("Text32", DecimalText(std::abs(*interval / 2.0) * ElevationFactor(*scalel)));
+  }
+  state.lineBreak = "\r\n";
+
+  const auto widthMm = ToInt32(page.PageWidth() / kTwipsPerMm);
+  const auto heightMm = ToInt32(page.PageHeight() / kTwipsPerMm);
+  form.SetText("Text8", DecimalText(RoundTo(page.LeftMargin() / kTwipsPerMm, 2)));
+  auto mm = [](int16_t twips) { return IntegerText(static_cast<int64_t>(RoundHalfEven(twips / kTwipsPerMm))); };
+  form.SetText("Text9", mm(state.settings.SectionTop));
+  form.SetText("Text18", mm(state.settings.FoldTop));
+  form.SetText("Text19", mm(state.settings.ElevationTop));
+  form.SetText("Text20", mm(state.settings.StaticsTop));
+  form.SetText("Text22", IntegerText(state.settings.FirstLabel));
+  if (widthMm && heightMm) form.SetText("Text11", SignedText(*widthMm) + " x " + SignedText(*heightMm));
+
+  if (FileExists(su.ActiveFilePath)) {
+    form.SetText("Text16", su.ActiveFilePath);
+    form.SetText("Text1", FileNameOf(su.ActiveFilePath));
+    form.SetText("Text31", su.ActiveFilePath);
+    ReadFileDescription(su, form, *state.dialogs);
+  }
+
+  form.SetText("Text24", DecimalText(state.settings.DiagramHeight / kTwipsPerMm));
+  form.SetText("Text25", IntegerText(state.settings.DiagramLineWidth));
+  form.SetBackColor("Text26", state.settings.FoldFillColor);
+  form.SetBackColor("Text27", state.settings.TopoLineColor);
+  form.SetBackColor("Text28", state.settings.StaticLineColor);
+  form.SetBackColor("Text29", state.settings.FoldLineColor);
+
+  form.SetListIndex("cmbPercent", 0);
+  form.SetListIndex("cmbZoomMode", 3);
+
+  const std::vector<std::string> fonts = state.fontList ? state.fontList() : std::vector<std::string>{};
+  if (fonts.empty()) {
+    state.dialogs->MessageBox("No printer", msg::kCritical, kDefaultTitle);
+    form.SetText("Text30", "No printer");
+  } else {
+    for (const std::string& f : fonts) form.AddItem("ListePolices", f);
+    form.SetText("Text30", page.PrinterName());
+  }
+
+  const std::string& lang = state.settings.LanguageCode;
+  if (lang == "F") form.SetCaption("Label18", "Français");
+  else if (lang == "I") form.SetCaption("Label18", "Italian");
+  else if (lang == "S") form.SetCaption("Label18", "Espanol");
+  else if (lang == "G") form.SetCaption("Label18", "Deutsch");
+
+  const std::string history = HistoryFileName(su.ActiveFilePath);
+  if (FileExists(history) && LoadEditorFile(state, history)) form.SetCaption("Label32", history);
+
+  ShowTab(state, 0);
+}
+
+}  // namespace tavelo

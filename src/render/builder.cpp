@@ -1,0 +1,132 @@
+#include "render/builder.h"
+
+#include <cmath>
+
+#include "common/numeric.h"
+#include "program/handlers.h"
+
+namespace tavelo {
+
+std::string AxisCaption(const std::string& code, bool timeSection, int32_t datum) {
+  struct Captions {
+    const char* code;
+    const char* time;
+    const char* depth;
+    const char* elevation;
+  };
+  static constexpr Captions kCaptions[] = {
+      {"F", "Temps double (ms)", "Profondeur (m)", "Altitude (m)"},
+      {"E", "Time x 2 (ms)", "Depth (m)", "Elevation (m)"},
+      {"S", "Tiempo x 2 (ms)", "Profundidad (m)", "Altitud (m)"},
+      {"I", "Tempo x 2 (ms)", "Profondità (m)", "Altitudine (m)"},
+      {"G", "Zeit x 2 (ms)", "Tiefe (m)", "Höhe (m)"},
+  };
+  for (const Captions& c : kCaptions) {
+    if (code != c.code) continue;
+    if (timeSection) return c.time;
+    return datum != 0 ? c.elevation : c.depth;
+  }
+  return {};
+}
+
+namespace {
+
+// Asks for a size while the field reads 0; the answer is written back.
+double AskSize(ProgramState& state, const char* field, const char* prompt, const char* def) {
+  double value = state.form.Number(field);
+  while (value == 0) {
+    value = LeadingNumber(state.dialogs->InputBox(prompt, kDefaultTitle, def));
+    state.form.SetText(field, DecimalText(value));
+  }
+  return value;
+}
+
+void ComputeLayout(ProgramState& state, double widthMm, double heightMm) {
+  PlotLayout& l = state.layout;
+  const Form& form = state.form;
+  const SuTraceFile& su = state.su;
+  const PageDocument& page = state.page;
+
+  if (auto v = ToInt32(widthMm * kTwipsPerMm)) l.SectionWidth = *v;
+  if (auto v = ToInt32(heightMm * kTwipsPerMm)) l.SectionHeight = *v;
+  if (auto v = ToInt32(form.Number("Text9") * kTwipsPerMm + page.TopMargin())) l.SectionTop = *v;
+  l.TimeToDraw = form.Number("Text6");
+  l.TimeLineSpacing = form.Number("Text7");
+  l.LabelSpacing = form.Number("Text10");
+  if (auto v = ToInt32(form.Number("Text3"))) l.LastTrace = *v;
+  if (auto v = ToInt32(form.Number("Text2"))) l.FirstTrace = *v;
+  if (su.SampleInterval != 0) {
+    const double samples = std::floor(l.TimeToDraw / su.SampleInterval * 1000.0);
+    if (auto v = ToInt32(samples)) l.SamplesToDraw = std::min(*v, su.SamplesPerTrace);
+  }
+  const double columns = static_cast<double>(l.LastTrace) - l.FirstTrace + 1;
+  if (columns != 0) l.TraceSpacing = l.SectionWidth / columns;
+  l.MaxExcursion = static_cast<float>(l.TraceSpacing / 1.6);
+
+  // The saved settings are those of the last page built.
+  state.settings.TimeToDraw = l.TimeToDraw;
+  state.settings.TimeLineSpacing = l.TimeLineSpacing;
+  state.settings.LabelSpacing = l.LabelSpacing;
+  state.settings.TraceSizeFactor = l.TraceSizeFactor;
+}
+
+}  // namespace
+
+void DoDocument(ProgramState& state) {
+  Form& form = state.form;
+  PageDocument& page = state.page;
+  PlotLayout& layout = state.layout;
+
+  if (form.ListIndex("combo1") < 0 && !form.Items("combo1").empty()) form.SetListIndex("combo1", 0);
+  state.drawingMode = form.ListIndex("combo1");
+  page.SetPenColor(0);
+  page.SetBrushStyle(0);
+  page.SetBrushColor(16777215);
+  if (state.su.ActiveFilePath.empty()) return;
+
+  layout.TraceSizeFactor = form.Number("Text12");
+  if (layout.TraceSizeFactor == 0) layout.TraceSizeFactor = 1;
+  const double pageWidthMm = RoundHalfEven(page.PageWidth() / kTwipsPerMm);
+
+  const double widthMm = AskSize(state, "Text4", "Enter a plot width  value (mm)", "200");
+  const double heightMm = AskSize(state, "Text5", "Enter a plot height  value (mm)", "100");
+  ComputeLayout(state, widthMm, heightMm);
+  if (widthMm + 20 > pageWidthMm)
+    state.dialogs->MessageBox(" Your plot width is too large, correct size page or profile width",
+                              msg::kCritical, kDefaultTitle);
+
+  // Marks the build as running for the window, also when a question stops it.
+  struct BuildingFlag {
+    bool& flag;
+    explicit BuildingFlag(bool& f) : flag(f) { flag = true; }
+    ~BuildingFlag() { flag = false; }
+  } building(state.building);
+  page.BeginDocument();
+  page.SetBrushStyle(1);
+
+  const double left = page.LeftMargin();
+  const double top = layout.SectionTop;
+  const double right = left + layout.SectionWidth;
+  const double bottom = top + layout.SectionHeight;
+  const double frame[] = {left, top, right, top, right, bottom, left, bottom};
+  page.DrawPolygon(std::span<const double>(frame));
+
+  const auto datum = ToInt32(form.Number("Text17")).value_or(0);
+  page.SetTextX(left);
+  page.SetTextY(bottom + 100);
+  page.SetFontSize(12);
+  page.DrawText(AxisCaption(state.settings.LanguageCode, form.Checked("time"), datum));
+
+  page.EndDocument();
+}
+
+void AttachBuildCommands(ProgramState& state) {
+  ProgramState* s = &state;
+  state.form.On("Command1", FieldEvent::Click, [s] {
+    if (s->building) return;
+    DoDocument(*s);
+    ShowTab(*s, 1);
+  });
+}
+
+}  // namespace tavelo

@@ -1,0 +1,189 @@
+#include "settings/plot_settings.h"
+
+#include <cstdlib>
+#include <optional>
+
+#include "common/numeric.h"
+#include "settings/form.h"
+
+namespace tavelo {
+
+const std::array<int32_t, 16> kDefaultAmplitudeColors{
+    69782,    71646,    2177022,  5662718,  10463743, 14278143, 16514047, 16775929,
+    16764095, 16689042, 16677722, 16662544, 14691841, 12592897, 11346689, 11084545};
+
+AmplitudePalette::AmplitudePalette() : colors(kDefaultAmplitudeColors) {}
+
+std::string DefaultSettingsFolder() {
+  if (const char* dir = std::getenv("KORVANE_CONFIG_DIR"); dir && *dir) return dir;
+  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg)
+    return std::string(xdg) + "/korvane";
+  if (const char* home = std::getenv("HOME"); home && *home)
+    return std::string(home) + "/.config/korvane";
+  return ".config/korvane";
+}
+
+void SettingsFiles::Open(const std::string& folder) {
+  std::string base = folder;
+  if (!base.empty() && base.back() != '/') base += '/';
+  tavelo.set_path(base + "TAVELO3.ini");
+  korvane.set_path(base + "Korvane.ini");
+  tavelo.Load();
+  korvane.Load();
+}
+
+namespace {
+
+// Skip-on-failure stores: a value that does not fit leaves its target as it was.
+void StoreInt16(int16_t& target, double value) {
+  if (auto v = ToInt16(value)) target = *v;
+}
+void StoreInt32(int32_t& target, double value) {
+  if (auto v = ToInt32(value)) target = *v;
+}
+
+struct CheckKey {
+  const char* key;
+  const char* field;
+};
+// Reading and writing order of the check boxes; "topo" and "time" come twice,
+// as they always have.
+constexpr CheckKey kCheckKeys[] = {
+    {"egal", "Egal"},       {"fold", "fold"},         {"inverse", "Inverse_trace"},
+    {"topo", "topo"},       {"time", "time"},         {"dead", "Dead"},
+    {"velocity", "velocity"}, {"history", "prn"},     {"cdp", "CDP"},
+    {"topo", "topo"},       {"station", "Station"},   {"statics", "Statik"},
+    {"elevation", "Alti"},  {"time", "time"}};
+
+std::string AmplitudeKey(int k) { return "Amplitude" + std::to_string(k); }
+
+}  // namespace
+
+void PaintPaletteBoxes(const AmplitudePalette& palette, Form& form) {
+  for (int k = 0; k < 16; ++k) form.SetBackColor("Text" + std::to_string(101 + k), palette.colors[k]);
+  const int anchorColour[3] = {palette.colors[0], palette.colors[7], palette.colors[15]};
+  for (int a = 0; a < 3; ++a) {
+    const int32_t c = anchorColour[a];
+    form.SetBackColor("Text" + std::to_string(117 + a), c);
+    form.SetText("Text" + std::to_string(117 + a), IntegerText(c));
+    // Colours are never negative when painted; keep the component rule total.
+    const int64_t u = static_cast<int64_t>(static_cast<uint32_t>(c));
+    form.SetText("Text" + std::to_string(120 + 3 * a), IntegerText(u % 256));
+    form.SetText("Text" + std::to_string(121 + 3 * a), IntegerText((u / 256) % 256));
+    form.SetText("Text" + std::to_string(122 + 3 * a), IntegerText(u / 65536));
+  }
+}
+
+void LoadSettings(SettingsFiles& files, PlotSettings& s, AmplitudePalette& palette, Form& form) {
+  const ProfileFile& t = files.tavelo;
+  auto get = [&](const char* key, const char* def) { return t.Get(kTaveloSection, key, def); };
+  auto num = [&](const char* key, const char* def) { return LeadingNumber(get(key, def)); };
+
+  StoreInt16(s.DiagramLineWidth, num("line1", "1"));
+  StoreInt16(s.TopoLineWidth, num("line2", "1"));
+  StoreInt32(s.TopoLineColor, num("couleur1", "32768"));
+  StoreInt32(s.StaticLineColor, num("couleur2", "255"));
+  StoreInt32(s.FoldLineColor, num("couleur3", "8388608"));
+  StoreInt32(s.FoldFillColor, num("couleur4", "8421504"));
+  StoreInt16(s.FoldTop, num("tavelo1", "65"));
+  StoreInt16(s.ElevationTop, num("tavelo2", "40"));
+  StoreInt16(s.StaticsTop, num("tavelo3", "25"));
+  StoreInt16(s.SectionTop, num("tavelo4", "125"));
+  s.GraphicsProgramPath = get("Graphical_Prog", " ");
+  if (auto w = ToInt32(num("Large_plot", "2000") / kTwipsPerMm))
+    form.SetText("Text4", SignedText(*w));
+  StoreInt32(s.PlotScale, num("Echelle", "20000"));
+  form.SetText("Text33", IntegerText(s.PlotScale));
+  {
+    std::string text = get("Enlarge", "1");
+    s.TraceSizeFactor = LeadingNumber(text);
+    form.SetText("Text12", text);
+  }
+  StoreInt16(s.DiagramHeight, num("Haut_fold", "800"));
+  StoreInt16(s.FoldMaximum, num("NbFold", "50"));
+  form.SetText("Text15", SignedText(s.FoldMaximum));
+  if (auto h = ToInt32(num("Haut_plot", "2000") / kTwipsPerMm))
+    form.SetText("Text5", SignedText(*h));
+  {
+    std::string text = get("Time_plot", " ");
+    s.TimeToDraw = LeadingNumber(text);
+    form.SetText("Text6", text);
+  }
+  {
+    std::string text = get("Time_Line", "100");
+    s.TimeLineSpacing = LeadingNumber(text);
+    form.SetText("Text7", text);
+  }
+  {
+    std::string text = get("Label_Spacing", "5");
+    s.LabelSpacing = LeadingNumber(text);
+    form.SetText("Text10", text);
+  }
+  s.DisplayType = get("Type_Display", "normal");
+  StoreInt32(s.FirstLabel, num("First_Label", "10"));
+  form.SetText("Text22", IntegerText(s.FirstLabel));
+  s.LeftOrientation = get("Orient1", "West");
+  form.SetText("Text13", s.LeftOrientation);
+  s.RightOrientation = get("Orient2", "East");
+  form.SetText("Text14", s.RightOrientation);
+  for (const CheckKey& c : kCheckKeys) {
+    const double v = num(c.key, std::string_view(c.key) == "egal" ? "1" : "0");
+    // Only 0, 1 and 2 are check-box values; anything else leaves the box.
+    if (v == 0 || v == 1 || v == 2) form.SetValue(c.field, static_cast<int>(v));
+  }
+  s.LanguageCode = files.korvane.Get(kKorvaneSection, "Langue", "E");
+  form.SetText("amplimite", get("noise2", "0"));
+  for (int k = 1; k <= 16; ++k) {
+    const std::string def = IntegerText(kDefaultAmplitudeColors[static_cast<size_t>(k - 1)]);
+    StoreInt32(palette.colors[static_cast<size_t>(k - 1)],
+               LeadingNumber(files.korvane.Get(kKorvaneSection, AmplitudeKey(k), def)));
+  }
+  PaintPaletteBoxes(palette, form);
+}
+
+bool SaveSettings(SettingsFiles& files, PlotSettings& s, Form& form, std::string* error) {
+  StoreInt16(s.SectionTop, form.Number("Text9") * kTwipsPerMm);
+  StoreInt16(s.FoldTop, form.Number("Text18") * kTwipsPerMm);
+  StoreInt16(s.ElevationTop, form.Number("Text19") * kTwipsPerMm);
+  StoreInt16(s.StaticsTop, form.Number("Text20") * kTwipsPerMm);
+  StoreInt32(s.PlotWidthTwips, form.Number("Text4") * kTwipsPerMm);
+  StoreInt32(s.PlotHeightTwips, form.Number("Text5") * kTwipsPerMm);
+
+  ProfileFile& t = files.tavelo;
+  auto put = [&](const char* key, const std::string& value) { t.Set(kTaveloSection, key, value); };
+  put("line1", IntegerText(s.DiagramLineWidth));
+  put("line2", IntegerText(s.TopoLineWidth));
+  put("tavelo1", IntegerText(s.FoldTop));
+  put("tavelo2", IntegerText(s.ElevationTop));
+  put("tavelo3", IntegerText(s.StaticsTop));
+  put("tavelo4", IntegerText(s.SectionTop));
+  put("Couleur1", IntegerText(s.TopoLineColor));
+  put("Couleur2", IntegerText(s.StaticLineColor));
+  put("Couleur3", IntegerText(s.FoldLineColor));
+  put("Couleur4", IntegerText(s.FoldFillColor));
+  put("Graphical_Prog", s.GraphicsProgramPath);
+  put("Enlarge", DecimalText(s.TraceSizeFactor));
+  put("Large_plot", IntegerText(s.PlotWidthTwips));
+  put("Haut_plot", IntegerText(s.PlotHeightTwips));
+  put("Haut_fold", IntegerText(s.DiagramHeight));
+  put("Time_plot", DecimalText(s.TimeToDraw));
+  put("Time_Line", DecimalText(s.TimeLineSpacing));
+  put("Echelle", IntegerText(s.PlotScale));
+  put("Label_Spacing", DecimalText(form.Number("Text10")));
+  put("First_Label", DecimalText(form.Number("Text22")));
+  put("Type_Display", s.DisplayType);
+  put("NbFold", DecimalText(form.Number("Text15")));
+  put("Orient1", form.Text("Text13"));
+  put("Orient2", form.Text("Text14"));
+  for (const CheckKey& c : kCheckKeys) put(c.key, IntegerText(form.Value(c.field)));
+  put("noise2", form.Text("amplimite"));
+  for (int k = 1; k <= 16; ++k)
+    files.korvane.Set(kKorvaneSection, AmplitudeKey(k),
+                      SignedText(form.BackColor("Text" + std::to_string(100 + k))));
+
+  bool ok = files.tavelo.Save(error);
+  ok = files.korvane.Save(ok ? error : nullptr) && ok;
+  return ok;
+}
+
+}  // namespace tavelo

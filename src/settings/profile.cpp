@@ -1,0 +1,325 @@
+#include "settings/profile.h"
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <system_error>
+
+#include "common/paths.h"
+#include "common/safe_file.h"
+
+namespace tavelo {
+namespace {
+
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+// Windows-1252 bytes 0x80..0x9F. The five bytes the code page leaves
+// unassigned map to the control characters of the same number, as Windows
+// converts them, so such a file comes back byte for byte.
+constexpr std::array<char32_t, 32> kHighControls = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+void AppendUtf8(std::string& out, char32_t cp) {
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (cp >> 18));
+    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+}
+
+// Decodes one UTF-8 sequence at `pos`; false for anything malformed
+// (overlong forms, surrogates, values past U+10FFFF, cut sequences).
+bool DecodeUtf8(std::string_view text, size_t& pos, char32_t& cp) {
+  auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
+  unsigned char lead = byte(pos);
+  size_t length;
+  char32_t min;
+  if (lead < 0x80) {
+    cp = lead;
+    ++pos;
+    return true;
+  } else if ((lead & 0xE0) == 0xC0) {
+    length = 2; cp = lead & 0x1F; min = 0x80;
+  } else if ((lead & 0xF0) == 0xE0) {
+    length = 3; cp = lead & 0x0F; min = 0x800;
+  } else if ((lead & 0xF8) == 0xF0) {
+    length = 4; cp = lead & 0x07; min = 0x10000;
+  } else {
+    return false;
+  }
+  if (text.size() - pos < length) return false;
+  for (size_t i = 1; i < length; ++i) {
+    unsigned char next = byte(pos + i);
+    if ((next & 0xC0) != 0x80) return false;
+    cp = (cp << 6) | (next & 0x3F);
+  }
+  if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+  pos += length;
+  return true;
+}
+
+bool IsValidUtf8(std::string_view text) {
+  size_t pos = 0;
+  char32_t cp;
+  while (pos < text.size()) {
+    if (!DecodeUtf8(text, pos, cp)) return false;
+  }
+  return true;
+}
+
+std::string Windows1252ToUtf8(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size() + bytes.size() / 8);
+  for (char c : bytes) {
+    unsigned char b = static_cast<unsigned char>(c);
+    if (b < 0x80) out += c;
+    else if (b < 0xA0) AppendUtf8(out, kHighControls[b - 0x80]);
+    else AppendUtf8(out, b);
+  }
+  return out;
+}
+
+// Characters the code page cannot hold become '?', as Windows writes them.
+std::string Utf8ToWindows1252(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  size_t pos = 0;
+  while (pos < text.size()) {
+    char32_t cp;
+    if (!DecodeUtf8(text, pos, cp)) {
+      out += '?';
+      ++pos;
+      continue;
+    }
+    if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) {
+      out += static_cast<char>(cp);
+      continue;
+    }
+    char mapped = '?';
+    for (size_t i = 0; i < kHighControls.size(); ++i) {
+      if (kHighControls[i] == cp) {
+        mapped = static_cast<char>(0x80 + i);
+        break;
+      }
+    }
+    out += mapped;
+  }
+  return out;
+}
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+std::string_view Trim(std::string_view text) {
+  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+bool EqualIgnoringCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    char x = a[i], y = b[i];
+    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+    if (x != y) return false;
+  }
+  return true;
+}
+
+// What one line of the file is. Comments (';'), blank lines, section lines
+// without a closing bracket and lines without '=' are none of section or
+// key: they are kept and otherwise ignored.
+struct LineMeaning {
+  enum Kind { kOther, kSection, kKey } kind = kOther;
+  std::string_view name;
+  std::string_view value;
+};
+
+LineMeaning Classify(std::string_view line) {
+  LineMeaning meaning;
+  std::string_view text = Trim(line);
+  if (text.empty() || text.front() == ';') return meaning;
+  if (text.front() == '[') {
+    size_t close = text.rfind(']');
+    if (close == std::string_view::npos || close == 0) return meaning;
+    meaning.kind = LineMeaning::kSection;
+    meaning.name = Trim(text.substr(1, close - 1));
+    return meaning;
+  }
+  size_t equals = text.find('=');
+  if (equals == std::string_view::npos) return meaning;
+  std::string_view name = Trim(text.substr(0, equals));
+  if (name.empty()) return meaning;
+  meaning.kind = LineMeaning::kKey;
+  meaning.name = name;
+  meaning.value = Trim(text.substr(equals + 1));
+  return meaning;
+}
+
+// Text we put into the file stays on one line and stays valid UTF-8.
+std::string CleanForLine(std::string_view text) {
+  std::string clean = IsValidUtf8(text) ? std::string(text) : Windows1252ToUtf8(text);
+  for (char& c : clean) {
+    if (c == '\r' || c == '\n') c = ' ';
+  }
+  return clean;
+}
+
+}  // namespace
+
+bool ProfileFile::Load() {
+  LoadFromText({});
+  loadFailed_ = false;
+  if (path_.empty()) return true;
+  std::error_code ec;
+  bool present = FileExists(path_) == 1 || std::filesystem::exists(path_, ec);
+  if (!present) return true;  // no file yet: every key takes its default
+  std::string bytes;
+  if (!ReadWholeFile(path_, bytes)) {
+    loadFailed_ = true;
+    return false;
+  }
+  LoadFromText(bytes);
+  return true;
+}
+
+void ProfileFile::LoadFromText(std::string_view bytes) {
+  lines_.clear();
+  modified_ = false;
+  loadFailed_ = false;
+  newLine_ = "\r\n";
+  byteOrderMark_ = bytes.substr(0, kByteOrderMark.size()) == kByteOrderMark;
+  if (byteOrderMark_) bytes.remove_prefix(kByteOrderMark.size());
+  windows1252_ = !IsValidUtf8(bytes);
+  std::string text = windows1252_ ? Windows1252ToUtf8(bytes) : std::string(bytes);
+
+  bool newLineSeen = false;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t stop = text.find_first_of("\r\n", start);
+    if (stop == std::string::npos) {
+      lines_.push_back({text.substr(start), ""});
+      break;
+    }
+    size_t endLength = (text[stop] == '\r' && stop + 1 < text.size() && text[stop + 1] == '\n') ? 2 : 1;
+    Line line{text.substr(start, stop - start), text.substr(stop, endLength)};
+    if (!newLineSeen) {
+      newLine_ = line.end;
+      newLineSeen = true;
+    }
+    lines_.push_back(std::move(line));
+    start = stop + endLength;
+  }
+}
+
+size_t ProfileFile::FindSection(std::string_view section) const {
+  for (size_t i = 0; i < lines_.size(); ++i) {
+    LineMeaning meaning = Classify(lines_[i].text);
+    if (meaning.kind == LineMeaning::kSection && EqualIgnoringCase(meaning.name, section)) return i;
+  }
+  return std::string::npos;
+}
+
+size_t ProfileFile::SectionEnd(size_t header) const {
+  size_t i = header + 1;
+  while (i < lines_.size() && Classify(lines_[i].text).kind != LineMeaning::kSection) ++i;
+  return i;
+}
+
+size_t ProfileFile::FindKey(size_t header, std::string_view key) const {
+  size_t end = SectionEnd(header);
+  for (size_t i = header + 1; i < end; ++i) {
+    LineMeaning meaning = Classify(lines_[i].text);
+    if (meaning.kind == LineMeaning::kKey && EqualIgnoringCase(meaning.name, key)) return i;
+  }
+  return std::string::npos;
+}
+
+std::string ProfileFile::Get(std::string_view section, std::string_view key,
+                             std::string_view defaultValue) const {
+  size_t header = FindSection(section);
+  if (header == std::string::npos) return std::string(defaultValue);
+  size_t index = FindKey(header, key);
+  if (index == std::string::npos) return std::string(defaultValue);
+  std::string_view value = Classify(lines_[index].text).value;
+  if (value.size() >= 2 && value.front() == '"' && value.back() == '"') {
+    value = value.substr(1, value.size() - 2);
+  }
+  return std::string(value);
+}
+
+bool ProfileFile::Has(std::string_view section, std::string_view key) const {
+  size_t header = FindSection(section);
+  return header != std::string::npos && FindKey(header, key) != std::string::npos;
+}
+
+void ProfileFile::Set(std::string_view section, std::string_view key, std::string_view value) {
+  std::string text = CleanForLine(key) + "=" + CleanForLine(value);
+  size_t header = FindSection(section);
+  if (header != std::string::npos) {
+    size_t index = FindKey(header, key);
+    if (index != std::string::npos) {
+      if (lines_[index].text != text) {
+        lines_[index].text = std::move(text);
+        modified_ = true;
+      }
+      return;
+    }
+    // After the section's last key, so blank lines and comments that part
+    // it from the next section stay where they are.
+    size_t at = header + 1;
+    size_t end = SectionEnd(header);
+    for (size_t i = header + 1; i < end; ++i) {
+      if (Classify(lines_[i].text).kind == LineMeaning::kKey) at = i + 1;
+    }
+    if (lines_[at - 1].end.empty()) lines_[at - 1].end = newLine_;
+    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at), Line{std::move(text), newLine_});
+    modified_ = true;
+    return;
+  }
+  if (!lines_.empty() && lines_.back().end.empty()) lines_.back().end = newLine_;
+  lines_.push_back({"[" + CleanForLine(section) + "]", newLine_});
+  lines_.push_back({std::move(text), newLine_});
+  modified_ = true;
+}
+
+std::string ProfileFile::ToBytes() const {
+  std::string text;
+  for (const Line& line : lines_) {
+    text += line.text;
+    text += line.end;
+  }
+  std::string bytes = byteOrderMark_ ? std::string(kByteOrderMark) : std::string();
+  bytes += windows1252_ ? Utf8ToWindows1252(text) : text;
+  return bytes;
+}
+
+bool ProfileFile::Save(std::string* error) {
+  if (loadFailed_) {
+    if (error) *error = path_ + ": could not be read, so it is not rewritten";
+    return false;
+  }
+  if (!modified_) return true;
+  if (path_.empty()) {
+    if (error) *error = "no settings file name";
+    return false;
+  }
+  if (!WriteFileAtomically(path_, ToBytes(), true, error)) return false;
+  modified_ = false;
+  return true;
+}
+
+}  // namespace tavelo

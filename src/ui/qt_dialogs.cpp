@@ -1,0 +1,187 @@
+#include "ui/qt_dialogs.h"
+
+#include <QApplication>
+#include <QColor>
+#include <QColorDialog>
+#include <QFileDialog>
+#include <QFont>
+#include <QFontDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPushButton>
+
+namespace tavelo {
+namespace {
+
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+std::string S(const QString& s) { return s.toStdString(); }
+
+// Texts arrive with CR LF line breaks; Qt lays out plain line feeds.
+QString MessageText(const std::string& s) {
+  QString text = Q(s);
+  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+  return text;
+}
+
+QString TitleOr(const std::string& title, const char* fallback) {
+  return title.empty() ? QString::fromUtf8(fallback) : Q(title);
+}
+
+QColor ToQColor(int32_t c) {
+  const auto u = static_cast<uint32_t>(c);
+  return QColor(static_cast<int>(u & 0xFF), static_cast<int>((u >> 8) & 0xFF),
+                static_cast<int>((u >> 16) & 0xFF));
+}
+
+bool HasWildcard(const std::string& name) {
+  return name.find_first_of("*?") != std::string::npos;
+}
+
+}  // namespace
+
+QStringList QtNameFilters(const std::string& filter) {
+  const QStringList items = Q(filter).split(QLatin1Char('|'));
+  QStringList result;
+  for (qsizetype i = 0; i + 1 < items.size(); i += 2) {
+    const QString description = items[i].trimmed();
+    QStringList patterns;
+    for (QString pattern : items[i + 1].split(QLatin1Char(';'))) {
+      pattern = pattern.trimmed();
+      if (pattern.isEmpty()) continue;
+      // "*.*" means every file there, also those without a dot.
+      if (pattern == QStringLiteral("*.*")) pattern = QStringLiteral("*");
+      for (const QString& p : {pattern, pattern.toUpper(), pattern.toLower()})
+        if (!patterns.contains(p)) patterns << p;
+    }
+    if (patterns.isEmpty()) continue;
+    const QString list = patterns.join(QLatin1Char(' '));
+    result << (description.isEmpty() ? list : description + QStringLiteral(" (") + list + QLatin1Char(')'));
+  }
+  return result;
+}
+
+std::optional<FileChoice> QtDialogs::ShowFile(const CommonDialogFields& request, bool save) {
+  QFileDialog dialog(parent_, TitleOr(request.title, save ? "Save As" : "Open"));
+  dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+  // 4096: the chosen file must exist. Without it, a name may be typed.
+  dialog.setFileMode(!save && (request.flags & 4096) ? QFileDialog::ExistingFile
+                                                     : QFileDialog::AnyFile);
+  // 2 asks before overwriting; the program's own saves never ask.
+  if (save && !(request.flags & 2)) dialog.setOption(QFileDialog::DontConfirmOverwrite);
+  const QStringList filters = QtNameFilters(request.filter);
+  if (!filters.isEmpty()) {
+    dialog.setNameFilters(filters);
+    if (request.filterIndex >= 1 && request.filterIndex <= filters.size())
+      dialog.selectNameFilter(filters[request.filterIndex - 1]);
+  }
+  if (!request.initialFolder.empty()) dialog.setDirectory(Q(request.initialFolder));
+  // An initial pattern ("*.SU") is a filter there, not a name to propose.
+  if (!request.fileName.empty() && !HasWildcard(request.fileName))
+    dialog.selectFile(Q(request.fileName));
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  const QStringList chosen = dialog.selectedFiles();
+  if (chosen.isEmpty() || chosen.front().isEmpty()) return std::nullopt;
+  return FileChoice{S(chosen.front())};
+}
+
+std::optional<FileChoice> QtDialogs::ShowOpen(const CommonDialogFields& request) {
+  return ShowFile(request, false);
+}
+
+std::optional<FileChoice> QtDialogs::ShowSave(const CommonDialogFields& request) {
+  return ShowFile(request, true);
+}
+
+std::optional<int32_t> QtDialogs::ShowColor(const CommonDialogFields& request) {
+  const QColor c = QColorDialog::getColor(ToQColor(request.color), parent_,
+                                          TitleOr(request.title, "Color"));
+  if (!c.isValid()) return std::nullopt;
+  return static_cast<int32_t>(c.red() + 256 * c.green() + 65536 * c.blue());
+}
+
+std::optional<FontChoice> QtDialogs::ShowFont(const CommonDialogFields& request) {
+  QFont initial;
+  if (!request.fontName.empty()) initial.setFamily(Q(request.fontName));
+  if (request.fontSize > 0 && request.fontSize < 2000) initial.setPointSizeF(request.fontSize);
+  bool ok = false;
+  const QFont font = QFontDialog::getFont(&ok, initial, parent_, TitleOr(request.title, "Font"));
+  if (!ok) return std::nullopt;
+  return FontChoice{S(font.family()), static_cast<float>(font.pointSizeF())};
+}
+
+std::optional<PrinterChoice> QtDialogs::ShowPrinter(const CommonDialogFields& request) {
+  QPrinter printer;
+  if (!request.printerName.empty()) printer.setPrinterName(Q(request.printerName));
+  QPrintDialog dialog(&printer, parent_);
+  if (!request.title.empty()) dialog.setWindowTitle(Q(request.title));
+  // 1: the selection is chosen as what to print.
+  if (request.flags & 1) {
+    dialog.setOption(QAbstractPrintDialog::PrintSelection);
+    printer.setPrintRange(QPrinter::Selection);
+  }
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  return PrinterChoice{S(printer.printerName()), printer.copyCount()};
+}
+
+std::string QtDialogs::InputBox(const std::string& prompt, const std::string& title,
+                                const std::string& defaultText) {
+  QInputDialog dialog(parent_);
+  dialog.setWindowTitle(TitleOr(title, kDefaultTitle));
+  dialog.setLabelText(MessageText(prompt));
+  dialog.setTextValue(Q(defaultText));
+  if (dialog.exec() != QDialog::Accepted) return {};
+  return S(dialog.textValue());
+}
+
+int QtDialogs::MessageBox(const std::string& text, int style, const std::string& title) {
+  QMessageBox box(parent_);
+  box.setWindowTitle(TitleOr(title, kDefaultTitle));
+  box.setText(MessageText(text));
+  switch (style & 0x70) {
+    case msg::kCritical: box.setIcon(QMessageBox::Critical); break;
+    case msg::kQuestion: box.setIcon(QMessageBox::Question); break;
+    case msg::kExclamation: box.setIcon(QMessageBox::Warning); break;
+    case msg::kInformation: box.setIcon(QMessageBox::Information); break;
+    default: box.setIcon(QMessageBox::NoIcon); break;
+  }
+
+  // Buttons in the order the style lists them, each with its answer.
+  struct Choice {
+    QMessageBox::StandardButton button;
+    int answer;
+  };
+  std::vector<Choice> choices;
+  switch (style & 0x0F) {
+    case msg::kOkCancel: choices = {{QMessageBox::Ok, msg::kOk}, {QMessageBox::Cancel, msg::kCancel}}; break;
+    case 2: choices = {{QMessageBox::Abort, 3}, {QMessageBox::Retry, 4}, {QMessageBox::Ignore, 5}}; break;
+    case msg::kYesNoCancel:
+      choices = {{QMessageBox::Yes, msg::kYes}, {QMessageBox::No, msg::kNo}, {QMessageBox::Cancel, msg::kCancel}};
+      break;
+    case msg::kYesNo: choices = {{QMessageBox::Yes, msg::kYes}, {QMessageBox::No, msg::kNo}}; break;
+    case 5: choices = {{QMessageBox::Retry, 4}, {QMessageBox::Cancel, msg::kCancel}}; break;
+    default: choices = {{QMessageBox::Ok, msg::kOk}}; break;
+  }
+  QMessageBox::StandardButtons buttons;
+  for (const Choice& c : choices) buttons |= c.button;
+  box.setStandardButtons(buttons);
+  // 256 and 512 make the second and third button the default one.
+  size_t defaultIndex = (style & 512) ? 2 : (style & 256) ? 1 : 0;
+  if (defaultIndex >= choices.size()) defaultIndex = 0;
+  box.setDefaultButton(choices[defaultIndex].button);
+
+  box.exec();
+  const QAbstractButton* clicked = box.clickedButton();
+  for (const Choice& c : choices)
+    if (clicked != nullptr && clicked == box.button(c.button)) return c.answer;
+  // Closed without a button: Cancel where there is one, else the only answer.
+  for (const Choice& c : choices)
+    if (c.answer == msg::kCancel) return c.answer;
+  return choices.size() == 1 ? choices.front().answer : choices.back().answer;
+}
+
+void QtDialogs::Beep() { QApplication::beep(); }
+
+}  // namespace tavelo

@@ -1,0 +1,61 @@
+#include "ui/window_app.h"
+
+#include <QApplication>
+#include <QFontDatabase>
+#include <QPageSize>
+#include <QPrinterInfo>
+
+#include <cmath>
+
+#include "program/handlers.h"
+#include "program/startup.h"
+#include "program/state.h"
+#include "render/builder.h"
+#include "settings/plot_settings.h"
+#include "ui/main_window.h"
+#include "ui/qt_dialogs.h"
+
+namespace tavelo {
+
+int RunWindow(int argc, char** argv, const std::string& suPath, const std::string& settingsFolder) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("tavelo"));
+
+  QtDialogs dialogs;
+  ProgramState state(dialogs);
+  state.settingsFolder = settingsFolder.empty() ? DefaultSettingsFolder() : settingsFolder;
+  state.fontList = [] {
+    std::vector<std::string> fonts;
+    for (const QString& family : QFontDatabase::families()) fonts.push_back(family.toStdString());
+    return fonts;
+  };
+
+  // The page starts on the default printer's paper when there is one.
+  const QPrinterInfo printer = QPrinterInfo::defaultPrinter();
+  if (!printer.isNull()) {
+    state.page.SetPrinterName(printer.printerName().toStdString());
+    const QPageSize paper = printer.defaultPageSize();
+    if (paper.isValid()) {
+      const QSizeF inches = paper.size(QPageSize::Inch);
+      state.page.SetPaperSize(std::round(inches.width() * kTwipsPerInch),
+                              std::round(inches.height() * kTwipsPerInch));
+    }
+  }
+
+  AttachFieldHandlers(state);
+  AttachBuildCommands(state);
+
+  // The window exists during start-up, so its messages have a parent and
+  // every field it fills is shown as it is written.
+  MainWindow window(state);
+  dialogs.SetParent(&window);
+  Startup(state, suPath);
+  if (printer.isNull()) state.form.SetText("Text30", "No printer");
+  window.SyncFromState();
+  window.show();
+  const int status = app.exec();
+  dialogs.SetParent(nullptr);
+  return status;
+}
+
+}  // namespace tavelo

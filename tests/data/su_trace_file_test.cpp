@@ -1,0 +1,254 @@
+// The describing read, the file choice and the trace numbering, on small
+// synthetic files.
+
+#include <gtest/gtest.h>
+
+#include "common/batch_dialogs.h"
+#include "data/su_trace_file.h"
+#include "settings/form.h"
+#include "support/su_writer.h"
+
+namespace tavelo {
+namespace {
+
+using test::MakeTraces;
+using test::SuTrace;
+using test::WriteSuFile;
+
+struct Described {
+  Form form;
+  ScriptedDialogs dialogs;
+  SuTraceFile file;
+
+  void Describe(const std::string& path) {
+    file.ActiveFilePath = path;
+    ReadFileDescription(file, form, dialogs);
+  }
+};
+
+TEST(DescribingRead, TenTracesOfThousandSamples) {
+  auto traces = MakeTraces(10, 1000, 4000);
+  traces[0].Set(su::kSdel, 250);
+  const std::string path = test::TempFile("line.su");
+  ASSERT_TRUE(WriteSuFile(path, traces));
+  ASSERT_EQ(test::ReadBytes(path).size(), 42400u);
+
+  Described d;
+  d.Describe(path);
+  EXPECT_EQ(d.file.SamplesPerTrace, 1000);
+  EXPECT_EQ(d.file.SampleInterval, 4000);
+  EXPECT_EQ(d.file.TraceCount, 10);
+  EXPECT_EQ(d.form.Text("Text3"), "10");
+  EXPECT_EQ(d.form.Text("Text6"), "4000");
+  EXPECT_EQ(d.form.Text("Text17"), "250");  // gdel 0 takes sdel: no question
+  EXPECT_TRUE(d.dialogs.asked.empty());
+}
+
+TEST(DescribingRead, SampleIntervalFromD1WhenDtIsZero) {
+  auto traces = MakeTraces(3, 100, 0);
+  traces[0].Set(su::kD1, 4.0);
+  traces[0].Set(su::kSdel, 10);
+  const std::string path = test::TempFile("d1.su");
+  ASSERT_TRUE(WriteSuFile(path, traces));
+  Described d;
+  d.Describe(path);
+  EXPECT_EQ(d.file.SampleInterval, 4000);  // kept through the numbering refresh
+  EXPECT_EQ(d.form.Text("Text6"), "400");  // 4 ms x 100 samples
+}
+
+TEST(DescribingRead, ElevationFactorAndTraceSpacing) {
+  EXPECT_DOUBLE_EQ(ElevationFactor(-100), 0.01);
+  EXPECT_DOUBLE_EQ(ElevationFactor(0), 1.0);
+  EXPECT_DOUBLE_EQ(ElevationFactor(10), 10.0);
+
+  auto traces = MakeTraces(2, 10, 2000);
+  traces[0].Set(su::kScalel, -100).Set(su::kD2AsInt, -2500).Set(su::kGdel, 30000);
+  const std::string path = test::TempFile("scaled.su");
+  ASSERT_TRUE(WriteSuFile(path, traces));
+  Described d;
+  d.Describe(path);
+  EXPECT_DOUBLE_EQ(d.file.ElevationScalar, 0.01);
+  EXPECT_EQ(d.form.Text("Text32"), "12.5");  // |-2500 / 2| x 0.01
+  EXPECT_EQ(d.form.Text("Text17"), "300");   // sdel 0 takes gdel: 30000 x 0.01
+}
+
+TEST(DescribingRead, DatumQuestionWhenBothDelaysAreZero) {
+  const std::string path = test::TempFile("nodatum.su");
+  auto traces = MakeTraces(2, 10, 2000);
+  traces[0].Set(su::kScalel, 10);
+  ASSERT_TRUE(WriteSuFile(path, traces));
+  Described d;
+  d.dialogs.answers = {"12.26"};
+  d.Describe(path);
+  ASSERT_EQ(d.dialogs.asked.size(), 1u);
+  EXPECT_EQ(d.dialogs.asked[0].prompt, "Datum elevation ?");
+  EXPECT_EQ(d.dialogs.asked[0].defaultText, " 0");
+  EXPECT_EQ(d.form.Text("Text17"), "123");  // 10 x 12.26 rounded
+}
+
+TEST(DescribingRead, PartialTracesRoundHalvesToEven) {
+  const int64_t trace = 240 + 4 * 10;
+  for (auto [bytes, expected] : {std::pair{trace * 5 / 2, 2}, std::pair{trace * 3 / 2, 2},
+                                 std::pair{trace * 7 / 2, 4}}) {
+    auto traces = MakeTraces(1, 10, 2000);
+    traces[0].Set(su::kSdel, 1);
+    std::string data = test::SuFileBytes(traces);
+    data.resize(static_cast<size_t>(bytes), '\0');
+    const std::string path = test::TempFile("partial.su");
+    ASSERT_TRUE(test::WriteBytes(path, data));
+    Described d;
+    d.Describe(path);
+    EXPECT_EQ(d.file.TraceCount, expected) << bytes << " bytes";
+  }
+}
+
+TEST(DescribingRead, ShortFileAsksForTheTraceCountUntilNonZero) {
+  auto traces = MakeTraces(1, 1000, 2000);
+  traces[0].Set(su::kSdel, 1);
+  std::string data = test::SuFileBytes(traces).substr(0, 1000);  // under half a trace
+  const std::string path = test::TempFile("short.su");
+  ASSERT_TRUE(test::WriteBytes(path, data));
+  Described d;
+  d.dialogs.answers = {"0", "abc", "7"};
+  d.Describe(path);
+  ASSERT_EQ(d.dialogs.asked.size(), 3u);
+  EXPECT_EQ(d.dialogs.asked[0].prompt, "Traces number to print ?");
+  EXPECT_EQ(d.file.TraceCount, 7);
+  EXPECT_EQ(d.form.Text("Text3"), "7");
+}
+
+TEST(DescribingRead, GarbageAndDamagedFilesGiveDefinedResults) {
+  // Random bytes, a negative ns, an ns far beyond the file, and a file of a
+  // few bytes: no crash, no endless question (the scripted answers run out
+  // on the default " 1").
+  std::string random(5000, '\0');
+  uint32_t x = 12345;
+  for (char& c : random) {
+    x = x * 1103515245u + 12345u;
+    c = static_cast<char>(x >> 24);
+  }
+  auto negative = MakeTraces(3, 10, 2000);
+  negative[0].SetInt16(su::kNs.offset, -20);
+  auto huge = MakeTraces(1, 10, 2000);
+  huge[0].SetInt16(su::kNs.offset, 32000);
+  for (const std::string& bytes :
+       {random, test::SuFileBytes(negative), test::SuFileBytes(huge), std::string("abc")}) {
+    const std::string path = test::TempFile("bad.su");
+    ASSERT_TRUE(test::WriteBytes(path, bytes));
+    Described d;
+    d.Describe(path);
+    EXPECT_NE(d.file.TraceCount, 0);
+    EXPECT_LT(d.dialogs.asked.size(), 4u);
+  }
+}
+
+TEST(FileChoice, CancelKeepsTheActiveFileAndSaysExtensionMustBeSu) {
+  Described d;
+  d.file.ActiveFilePath = "/data/old.su";
+  d.file.DataFolder = "/data/";
+  d.form.SetText("Text1", "old.su");
+  d.dialogs.files = {std::nullopt};
+  EXPECT_FALSE(SelectSuFile(d.file, d.form, d.dialogs));
+  ASSERT_EQ(d.dialogs.shown.size(), 1u);
+  EXPECT_EQ(d.dialogs.shown[0].text, "Extension must be SU");
+  EXPECT_EQ(d.dialogs.shown[0].title, "Korvane Printer 4.2");
+  EXPECT_EQ(d.file.ActiveFilePath, "/data/old.su");
+  EXPECT_EQ(d.form.Text("Text1"), "old.su");
+  ASSERT_EQ(d.dialogs.requests.size(), 1u);
+  const CommonDialogFields& r = d.dialogs.requests[0];
+  EXPECT_EQ(r.title, "Korvane File selection");
+  EXPECT_EQ(r.filter, "Seismic Unix (SU)|*.SU|All files|*.*|");
+  EXPECT_EQ(r.initialFolder, "/data/");
+  EXPECT_EQ(r.fileName, "*.SU");
+  EXPECT_EQ(r.flags, 4096);
+}
+
+TEST(FileChoice, MissingAndEmptyFilesAreNamedButNotDescribed) {
+  const std::string dir = test::TempDir();
+  Described d;
+  d.file.SamplesPerTrace = 77;
+  d.dialogs.files = {dir + "/gone.su"};
+  EXPECT_FALSE(SelectSuFile(d.file, d.form, d.dialogs));
+  EXPECT_EQ(d.dialogs.shown.back().text, " Input file " + dir + "/gone.su does not exist !");
+  EXPECT_EQ(d.file.ActiveFilePath, dir + "/gone.su");
+  EXPECT_EQ(d.file.DataFolder, dir + "/");
+  EXPECT_EQ(d.form.Text("Text1"), "gone.su");
+
+  ASSERT_TRUE(test::WriteBytes(dir + "/empty.su", ""));
+  d.dialogs.files = {dir + "/empty.su"};
+  EXPECT_FALSE(SelectSuFile(d.file, d.form, d.dialogs));
+  EXPECT_EQ(d.dialogs.shown.back().text, "Input file " + dir + "/empty.su is empty !");
+  EXPECT_EQ(d.file.SamplesPerTrace, 77);
+}
+
+TEST(FileChoice, AnyExtensionIsAcceptedAndDescribed) {
+  auto traces = MakeTraces(4, 50, 1000);
+  traces[0].Set(su::kSdel, 5);
+  const std::string path = test::TempFile("line.sgy");
+  ASSERT_TRUE(WriteSuFile(path, traces));
+  Described d;
+  d.dialogs.files = {path};
+  EXPECT_TRUE(SelectSuFile(d.file, d.form, d.dialogs));
+  EXPECT_EQ(d.file.TraceCount, 4);
+  EXPECT_EQ(d.form.Text("Text16"), path);
+  EXPECT_EQ(d.form.Text("Text31"), "line.sgy");
+}
+
+class Numbering : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    auto traces = MakeTraces(240, 4, 2000, {}, 1001);
+    for (int i = 0; i < 240; ++i) traces[static_cast<size_t>(i)].Set(su::kTracl, 501 + i);
+    path_ = test::TempFile("line.su");
+    ASSERT_TRUE(WriteSuFile(path_, traces));
+    file_.ActiveFilePath = path_;
+    file_.SamplesPerTrace = 4;
+    form_.On("Text2", FieldEvent::Change, [this] { RefreshNumbering(file_, form_); });
+    form_.On("Text3", FieldEvent::Change, [this] { RefreshNumbering(file_, form_); });
+  }
+  std::string path_;
+  Form form_;
+  SuTraceFile file_;
+};
+
+TEST_F(Numbering, FirstLabelFollowsRangeNumberingAndDirection) {
+  form_.SetValue("CDP", 1);
+  form_.SetText("Text2", "5");
+  EXPECT_EQ(form_.Text("Text22"), "1005");
+  EXPECT_EQ(form_.Caption("Label20"), "1st CDP Nb");
+  EXPECT_EQ(file_.TraceCount, 240);
+
+  form_.SetValue("CDP", 0);
+  RefreshNumbering(file_, form_);
+  EXPECT_EQ(form_.Text("Text22"), "505");
+  EXPECT_EQ(form_.Caption("Label20"), "1st trace Nb");
+
+  form_.SetValue("Inverse_trace", 1);
+  form_.SetText("Text3", "20");
+  EXPECT_EQ(form_.Text("Text22"), "520");
+  form_.SetText("Text2", "7");  // still refreshes, same trace
+  EXPECT_EQ(form_.Text("Text22"), "520");
+
+  form_.SetValue("Inverse_trace", 2);  // greyed counts as unchecked
+  RefreshNumbering(file_, form_);
+  EXPECT_EQ(form_.Text("Text22"), "507");
+}
+
+TEST_F(Numbering, OutOfRangeTracesLabelZeroAndNoFileDoesNothing) {
+  form_.SetText("Text2", "");
+  EXPECT_EQ(form_.Text("Text22"), "0");
+  form_.SetText("Text2", "241");
+  EXPECT_EQ(form_.Text("Text22"), "0");
+  form_.SetText("Text2", "99999999999");
+  EXPECT_EQ(form_.Text("Text22"), "0");
+
+  form_.SetText("Text22", "42");
+  file_.ActiveFilePath = "*.SU";
+  form_.SetValue("CDP", 1);
+  RefreshNumbering(file_, form_);
+  EXPECT_EQ(form_.Text("Text22"), "42");
+  EXPECT_EQ(form_.Caption("Label20"), "1st trace Nb");
+}
+
+}  // namespace
+}  // namespace tavelo

@@ -1,0 +1,238 @@
+#include "page/page_document.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <vector>
+
+namespace tavelo {
+namespace {
+
+std::vector<OpKind> Kinds(const PageDocument& page) {
+  std::vector<OpKind> kinds;
+  for (const PageOp& op : page.ops()) kinds.push_back(op.kind);
+  return kinds;
+}
+
+TEST(PageDocumentLife, StartsAsA4WithInchMarginsAndRecordsOnlyWhileOpen) {
+  PageDocument page;
+  EXPECT_EQ(page.PageWidth(), 11906);
+  EXPECT_EQ(page.PageHeight(), 16838);
+  EXPECT_EQ(page.LeftMargin(), 1440);
+  EXPECT_EQ(page.TopMargin(), 1440);
+  EXPECT_EQ(page.RightMargin(), 1440);
+  EXPECT_EQ(page.BottomMargin(), 1440);
+  EXPECT_EQ(page.PageCount(), 0);
+
+  page.DrawLine(0, 0, 100, 100);
+  page.DrawText("before");
+  EXPECT_TRUE(page.ops().empty());
+
+  page.BeginDocument();
+  EXPECT_TRUE(page.IsOpen());
+  page.DrawLine(0, 0, 100, 100);
+  page.EndDocument();
+  EXPECT_FALSE(page.IsOpen());
+  EXPECT_EQ(page.PageCount(), 1);
+  EXPECT_EQ(page.ops().size(), 2u);  // pen, line
+
+  page.DrawLine(5, 5, 6, 6);  // after the end: ignored
+  EXPECT_EQ(page.ops().size(), 2u);
+
+  const uint64_t before = page.Generation();
+  page.BeginDocument();
+  EXPECT_TRUE(page.ops().empty());
+  EXPECT_EQ(page.PageCount(), 0);
+  page.DrawLine(0, 0, 1, 1);  // the new page records its pen again
+  EXPECT_EQ(page.ops().size(), 2u);
+  EXPECT_EQ(page.ops()[0].kind, OpKind::Pen);
+  page.DiscardDocument();
+  EXPECT_FALSE(page.IsOpen());
+  EXPECT_EQ(page.PageCount(), 0);
+  EXPECT_TRUE(page.ops().empty());
+  EXPECT_EQ(DumpPage(page), "page 11906 16838 1440 1440\n");
+  EXPECT_GT(page.Generation(), before);
+}
+
+TEST(PageDocumentLife, PaperSizeRejectsImpossibleValues) {
+  PageDocument page;
+  page.SetPaperSize(68040, 45360);
+  EXPECT_EQ(page.PageWidth(), 68040);
+  page.SetPaperSize(0, 100);
+  page.SetPaperSize(std::nan(""), 100);
+  page.SetPaperSize(100, -5);
+  EXPECT_EQ(page.PageWidth(), 68040);
+  EXPECT_EQ(page.PageHeight(), 45360);
+}
+
+TEST(PageDocumentState, RecordsStateOnlyWhenADrawingUsesAChangedOne) {
+  PageDocument page;
+  page.BeginDocument();
+  page.SetPenColor(255);
+  page.SetPenColor(0);  // changed and back before any drawing: nothing to record
+  page.DrawLine(0, 0, 1, 1);
+  page.DrawPolyline(std::vector<double>{0, 0, 5, 5});
+  page.SetFontSize(12);  // not used by lines
+  page.DrawLine(1, 1, 2, 2);
+  page.DrawText("a");
+  page.DrawText("b");
+  page.SetFontBold(true);
+  page.DrawText("c");
+  page.DrawPolygon(std::vector<double>{0, 0, 5, 0, 5, 5});
+  page.DrawPolygon(std::vector<double>{0, 0, 6, 0, 6, 6});
+  page.SetPenWidth(20);
+  page.DrawPolygon(std::vector<double>{0, 0, 7, 0, 7, 7});  // new pen, same brush
+  page.SetBrushStyle(1);
+  const Color cells[] = {1, 2};
+  page.DrawCells(0, 0, 10, 10, cells);  // cells use no state
+  page.DrawLine(0, 0, 3, 3);            // a brush change does not matter to a line
+  page.DrawPolygon(std::vector<double>{0, 0, 8, 0, 8, 8});
+  page.EndDocument();
+
+  using K = OpKind;
+  EXPECT_EQ(Kinds(page), (std::vector<OpKind>{K::Pen, K::Line, K::Polyline, K::Line, K::Font, K::Text,
+                                               K::Text, K::Font, K::Text, K::Brush, K::Polygon,
+                                               K::Polygon, K::Pen, K::Polygon, K::Cells, K::Line,
+                                               K::Brush, K::Polygon}));
+  ASSERT_EQ(page.fonts().size(), 2u);
+  EXPECT_EQ(page.fonts()[0].size, 12);
+  EXPECT_FALSE(page.fonts()[0].bold);
+  EXPECT_TRUE(page.fonts()[1].bold);
+  ASSERT_EQ(page.brushes().size(), 2u);
+  EXPECT_EQ(page.brushes()[1].style, 1);
+}
+
+TEST(PageDocumentDrawing, ShapeOneIsALineAndOtherShapesDrawNothing) {
+  PageDocument page;
+  page.BeginDocument();
+  page.SetShapeX1(10);
+  page.SetShapeY1(20);
+  page.SetShapeX2(30.5);
+  page.SetShapeY2(40);
+  page.DrawShape(2);
+  EXPECT_TRUE(page.ops().empty());
+  page.DrawShape(1);
+  ASSERT_EQ(page.ops().size(), 2u);
+  const PageOp& line = page.ops()[1];
+  EXPECT_EQ(line.kind, OpKind::Line);
+  EXPECT_EQ(line.x, 10);
+  EXPECT_EQ(line.y, 20);
+  EXPECT_EQ(line.x2, 30.5);
+  EXPECT_EQ(line.y2, 40);
+}
+
+TEST(PageDocumentDrawing, BadCoordinatesAndEmptyListsRecordNothing) {
+  PageDocument page;
+  page.BeginDocument();
+  const double inf = std::numeric_limits<double>::infinity();
+  page.DrawLine(0, std::nan(""), 1, 1);
+  page.DrawPolyline(std::vector<double>{0, 0, inf, 5});
+  page.DrawPolygon(std::vector<double>{});
+  page.DrawPolylineText("abc");
+  page.DrawPolylineText(" 7");  // one lone number: no point
+  page.DrawCells(0, 0, 10, 10, {});
+  page.SetTextX(inf);
+  page.DrawText("x");
+  EXPECT_TRUE(page.ops().empty());
+
+  // Beyond float range: kept, clamped, never undefined.
+  page.DrawPolyline(std::vector<double>{1e300, -1e300, 0, 0});
+  ASSERT_EQ(page.points().size(), 4u);
+  EXPECT_EQ(page.points()[0], std::numeric_limits<float>::max());
+  EXPECT_EQ(page.points()[1], -std::numeric_limits<float>::max());
+}
+
+TEST(PageDocumentDrawing, PointListsShareOneCompactVector) {
+  PageDocument page;
+  page.BeginDocument();
+  page.DrawPolylineText(" 100 200-5 300");
+  page.DrawPolygon(std::vector<float>{1.5f, 2.5f, 3, 4, 5, 6, 99});  // odd: last dropped
+  ASSERT_EQ(page.ops().size(), 4u);
+  const PageOp& polyline = page.ops()[1];
+  const PageOp& polygon = page.ops()[3];
+  EXPECT_EQ(polyline.index, 0u);
+  EXPECT_EQ(polyline.count, 2u);
+  EXPECT_EQ(polygon.index, 4u);
+  EXPECT_EQ(polygon.count, 3u);
+  EXPECT_EQ(page.points(), (std::vector<float>{100, 200, -5, 300, 1.5f, 2.5f, 3, 4, 5, 6}));
+}
+
+TEST(PointText, ParsesBlanksAndSignsAsSeparators) {
+  EXPECT_EQ(ParsePointText(" 100 200-5 300"), (std::vector<double>{100, 200, -5, 300}));
+  EXPECT_EQ(ParsePointText("283.5-0.25 1 2"), (std::vector<double>{283.5, -0.25, 1, 2}));
+  EXPECT_EQ(ParsePointText("\t1\r\n2 "), (std::vector<double>{1, 2}));
+  EXPECT_EQ(ParsePointText(" .5 +3"), (std::vector<double>{0.5, 3}));
+  EXPECT_EQ(ParsePointText(" 1e3 2.5E-1"), (std::vector<double>{1000, 0.25}));
+  EXPECT_EQ(ParsePointText(" 1. 2"), (std::vector<double>{1, 2}));
+  EXPECT_TRUE(ParsePointText("").empty());
+  EXPECT_TRUE(ParsePointText("   ").empty());
+}
+
+TEST(PointText, GarbageStopsAndAnOddCountDropsTheLastNumber) {
+  EXPECT_EQ(ParsePointText(" 1 2 3"), (std::vector<double>{1, 2}));
+  EXPECT_EQ(ParsePointText(" 10 20 x 30 40"), (std::vector<double>{10, 20}));
+  EXPECT_EQ(ParsePointText(" 10 20 30abc 40"), (std::vector<double>{10, 20}));
+  EXPECT_EQ(ParsePointText(" 10 20 - 30"), (std::vector<double>{10, 20}));
+  EXPECT_EQ(ParsePointText(" 10 20 1e999 5"), (std::vector<double>{10, 20}));
+  EXPECT_EQ(ParsePointText(" 10 20 nan 5"), (std::vector<double>{10, 20}));
+  EXPECT_EQ(ParsePointText(" 10 20 1,5 7"), (std::vector<double>{10, 20}));
+  EXPECT_TRUE(ParsePointText("--1 2").empty());
+}
+
+TEST(PointText, AppendWritesTheSignPositionAndReadsBack) {
+  std::string text;
+  for (double v : {100.0, 200.0, -5.0, 300.0}) AppendPointText(text, v);
+  EXPECT_EQ(text, " 100 200-5 300");
+  text.clear();
+  AppendPointText(text, -0.0);
+  AppendPointText(text, 283.5);
+  AppendPointText(text, -0.1);
+  EXPECT_EQ(text, " 0 283.5-0.1");
+  EXPECT_EQ(ParsePointText(text), (std::vector<double>{0, 283.5}));  // odd count
+}
+
+TEST(PageDump, GoldenTinyPage) {
+  PageDocument page;
+  page.SetPaperSize(5000, 3000);
+  page.SetLeftMargin(283.5);
+  page.SetTopMargin(1440);
+  page.BeginDocument();
+  page.SetFontName("Liberation Sans");
+  page.SetFontSize(8.5);
+  page.SetTextX(283.5);
+  page.SetTextY(100);
+  page.DrawText("C:\\data\\line1.su\r\nsecond\rthird\nfourth");
+  page.SetPenColor(255 + 256 * 128);
+  page.SetPenWidth(28.35);
+  page.DrawLine(283.5, 1440, 4716.5, 1440);
+  page.SetPenWidth(0);
+  page.SetPenColor(0);
+  page.DrawPolylineText(" 300 1500-12.5 1600");
+  page.SetBrushColor(16777215);
+  page.SetBrushStyle(1);
+  page.DrawPolygonText("-1-2 3 4 5-6");
+  const Color cells[] = {255, 65280, 16711680};
+  page.DrawCells(400.5, 2000, 57, 0.5, cells);
+  page.SetFontBold(true);
+  page.SetTextY(200);
+  page.DrawText("");
+  page.EndDocument();
+
+  EXPECT_EQ(DumpPage(page),
+            "page 5000 3000 283.5 1440\n"
+            "font Liberation Sans|8.5|0\n"
+            "text 283.5 100 C:\\\\data\\\\line1.su\\nsecond\\nthird\\nfourth\n"
+            "pen 33023 28.35\n"
+            "line 283.5 1440 4716.5 1440\n"
+            "pen 0 0\n"
+            "polyline  300 1500-12.5 1600\n"
+            "brush 16777215 1\n"
+            "polygon -1-2 3 4 5-6\n"
+            "cells 400.5 2000 57 0.5 255 65280 16711680\n"
+            "font Liberation Sans|8.5|1\n"
+            "text 283.5 200 \n");
+}
+
+}  // namespace
+}  // namespace tavelo

@@ -1,0 +1,107 @@
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QPushButton>
+
+#include <gtest/gtest.h>
+
+#include "support/su_writer.h"
+#include "ui/qt_dialogs.h"
+#include "window_test_app.h"
+
+namespace tavelo {
+namespace {
+
+using test::UiApp;
+using test::WhenShown;
+
+TEST(QtNameFiltersTest, PairsBecomeQtFiltersMatchingEitherCase) {
+  EXPECT_EQ(QtNameFilters("Seismic Unix (SU)|*.SU|All files|*.*|"),
+            QStringList({"Seismic Unix (SU) (*.SU *.su)", "All files (*)"}));
+  EXPECT_EQ(QtNameFilters("Text files|*.txt;*.NMO|"),
+            QStringList({"Text files (*.txt *.TXT *.NMO *.nmo)"}));
+  // A description left without its pattern is dropped; so is an empty filter.
+  EXPECT_EQ(QtNameFilters(" batch|*.bat|*.NMO|All files|*.*|"),
+            QStringList({"batch (*.bat *.BAT)", "*.NMO (All files ALL FILES all files)"}));
+  EXPECT_EQ(QtNameFilters("Pictures|"), QStringList());
+  EXPECT_EQ(QtNameFilters(""), QStringList());
+}
+
+class QtDialogsTest : public ::testing::Test {
+ protected:
+  void SetUp() override { UiApp(); }
+  QtDialogs dialogs;
+};
+
+TEST_F(QtDialogsTest, MessageBoxAnswersAsThePlatformNumbersItsButtons) {
+  WhenShown<QMessageBox>([](QMessageBox* box) {
+    EXPECT_EQ(box->windowTitle(), "Korvane Printer 4.2");
+    EXPECT_EQ(box->icon(), QMessageBox::Question);
+    EXPECT_EQ(box->text(), "Save?\nNow");
+    box->button(QMessageBox::No)->click();
+  });
+  EXPECT_EQ(dialogs.MessageBox("Save?\r\nNow", msg::kYesNo + msg::kQuestion, ""), msg::kNo);
+
+  WhenShown<QMessageBox>([](QMessageBox* box) { box->button(QMessageBox::Cancel)->click(); });
+  EXPECT_EQ(dialogs.MessageBox("Go on?", msg::kYesNoCancel, "T"), msg::kCancel);
+
+  WhenShown<QMessageBox>([](QMessageBox* box) {
+    EXPECT_EQ(box->icon(), QMessageBox::Critical);
+    EXPECT_EQ(box->defaultButton(), box->button(QMessageBox::Cancel));  // 256: second button
+    box->defaultButton()->click();
+  });
+  EXPECT_EQ(dialogs.MessageBox("Stop", msg::kOkCancel + msg::kCritical + 256, "T"), msg::kCancel);
+
+  WhenShown<QMessageBox>([](QMessageBox* box) { box->close(); });
+  EXPECT_EQ(dialogs.MessageBox("Done", msg::kOkOnly + msg::kInformation, "T"), msg::kOk);
+}
+
+TEST_F(QtDialogsTest, InputBoxGivesTheAnswerOrEmptyWhenCancelled) {
+  WhenShown<QInputDialog>([](QInputDialog* box) {
+    EXPECT_EQ(box->textValue(), "200");
+    EXPECT_EQ(box->labelText(), "Enter a plot width  value (mm)");
+    box->setTextValue("150");
+    box->accept();
+  });
+  EXPECT_EQ(dialogs.InputBox("Enter a plot width  value (mm)", "Korvane Printer 4.2", "200"), "150");
+
+  WhenShown<QInputDialog>([](QInputDialog* box) { box->reject(); });
+  EXPECT_EQ(dialogs.InputBox("Datum elevation ?", "Korvane Printer 4.2", "0"), "");
+}
+
+TEST_F(QtDialogsTest, OpenDialogTakesTheRequestAndKeepsTheNameWhenCancelled) {
+  const std::string folder = test::TempDir();
+  const std::string chosen = folder + "/LINE2.su";
+  ASSERT_TRUE(test::WriteBytes(chosen, "x"));
+
+  CommonDialogFields& f = dialogs.fields();
+  f.title = "SU file selection";
+  f.filter = "Seismic Unix (SU)|*.SU|All files|*.*|";
+  f.filterIndex = 2;
+  f.initialFolder = folder;
+  f.fileName = "*.SU";
+  f.flags = 4096;
+  WhenShown<QFileDialog>([&](QFileDialog* d) {
+    EXPECT_EQ(d->windowTitle(), "SU file selection");
+    EXPECT_EQ(d->fileMode(), QFileDialog::ExistingFile);
+    EXPECT_EQ(d->selectedNameFilter(), "All files (*)");
+    EXPECT_EQ(d->directory().absolutePath().toStdString(), folder);
+    d->selectFile(QString::fromStdString(chosen));
+    static_cast<QDialog*>(d)->accept();  // as the Open button
+  });
+  EXPECT_TRUE(dialogs.ChooseFileToOpen());
+  EXPECT_EQ(f.fileName, chosen);
+  EXPECT_EQ(f.fileTitle, "LINE2.su");
+
+  f.fileName = "*.SU";
+  WhenShown<QFileDialog>([](QFileDialog* d) { d->reject(); });
+  EXPECT_TRUE(dialogs.ChooseFileToOpen());
+  EXPECT_EQ(f.fileName, "*.SU");
+
+  f.cancelError = true;
+  WhenShown<QFileDialog>([](QFileDialog* d) { d->reject(); });
+  EXPECT_FALSE(dialogs.ChooseFileToSave());
+}
+
+}  // namespace
+}  // namespace tavelo
