@@ -111,11 +111,22 @@ void DoDocument(ProgramState& state) {
   const double frame[] = {left, top, right, top, right, bottom, left, bottom};
   page.DrawPolygon(std::span<const double>(frame));
 
+  // Step 11: trace labels.
+  // Step 12: title.
+  // Step 13: orientation texts.
+  // Step 14: diagrams, each when its box is checked: fold, topography,
+  // elevation, statics, velocity model.
+
+  // Step 15: axis caption.
   const auto datum = ToInt32(form.Number("Text17")).value_or(0);
   page.SetTextX(left);
   page.SetTextY(bottom + 100);
   page.SetFontSize(12);
   page.DrawText(AxisCaption(state.settings.LanguageCode, form.Checked("time"), datum));
+
+  // Step 16: time or depth lines.
+  // Step 17: the trace pass.
+  // Step 18: the history block, when "Print history" is checked.
 
   page.EndDocument();
 }

@@ -189,12 +189,18 @@ void FieldBinder::Show(const Binding& b) {
       auto* edit = static_cast<QLineEdit*>(b.object.data());
       const QString text = Q(f.text);
       // Only a real change is shown, so the caret stays where the user typed.
-      if (edit->text() != text) edit->setText(text);
+      if (edit->text() != text) {
+        edit->setText(text);
+        // A long value is read from its start, as the user typed it.
+        if (!edit->hasFocus()) edit->setCursorPosition(0);
+      }
       edit->setEnabled(f.enabled);
       if (b.kind == Kind::ColorBox) {
         QPalette palette = edit->palette();
         palette.setColor(QPalette::Base, ToQColor(f.backColor));
         palette.setColor(QPalette::Window, ToQColor(f.backColor));
+        // The anchors show their value: keep it readable on dark colours.
+        palette.setColor(QPalette::Text, qGray(ToQColor(f.backColor).rgb()) < 128 ? Qt::white : Qt::black);
         edit->setPalette(palette);
       }
       break;
