@@ -4,6 +4,9 @@
 
 #include "common/numeric.h"
 #include "program/handlers.h"
+#include "render/labels.h"
+#include "render/time_lines.h"
+#include "render/title.h"
 
 namespace tavelo {
 
@@ -112,8 +115,11 @@ void DoDocument(ProgramState& state) {
   page.DrawPolygon(std::span<const double>(frame));
 
   // Step 11: trace labels.
+  Affichage_Label(state);
   // Step 12: title.
+  DrawTitle(state);
   // Step 13: orientation texts.
+  DrawOrientationTexts(state);
   // Step 14: diagrams, each when its box is checked: fold, topography,
   // elevation, statics, velocity model.
 
@@ -125,8 +131,10 @@ void DoDocument(ProgramState& state) {
   page.DrawText(AxisCaption(state.settings.LanguageCode, form.Checked("time"), datum));
 
   // Step 16: time or depth lines.
+  Affichage_line_Temps(state);
   // Step 17: the trace pass.
   // Step 18: the history block, when "Print history" is checked.
+  if (form.Checked("prn")) DrawHistoryBlock(state);
 
   page.EndDocument();
 }
