@@ -3,6 +3,10 @@
 #include <cmath>
 
 #include "common/numeric.h"
+#include "overlays/elevation.h"
+#include "overlays/fold.h"
+#include "overlays/statics.h"
+#include "overlays/topo.h"
 #include "program/handlers.h"
 #include "render/labels.h"
 #include "render/time_lines.h"
@@ -122,6 +126,11 @@ void DoDocument(ProgramState& state) {
   DrawOrientationTexts(state);
   // Step 14: diagrams, each when its box is checked: fold, topography,
   // elevation, statics, velocity model.
+  if (form.Checked("fold")) Affichage_Fold(state);
+  if (form.Checked("topo")) Affichage_topo(state);
+  if (form.Checked("Alti")) Affichage_Alti(state);
+  if (form.Checked("Statik")) Affichage_static(state);
+  // Velocity model: see below.
 
   // Step 15: axis caption.
   const auto datum = ToInt32(form.Number("Text17")).value_or(0);

@@ -1,0 +1,116 @@
+#include "overlays/diagram_strip.h"
+
+#include "common/numeric.h"
+
+namespace tavelo {
+
+DiagramStrip MakeStrip(const ProgramState& state, std::string_view distanceField,
+                       int32_t storedTop) {
+  const PageDocument& page = state.page;
+  DiagramStrip strip;
+  strip.left = page.LeftMargin();
+  strip.width = state.layout.SectionWidth;
+  strip.height = state.settings.DiagramHeight;
+  const double topMargin = page.TopMargin();
+  if (auto t = ToInt32(state.form.Number(distanceField) * kTwipsPerMm + topMargin))
+    strip.top = *t;
+  else if (auto t = ToInt32(storedTop + topMargin))
+    strip.top = *t;
+  return strip;
+}
+
+ColumnHeaders::ColumnHeaders(const ProgramState& state)
+    : reader_(SuReader::Open(state.su.ActiveFilePath)),
+      layout_(state.layout),
+      inverse_(state.form.Checked("Inverse_trace")),
+      traceBytes_(state.su.TraceBytes()),
+      columns_(state.layout.ColumnCount()) {}
+
+std::optional<int32_t> ColumnHeaders::Word(int64_t column, const su::HeaderField& field) const {
+  if (!reader_ || traceBytes_ <= 0) return std::nullopt;
+  return reader_->ReadHeaderInt(layout_.TraceInColumn(column, inverse_) - 1, traceBytes_, field);
+}
+
+std::vector<double> ColumnCurve(double left, double width, const PlotLayout& layout,
+                                std::span<const double> heights, CurveStart start) {
+  std::vector<double> xy;
+  const size_t first = start == CurveStart::LeftEdge ? 0 : 1;
+  if (heights.size() <= first) return xy;
+  xy.reserve(2 * (heights.size() - first + 2));
+  if (start == CurveStart::LeftEdge) {
+    xy.push_back(left);
+    xy.push_back(heights[0]);
+  }
+  double x = left;
+  for (size_t k = first; k < heights.size(); ++k) {
+    if (auto v = ToInt32(layout.ColumnCentre(left, static_cast<int64_t>(k)))) x = *v;
+    xy.push_back(x);
+    xy.push_back(heights[k]);
+  }
+  xy.push_back(left + width);
+  xy.push_back(heights.back());
+  return xy;
+}
+
+void DrawStripFrame(PageDocument& page, const DiagramStrip& strip) {
+  const double l = strip.left, r = strip.Right();
+  const double t = strip.top, b = strip.Bottom();
+  const double frame[] = {l, t, l, b, r, b, r, t};
+  page.SetPenColor(0);
+  page.SetPenWidth(25);
+  page.DrawPolygon(std::span<const double>(frame));
+  page.SetPenWidth(0);
+}
+
+void DrawStripGrid(PageDocument& page, const DiagramStrip& strip) {
+  const double step = RoundHalfEven(strip.height / 4.0);
+  // A step of 0 would never reach the bottom edge.
+  if (step == 0) return;
+  const double height = strip.height;
+  for (double k = 0; step > 0 ? k <= height : k >= height; k += step) {
+    page.SetShapeX1(strip.left);
+    page.SetShapeY1(strip.top + k);
+    page.SetShapeX2(strip.Right());
+    page.SetShapeY2(strip.top + k);
+    page.DrawShape(1);
+  }
+}
+
+TensScale MakeTensScale(int64_t lower, int64_t upper) {
+  TensScale s;
+  s.lower = static_cast<int64_t>(RoundHalfEven(static_cast<double>(lower) / 10)) * 10;
+  s.upper = static_cast<int64_t>(RoundHalfEven(static_cast<double>(upper) / 10)) * 10 + 10;
+  s.middle = static_cast<int64_t>(RoundHalfEven(static_cast<double>(s.upper + s.lower) / 2));
+  return s;
+}
+
+void DrawScaleText(PageDocument& page, const DiagramStrip& strip, int64_t value, double y,
+                   std::string_view unit) {
+  page.SetTextX(strip.left - 650);
+  page.SetTextY(y);
+  page.DrawText(SignedText(value) + std::string(unit));
+}
+
+void DrawStripCaptions(PageDocument& page, const DiagramStrip& strip, std::string_view caption,
+                       double rightOffset) {
+  page.SetTextX(strip.left);
+  page.SetTextY(strip.top - 200.0);
+  page.SetFontBold(true);
+  if (!caption.empty()) page.DrawText(caption);
+  page.SetTextAlign(0);
+  page.SetTextX(strip.Right() - rightOffset);
+  if (!caption.empty()) page.DrawText(caption);
+  page.SetTextAlign(0);
+  page.SetFontBold(false);
+}
+
+std::string CaptionFor(const std::string& code, const DiagramWords& words) {
+  if (code == "F") return words.french;
+  if (code == "E") return words.english;
+  if (code == "S") return words.spanish;
+  if (code == "I") return words.italian;
+  if (code == "G") return words.german;
+  return {};
+}
+
+}  // namespace tavelo

@@ -1,0 +1,101 @@
+#pragma once
+// What the fold, statics and elevation diagrams (and the topography line)
+// share: the strip below or above the section with its frame, grid, scale
+// texts and captions, the header words of the trace shown in each column,
+// and the curve through the column centres.
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "data/su_reader.h"
+#include "program/state.h"
+
+namespace tavelo {
+
+// A framed diagram strip. Positions are 32-bit: strips on roll plotters lie
+// far more than 578 mm down the paper.
+struct DiagramStrip {
+  double left = 0;     // L: the section's left edge (may be half a twip)
+  double width = 0;    // W: SectionWidth
+  int32_t top = 0;     // T
+  int32_t height = 0;  // H: DiagramHeight
+  double Right() const { return left + width; }
+  double Bottom() const { return static_cast<double>(top) + height; }
+};
+
+// The strip whose distance to the page top (mm) is in `distanceField`:
+// T = distance * 56.7 + TopMargin, rounded. A distance that gives no
+// position keeps the one last loaded from the settings (`storedTop`, twips
+// from the page top without the margin).
+DiagramStrip MakeStrip(const ProgramState& state, std::string_view distanceField,
+                       int32_t storedTop);
+
+// Header words of the trace shown in each column (inverse order included).
+// Opens the SU file once; the file is closed when this goes away.
+class ColumnHeaders {
+ public:
+  explicit ColumnHeaders(const ProgramState& state);
+  int64_t Columns() const { return columns_; }
+  // Empty when the word cannot be read (no file, past its end).
+  std::optional<int32_t> Word(int64_t column, const su::HeaderField& field) const;
+
+ private:
+  std::optional<SuReader> reader_;
+  const PlotLayout& layout_;
+  bool inverse_;
+  int64_t traceBytes_;
+  int64_t columns_;
+};
+
+// Where a curve begins: the fold diagram and the topography line start on
+// the left edge at the first column's height; the statics and elevation
+// curves have no point for the first column and none on the left edge.
+enum class CurveStart { LeftEdge, SecondColumn };
+
+// The curve through the column centres at the given heights (one a
+// column), ending on the right edge at the last column's height. x and y
+// alternate. Empty when no column has a point.
+std::vector<double> ColumnCurve(double left, double width, const PlotLayout& layout,
+                                std::span<const double> heights, CurveStart start);
+
+// The frame (black, 25 twips wide, no fill of its own: the current brush),
+// leaving the pen black and thinnest.
+void DrawStripFrame(PageDocument& page, const DiagramStrip& strip);
+// Thin black lines every quarter of the height from the top edge down. A
+// strip too low for a step of a whole twip gets none.
+void DrawStripGrid(PageDocument& page, const DiagramStrip& strip);
+
+// The automatic scale of the statics and elevation diagrams: lower and upper
+// rounded to tens (halves to even), upper one ten higher, middle half-way.
+struct TensScale {
+  int64_t lower = 0;
+  int64_t middle = 0;
+  int64_t upper = 0;
+};
+TensScale MakeTensScale(int64_t lower, int64_t upper);
+
+// One scale text at L - 650: the value with its sign position and the unit.
+void DrawScaleText(PageDocument& page, const DiagramStrip& strip, int64_t value, double y,
+                   std::string_view unit);
+
+// The caption, bold, above the strip's left end and again at L + W -
+// rightOffset. An empty caption (unknown language) draws nothing.
+void DrawStripCaptions(PageDocument& page, const DiagramStrip& strip, std::string_view caption,
+                       double rightOffset);
+
+// The caption for LanguageCode, tested in the order F, E, S, I, G by exact
+// comparison; empty for any other code.
+struct DiagramWords {
+  const char* french;
+  const char* english;
+  const char* spanish;
+  const char* italian;
+  const char* german;
+};
+std::string CaptionFor(const std::string& languageCode, const DiagramWords& words);
+
+}  // namespace tavelo
