@@ -1,5 +1,7 @@
 #include "overlays/diagram_strip.h"
 
+#include <algorithm>
+
 #include "common/numeric.h"
 
 namespace tavelo {
@@ -23,29 +25,46 @@ ColumnHeaders::ColumnHeaders(const ProgramState& state)
     : reader_(SuReader::Open(state.su.ActiveFilePath)),
       layout_(state.layout),
       inverse_(state.form.Checked("Inverse_trace")),
-      traceBytes_(state.su.TraceBytes()),
-      columns_(state.layout.ColumnCount()) {}
+      traceBytes_(state.su.TraceBytes()) {
+  if (!reader_ || traceBytes_ <= 0 || reader_->Length() < su::kHeaderBytes) return;
+  // Traces whose header lies wholly in the file.
+  const int64_t traces = (reader_->Length() - su::kHeaderBytes) / traceBytes_ + 1;
+  // File index of column k: FirstTrace + k - 1, or LastTrace - k - 1.
+  int64_t first = 0, last = 0;
+  if (inverse_) {
+    first = static_cast<int64_t>(layout_.LastTrace) - traces;
+    last = static_cast<int64_t>(layout_.LastTrace) - 1;
+  } else {
+    first = 1 - static_cast<int64_t>(layout_.FirstTrace);
+    last = traces - static_cast<int64_t>(layout_.FirstTrace);
+  }
+  begin_ = std::max<int64_t>(first, 0);
+  end_ = std::max(begin_, std::min(last + 1, layout_.ColumnCount()));
+}
 
 std::optional<int32_t> ColumnHeaders::Word(int64_t column, const su::HeaderField& field) const {
-  if (!reader_ || traceBytes_ <= 0) return std::nullopt;
+  if (!reader_) return std::nullopt;
   return reader_->ReadHeaderInt(layout_.TraceInColumn(column, inverse_) - 1, traceBytes_, field);
 }
 
 std::vector<double> ColumnCurve(double left, double width, const PlotLayout& layout,
-                                std::span<const double> heights, CurveStart start) {
+                                int64_t firstColumn, std::span<const double> heights,
+                                CurveStart start) {
   std::vector<double> xy;
-  const size_t first = start == CurveStart::LeftEdge ? 0 : 1;
-  if (heights.size() <= first) return xy;
-  xy.reserve(2 * (heights.size() - first + 2));
+  // The statics and elevation curves leave the first column out.
+  const size_t skip = start == CurveStart::SecondColumn && firstColumn == 0 ? 1 : 0;
+  if (heights.size() <= skip) return xy;
+  xy.reserve(2 * (heights.size() - skip + 2));
   if (start == CurveStart::LeftEdge) {
     xy.push_back(left);
     xy.push_back(heights[0]);
   }
   double x = left;
-  for (size_t k = first; k < heights.size(); ++k) {
-    if (auto v = ToInt32(layout.ColumnCentre(left, static_cast<int64_t>(k)))) x = *v;
+  for (size_t i = skip; i < heights.size(); ++i) {
+    const int64_t column = firstColumn + static_cast<int64_t>(i);
+    if (auto v = ToInt32(layout.ColumnCentre(left, column))) x = *v;
     xy.push_back(x);
-    xy.push_back(heights[k]);
+    xy.push_back(heights[i]);
   }
   xy.push_back(left + width);
   xy.push_back(heights.back());

@@ -35,12 +35,17 @@ DiagramStrip MakeStrip(const ProgramState& state, std::string_view distanceField
                        int32_t storedTop);
 
 // Header words of the trace shown in each column (inverse order included).
-// Opens the SU file once; the file is closed when this goes away.
+// Opens the SU file once; the file is closed when this goes away. Only the
+// columns whose trace lies in the file are visited: a range reaching far
+// past the file (a mistyped last trace) costs nothing, and its empty
+// columns get no point, as they get no trace.
 class ColumnHeaders {
  public:
   explicit ColumnHeaders(const ProgramState& state);
-  int64_t Columns() const { return columns_; }
-  // Empty when the word cannot be read (no file, past its end).
+  // Columns Begin() .. End() - 1 show a trace of the file.
+  int64_t Begin() const { return begin_; }
+  int64_t End() const { return end_; }
+  // Empty when the word cannot be read.
   std::optional<int32_t> Word(int64_t column, const su::HeaderField& field) const;
 
  private:
@@ -48,7 +53,7 @@ class ColumnHeaders {
   const PlotLayout& layout_;
   bool inverse_;
   int64_t traceBytes_;
-  int64_t columns_;
+  int64_t begin_ = 0, end_ = 0;
 };
 
 // Where a curve begins: the fold diagram and the topography line start on
@@ -56,11 +61,12 @@ class ColumnHeaders {
 // curves have no point for the first column and none on the left edge.
 enum class CurveStart { LeftEdge, SecondColumn };
 
-// The curve through the column centres at the given heights (one a
-// column), ending on the right edge at the last column's height. x and y
-// alternate. Empty when no column has a point.
+// The curve through the column centres at the given heights, heights[i]
+// belonging to column firstColumn + i, ending on the right edge at the last
+// height. x and y alternate. Empty when no column has a point.
 std::vector<double> ColumnCurve(double left, double width, const PlotLayout& layout,
-                                std::span<const double> heights, CurveStart start);
+                                int64_t firstColumn, std::span<const double> heights,
+                                CurveStart start);
 
 // The frame (black, 25 twips wide, no fill of its own: the current brush),
 // leaving the pen black and thinnest.

@@ -19,11 +19,13 @@ void Affichage_Alti(ProgramState& state) {
   // centimetres, feet) still get a scale and a curve.
   std::vector<int32_t> elevations;
   int64_t lower = 9999, upper = 0;
+  int64_t firstColumn = 0;
   {
     const ColumnHeaders headers(state);
-    elevations.reserve(static_cast<size_t>(headers.Columns()));
+    firstColumn = headers.Begin();
+    elevations.reserve(static_cast<size_t>(headers.End() - headers.Begin()));
     int32_t elevation = 0;
-    for (int64_t k = 0; k < headers.Columns(); ++k) {
+    for (int64_t k = headers.Begin(); k < headers.End(); ++k) {
       if (auto gelev = headers.Word(k, su::kGelev)) {
         if (auto e = ToInt32(*gelev * state.su.ElevationScalar)) elevation = *e;
       }
@@ -45,7 +47,7 @@ void Affichage_Alti(ProgramState& state) {
     heights.push_back(y);
   }
   const std::vector<double> curve =
-      ColumnCurve(strip.left, strip.width, state.layout, heights, CurveStart::SecondColumn);
+      ColumnCurve(strip.left, strip.width, state.layout, firstColumn, heights, CurveStart::SecondColumn);
   page.SetPenColor(settings.TopoLineColor);
   page.SetPenWidth(settings.DiagramLineWidth);
   page.DrawPolyline(std::span<const double>(curve));

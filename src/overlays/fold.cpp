@@ -24,13 +24,15 @@ void Affichage_Fold(ProgramState& state) {
   }
 
   std::vector<double> heights;
+  int64_t firstColumn = 0;
   {
     const ColumnHeaders headers(state);
-    heights.reserve(static_cast<size_t>(headers.Columns()));
+    firstColumn = headers.Begin();
+    heights.reserve(static_cast<size_t>(headers.End() - headers.Begin()));
     int32_t fold = 0;
     double y = bottom;
     const double perFold = (strip.height - 20.0) / maximum;
-    for (int64_t k = 0; k < headers.Columns(); ++k) {
+    for (int64_t k = headers.Begin(); k < headers.End(); ++k) {
       if (auto v = headers.Word(k, su::kNhs)) fold = *v;
       if (fold < 1) fold = 1;  // no fold in the header stacks one trace
       if (fold > maximum) fold = maximum;
@@ -39,7 +41,7 @@ void Affichage_Fold(ProgramState& state) {
     }
   }
 
-  std::vector<double> curve = ColumnCurve(strip.left, strip.width, state.layout, heights,
+  std::vector<double> curve = ColumnCurve(strip.left, strip.width, state.layout, firstColumn, heights,
                                           CurveStart::LeftEdge);
   page.SetPenColor(settings.FoldLineColor);
   page.SetPenWidth(settings.DiagramLineWidth);

@@ -19,11 +19,13 @@ void Affichage_static(ProgramState& state) {
   // Two 16-bit words and their sum, kept in 32 bits so no sum overflows.
   std::vector<int32_t> statics;
   int64_t lower = 0, upper = 0;
+  int64_t firstColumn = 0;
   {
     const ColumnHeaders headers(state);
-    statics.reserve(static_cast<size_t>(headers.Columns()));
+    firstColumn = headers.Begin();
+    statics.reserve(static_cast<size_t>(headers.End() - headers.Begin()));
     int32_t tstat = 0, extra = 0;
-    for (int64_t k = 0; k < headers.Columns(); ++k) {
+    for (int64_t k = headers.Begin(); k < headers.End(); ++k) {
       if (auto v = headers.Word(k, su::kTstat)) tstat = *v;
       if (auto v = headers.Word(k, su::kUnassigned232)) extra = *v;
       statics.push_back(tstat + extra);
@@ -46,7 +48,7 @@ void Affichage_static(ProgramState& state) {
     heights.push_back(y);
   }
   const std::vector<double> curve =
-      ColumnCurve(strip.left, strip.width, state.layout, heights, CurveStart::SecondColumn);
+      ColumnCurve(strip.left, strip.width, state.layout, firstColumn, heights, CurveStart::SecondColumn);
   page.SetPenColor(settings.StaticLineColor);
   page.SetPenWidth(settings.DiagramLineWidth);
   page.DrawPolyline(std::span<const double>(curve));

@@ -21,12 +21,14 @@ void Affichage_topo(ProgramState& state) {
   // Milliseconds of a whole trace: the height of the section stands for it.
   const double traceTime = state.su.SampleInterval / 1000.0 * state.su.SamplesPerTrace;
   std::vector<double> heights;
+  int64_t firstColumn = 0;
   if (traceTime > 0) {
     const ColumnHeaders headers(state);
-    heights.reserve(static_cast<size_t>(headers.Columns()));
+    firstColumn = headers.Begin();
+    heights.reserve(static_cast<size_t>(headers.End() - headers.Begin()));
     int32_t tstat = 0;
     double y = layout.SectionTop;
-    for (int64_t k = 0; k < headers.Columns(); ++k) {
+    for (int64_t k = headers.Begin(); k < headers.End(); ++k) {
       if (auto v = headers.Word(k, su::kTstat)) tstat = *v;
       // Wide product: tall sections with large statics do not overflow.
       const int64_t scaled = static_cast<int64_t>(tstat) * layout.SectionHeight;
@@ -35,7 +37,7 @@ void Affichage_topo(ProgramState& state) {
     }
   }
   const std::vector<double> line = ColumnCurve(page.LeftMargin(), layout.SectionWidth, layout,
-                                               heights, CurveStart::LeftEdge);
+                                               firstColumn, heights, CurveStart::LeftEdge);
   page.DrawPolyline(std::span<const double>(line));
   page.SetPenColor(0);
   page.SetPenWidth(0);

@@ -411,15 +411,19 @@ TEST(StaticsDiagram, OneTraceLowStripsAndMissingTraces) {
   Affichage_static(c.p.state);
   EXPECT_TRUE(OfKind(c.drawn(), OpKind::Line).empty());
 
-  // Columns past the end of the file repeat the last height read.
+  // Columns past the end of the file get no point, however far the range
+  // reaches: the curve ends at the last trace, then runs to the right edge.
   c.p.state.settings.DiagramHeight = 800;
-  c.p.form().SetText("Text3", "4");
-  c.Relayout();
-  Affichage_static(c.p.state);
-  const auto ys = Ys(OfKind(c.drawn(), OpKind::Polyline)[0]);
-  ASSERT_EQ(ys.size(), 4u);
-  EXPECT_EQ(ys[1], ys[0]);
-  EXPECT_EQ(ys[3], ys[0]);
+  for (const char* last : {"4", "2000000000"}) {
+    c.p.form().SetText("Text3", last);
+    c.Relayout();
+    Affichage_static(c.p.state);
+    const Drawn curve = OfKind(c.drawn(), OpKind::Polyline)[0];
+    ASSERT_EQ(curve.points.size(), 4u);
+    EXPECT_EQ(curve.points[0], c.Centre(1));
+    EXPECT_EQ(curve.points[2], c.Right());
+    EXPECT_EQ(curve.points[3], curve.points[1]);
+  }
 }
 
 // ---------------------------------------------------------------- elevation
@@ -446,6 +450,21 @@ TEST(ElevationDiagram, ScaleWidenedByTenAndTheCurveSpansTheStrip) {
   EXPECT_EQ(curves[0].pen.color, c.p.state.settings.TopoLineColor);
   EXPECT_EQ(OfKind(all, OpKind::Line).size(), 5u);
   EXPECT_EQ(c.p.state.page.pen(), (PenState{0, 0}));
+}
+
+TEST(ElevationDiagram, ColumnsBeforeTheFileLeaveTheScaleAlone) {
+  // Traces -1 and 0 do not exist: no 0 m slips into the scale.
+  DiagramCase c(TracesWith(su::kGelev, {100, 155, 200}));
+  c.p.form().SetText("Text2", "-1");
+  c.Relayout();
+  Affichage_Alti(c.p.state);
+  const auto texts = OfKind(c.drawn(), OpKind::Text);
+  EXPECT_EQ(texts[0].text, " 90 m");
+  EXPECT_EQ(texts[2].text, " 220 m");
+  const Drawn curve = OfKind(c.drawn(), OpKind::Polyline)[0];
+  ASSERT_EQ(curve.points.size(), 8u);  // columns 2, 3, 4 and the right edge
+  EXPECT_EQ(curve.points[0], c.Centre(2));
+  EXPECT_EQ(curve.points[3], c.Top(40) + 400);  // 155 m half-way
 }
 
 TEST(ElevationDiagram, FlatZeroScalarAndLanguages) {
