@@ -14,6 +14,7 @@
 #include "common/paths.h"
 #include "common/safe_file.h"
 #include "output/export.h"
+#include "output/wmf_writer.h"
 #include "program/handlers.h"
 #include "program/startup.h"
 #include "render/builder.h"
@@ -24,7 +25,7 @@ const char* const kUsage =
     "Usage:\n"
     "  tavelo [SU_FILE]                         open the window (the file is optional)\n"
     "  tavelo --export OUT [options] SU_FILE    build the page and write it, no window\n"
-    "    OUT's extension picks the format: .pdf .svg .png\n"
+    "    OUT's extension picks the format: .pdf .svg .png .wmf (a placeable metafile)\n"
     "    --dump FILE          also write the page's display list as text\n"
     "    --settings-dir DIR   folder of TAVELO3.ini and Korvane.ini\n"
     "    --paper SIZE         A4, A3, A0, Letter, ... or WIDTHxHEIGHT in millimetres\n"
@@ -223,8 +224,8 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLine& out, st
   }
   if (!out.exportPath.empty()) {
     const std::string ext = Extension(out.exportPath);
-    if (ext != ".pdf" && ext != ".svg" && ext != ".png") {
-      error = "cannot tell the format of " + out.exportPath + " (use .pdf, .svg or .png)";
+    if (ext != ".pdf" && ext != ".svg" && ext != ".png" && ext != ".wmf") {
+      error = "cannot tell the format of " + out.exportPath + " (use .pdf, .svg, .png or .wmf)";
       return false;
     }
     if (out.suFile.empty()) {
@@ -296,6 +297,7 @@ int RunBatchExport(const CommandLine& options) {
   if (ext == ".pdf") written = ExportPdf(state.page, options.exportPath, &error);
   else if (ext == ".svg") written = ExportSvg(state.page, options.exportPath, &error);
   else if (ext == ".png") written = ExportPng(state.page, options.exportPath, options.dpi, &error);
+  else if (ext == ".wmf") written = ExportWmf(state.page, options.exportPath, &error);
   if (!written) {
     std::cerr << "tavelo: " << options.exportPath << " was not written: " << error << "\n";
     return 1;
