@@ -53,9 +53,13 @@ void EnsureArialSubstitute() {
   });
 }
 
-QPen MakePen(const PenState& state) {
+// A pen thinner than one device pixel draws as the thinnest line the device
+// has (one pixel), as the printer drivers do: a 1-twip diagram curve must not
+// fade to a faint grey on screen.
+QPen MakePen(const PenState& state, double onePixelTwips) {
   double width = state.width;
   if (!std::isfinite(width) || width < 0) width = 0;  // 0: the thinnest line
+  if (width < onePixelTwips) width = 0;
   QPen pen(ToQColor(state.color), width);
   // Flat ends: a cell line is exactly as long as its column is wide.
   pen.setCapStyle(Qt::FlatCap);
@@ -118,7 +122,7 @@ class Replayer {
           break;
         case OpKind::Pen:
           if (op.index < page_.pens().size()) {
-            pen_ = MakePen(page_.pens()[op.index]);
+            pen_ = MakePen(page_.pens()[op.index], onePixelTwips_);
             SetPainterPen(pen_);
           }
           break;
@@ -214,7 +218,12 @@ class Replayer {
   const PageDocument& page_;
   QPainter& painter_;
   bool callerAntialias_;
-  QPen pen_ = MakePen(PenState{});
+  // Twips in one device pixel at the painter's scale.
+  double onePixelTwips_ = [this] {
+    const double m = std::abs(painter_.deviceTransform().m11());
+    return m > 0 && std::isfinite(m) ? 1.0 / m : 0.0;
+  }();
+  QPen pen_ = MakePen(PenState{}, 0);
   bool textPenSet_ = false;
   TextFont font_;
   bool haveFont_ = false;
