@@ -391,21 +391,6 @@ TEST(TracePass, StaticShiftStartsLaterAndFadesIn) {
   EXPECT_TRUE(found);
 }
 
-TEST(TracePass, TaperReachesFullDeflectionAfterFortySamples) {
-  auto traces = test::MakeTraces(10, 100, 4000, [](int, int) { return 2.0f; });
-  traces[0].Set(su::kTstat, 4);
-  Section s(traces);
-  s.form().SetValue("topo", 1);
-  std::vector<Drawn> black;
-  for (const Drawn& d : s.Build(5))
-    if (d.kind == OpKind::Polyline && d.pen.color == 0) black.push_back(d);
-  ASSERT_EQ(black.size(), 10u);
-  ASSERT_EQ(black[0].Points(), 100u);
-  EXPECT_EQ(black[0].X(38), X0(0) + 242);  // 39 * 0.025 * 248 = 241.8
-  EXPECT_EQ(black[0].X(39), X0(0) + 248);
-  EXPECT_EQ(black[0].X(99), X0(0) + 248);
-}
-
 TEST(TracePass, NoColumnWhenTheRangeIsEmpty) {
   Section s;
   s.form().SetText("Text3", "5");
