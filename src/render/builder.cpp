@@ -10,6 +10,7 @@
 #include "program/handlers.h"
 #include "render/labels.h"
 #include "render/time_lines.h"
+#include "render/traces.h"
 #include "render/title.h"
 
 namespace tavelo {
@@ -142,6 +143,7 @@ void DoDocument(ProgramState& state) {
   // Step 16: time or depth lines.
   Affichage_line_Temps(state);
   // Step 17: the trace pass.
+  DrawTraces(state);
   // Step 18: the history block, when "Print history" is checked.
   if (form.Checked("prn")) DrawHistoryBlock(state);
 
