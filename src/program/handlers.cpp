@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "common/numeric.h"
+#include "program/palette_handlers.h"
 
 namespace tavelo {
 namespace {
@@ -166,6 +167,8 @@ void AttachFieldHandlers(ProgramState& state) {
   on("Command101", FieldEvent::Click, [s] {
     SaveSettings(s->settingsFiles, s->settings, s->form);
   });
+
+  AttachPaletteHandlers(state);
 }
 
 }  // namespace tavelo

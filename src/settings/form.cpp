@@ -127,6 +127,9 @@ Form::Form() {
   Add(LabelField("Command4", "Velocity model"));
   Add(LabelField("Command5", "Print History"));
   Add(LabelField("Command101", "OK, Save and EXIT"));
+  Add(LabelField("Record_WMF", "Save as WMF"));          // metafile of the page
+  Add(LabelField("Cp", "Copy to clipboard"));            // page picture to the clipboard
+  Add(LabelField("Cor", "Graphical program"));           // start the external graphics program
 
   // Palette on the Tools tab: 16 small boxes, three anchors, nine components.
   for (int k = 101; k <= 119; ++k) Add(TextBox("Text" + std::to_string(k), ""));
