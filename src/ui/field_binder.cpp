@@ -10,7 +10,6 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPalette>
-#include <QPointer>
 #include <QTabWidget>
 
 #include <cctype>
@@ -108,9 +107,11 @@ void FieldBinder::BindLineEdit(QLineEdit* edit, const std::string& name, bool co
     edit->setAutoFillBackground(true);
   }
   edit->installEventFilter(this);
-  connect(edit, &QLineEdit::textEdited, this, [this, name](const QString& text) {
+  connect(edit, &QLineEdit::textEdited, this, [this, name, edit](const QString& text) {
     if (showing_ > 0) return;
+    editing_ = edit;
     state_.form.SetText(name, text.toStdString());
+    editing_ = nullptr;
     UserChanged();
   });
   Add(colorBox ? Kind::ColorBox : Kind::LineEdit, edit, name);
@@ -119,7 +120,7 @@ void FieldBinder::BindLineEdit(QLineEdit* edit, const std::string& name, bool co
 void FieldBinder::BindCheckBox(FieldCheckBox* box, const std::string& name) {
   box->onUserToggle = [this, name] {
     if (showing_ > 0) return;
-    // A click switches on, or off when on; the greyed state is the program's.
+    // A click ticks an empty box and empties any other; only the program greys.
     state_.form.SetValue(name, state_.form.Value(name) == 0 ? 1 : 0);
     UserChanged();
   };
@@ -191,8 +192,9 @@ void FieldBinder::Show(const Binding& b) {
       // Only a real change is shown, so the caret stays where the user typed.
       if (edit->text() != text) {
         edit->setText(text);
-        // A long value is read from its start, as the user typed it.
-        if (!edit->hasFocus()) edit->setCursorPosition(0);
+        // A value the program wrote is read from its start; one the user
+        // is typing (and a handler rewrote) keeps the caret at its end.
+        if (edit != editing_ && !edit->hasFocus()) edit->setCursorPosition(0);
       }
       edit->setEnabled(f.enabled);
       if (b.kind == Kind::ColorBox) {
