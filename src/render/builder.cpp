@@ -7,6 +7,7 @@
 #include "overlays/fold.h"
 #include "overlays/statics.h"
 #include "overlays/topo.h"
+#include "overlays/velocity.h"
 #include "program/handlers.h"
 #include "render/labels.h"
 #include "render/time_lines.h"
@@ -131,7 +132,7 @@ void DoDocument(ProgramState& state) {
   if (form.Checked("topo")) Affichage_topo(state);
   if (form.Checked("Alti")) Affichage_Alti(state);
   if (form.Checked("Statik")) Affichage_static(state);
-  // Velocity model: see below.
+  if (form.Checked("velocity")) Affichage_model_vitesse(state);
 
   // Step 15: axis caption.
   const auto datum = ToInt32(form.Number("Text17")).value_or(0);
