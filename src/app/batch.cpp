@@ -1,4 +1,5 @@
 #include "app/batch.h"
+#include "output/program_handlers.h"
 
 #include <unistd.h>
 
@@ -271,8 +272,7 @@ int RunBatchExport(const CommandLine& options) {
   const std::string path = AbsolutePath(options.suFile);
   try {
     if (!CheckSuFile(path, dialogs)) return 1;
-    AttachFieldHandlers(state);
-    AttachBuildCommands(state);
+    AttachProgramHandlers(state);
     Startup(state, path);
     for (const auto& [name, value] : options.sets) {
       std::string error;

@@ -1,4 +1,5 @@
 #include "ui/window_app.h"
+#include "output/program_handlers.h"
 
 #include <QApplication>
 #include <QFontDatabase>
@@ -42,8 +43,7 @@ int RunWindow(int argc, char** argv, const std::string& suPath, const std::strin
     }
   }
 
-  AttachFieldHandlers(state);
-  AttachBuildCommands(state);
+  AttachProgramHandlers(state);
 
   // The window exists during start-up, so its messages have a parent and
   // every field it fills is shown as it is written.

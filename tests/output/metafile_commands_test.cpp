@@ -42,7 +42,6 @@ class MetafileCommands : public ::testing::Test {
   void SetUp() override {
     EnsureGuiApp();
     dir_ = test::TempDir();
-    AttachOutputHandlers(fx_.state);
     fx_.state.su.ActiveFilePath = dir_ + "/line1.su";
     PageDocument& page = fx_.state.page;
     page.BeginDocument();

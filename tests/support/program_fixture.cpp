@@ -1,4 +1,5 @@
 #include "support/program_fixture.h"
+#include "output/program_handlers.h"
 
 #include "support/su_writer.h"
 
@@ -8,8 +9,7 @@ ProgramFixture::ProgramFixture(std::string folder)
     : settingsDir(folder.empty() ? TempDir() : std::move(folder)) {
   state.settingsFolder = settingsDir;
   state.fontList = [] { return std::vector<std::string>{"Arial", "Courier New"}; };
-  AttachFieldHandlers(state);
-  AttachBuildCommands(state);
+  AttachProgramHandlers(state);
 }
 
 void ProgramFixture::Start(const std::string& suPath) { Startup(state, suPath); }

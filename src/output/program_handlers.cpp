@@ -1,0 +1,15 @@
+#include "output/program_handlers.h"
+
+#include "output/metafile_commands.h"
+#include "program/handlers.h"
+#include "render/builder.h"
+
+namespace tavelo {
+
+void AttachProgramHandlers(ProgramState& state) {
+  AttachFieldHandlers(state);
+  AttachBuildCommands(state);
+  AttachOutputHandlers(state);
+}
+
+}  // namespace tavelo
