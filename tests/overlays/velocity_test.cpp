@@ -276,21 +276,23 @@ TEST(VelocityPanel, AMissingFileIsLocatedOrNothingIsDrawn) {
 }
 
 TEST(VelocityPanel, Command4ChoosesTheFileAheadOfTime) {
-  PanelPage page;
-  AttachVelocityHandlers(page.p.state);
-  page.UseTable({{104, {100}, {1500}}});
-  page.p.dialogs.files = {page.dir + "/model.VEL", std::nullopt};
-  page.p.form().Fire("Command4", FieldEvent::Click);
-  EXPECT_EQ(page.p.form().Text("Text21"), page.dir + "/model.VEL");
-  const CommonDialogFields& request = page.p.dialogs.requests.back();
+  ScriptedDialogs dialogs;
+  ProgramState state(dialogs);  // Command4's handler alone
+  state.su.DataFolder = test::TempDir() + "/";
+  AttachVelocityHandlers(state);
+  dialogs.files = {state.su.DataFolder + "model.NMO", std::nullopt};
+  state.form.Fire("Command4", FieldEvent::Click);
+  EXPECT_EQ(state.form.Text("Text21"), state.su.DataFolder + "model.NMO");
+  ASSERT_EQ(dialogs.requests.size(), 1u);
+  const CommonDialogFields& request = dialogs.requests.back();
   EXPECT_EQ(request.filter, "SU NMO velocity model|*.NMO|VEL file|*.NMO|All files|*.*|");
   EXPECT_EQ(request.title, "Velocity model selection");
   EXPECT_EQ(request.fileName, "*.NMO");
-  EXPECT_EQ(request.initialFolder, page.p.state.su.DataFolder);
-  EXPECT_EQ(MarkerColumns(page.Panels()), (std::vector<double>{3}));
+  EXPECT_EQ(request.initialFolder, state.su.DataFolder);
+  EXPECT_FALSE(request.cancelError);
 
-  page.p.form().Fire("Command4", FieldEvent::Click);  // cancelled
-  EXPECT_EQ(page.p.form().Text("Text21"), "*.NMO");
+  state.form.Fire("Command4", FieldEvent::Click);  // cancelled
+  EXPECT_EQ(state.form.Text("Text21"), "*.NMO");
 }
 
 TEST(VelocityPanel, DamagedTablesAndSuFilesNeverFault) {
