@@ -1,6 +1,7 @@
 #include "output/program_handlers.h"
 
 #include "output/metafile_commands.h"
+#include "overlays/velocity_handlers.h"
 #include "program/handlers.h"
 #include "render/builder.h"
 
@@ -9,6 +10,7 @@ namespace tavelo {
 void AttachProgramHandlers(ProgramState& state) {
   AttachFieldHandlers(state);
   AttachBuildCommands(state);
+  AttachVelocityHandlers(state);
   AttachOutputHandlers(state);
 }
 
