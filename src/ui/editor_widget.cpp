@@ -153,6 +153,8 @@ void EditorWidget::UpdateModified() {
 }
 
 void EditorWidget::ReadSelection(EditorSession& session) const {
+  // Not showing the state's text yet: the box's positions would not fit it.
+  if (shown_ != state_.editorText) return;
   const QTextCursor cursor = textCursor();
   const auto start = static_cast<size_t>(cursor.selectionStart());
   const auto end = static_cast<size_t>(cursor.selectionEnd());

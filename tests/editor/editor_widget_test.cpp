@@ -90,6 +90,14 @@ TEST(EditorWidget, ShowsTheMatchFindSelectsAndReadsTheCaretItShows) {
   f.Fire("pt");
   EXPECT_EQ(printed, "t\xC3\xA9");
   EXPECT_EQ(f.dialogs.requests.back().flags, 265);
+
+  // A text the box does not show yet: its caret does not apply to it.
+  editor.moveCursor(QTextCursor::End);
+  f.state.editorText = "Sunmo Sunmo";
+  f.commands.session().selStart = 0;
+  f.dialogs.answers = {"Sunmo"};
+  f.Fire("df");
+  EXPECT_EQ(f.commands.session().selStart, 6u);
 }
 
 TEST(EditorWidget, AReplacementCanBeUndoneAndDropsTheFormatting) {
