@@ -2,52 +2,16 @@
 // its exit status, its messages on standard error and the files it writes.
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "support/cli.h"
 #include "support/su_writer.h"
 
 namespace tavelo {
 namespace {
-
-struct RunResult {
-  int status = -1;
-  std::string err;
-};
-
-std::string Quote(const std::string& s) {
-  std::string q = "'";
-  for (char c : s) {
-    if (c == '\'') q += "'\\''";
-    else q += c;
-  }
-  return q + "'";
-}
-
-// Runs tavelo with the arguments; standard error is captured, standard
-// input is empty so no question can wait on it.
-RunResult Tavelo(const std::vector<std::string>& args, const std::string& settingsDir) {
-  std::string cmd = "QT_QPA_PLATFORM=offscreen " + Quote(TAVELO_BINARY);
-  if (!settingsDir.empty()) cmd += " --settings-dir " + Quote(settingsDir);
-  for (const auto& a : args) cmd += " " + Quote(a);
-  const std::string errFile = test::TempFile("stderr.txt");
-  cmd += " </dev/null >/dev/null 2>" + Quote(errFile);
-  RunResult r;
-  const int raw = std::system(cmd.c_str());
-  r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  r.err = test::ReadBytes(errFile);
-  return r;
-}
-
-std::string Pdftotext(const std::string& pdf) {
-  const std::string txt = test::TempFile("page.txt");
-  const std::string cmd = "pdftotext " + Quote(pdf) + " " + Quote(txt) + " 2>/dev/null";
-  if (std::system(cmd.c_str()) != 0) return {};
-  return test::ReadBytes(txt);
-}
 
 std::string TenTraces() {
   const std::string path = test::TempFile("line.su");
@@ -61,14 +25,14 @@ TEST(BatchExport, TenTracesWithNoSettingsFiles) {
   const std::string su = TenTraces();
   const std::string dir = test::TempDir();
   const std::string settings = test::TempDir() + "/none";
-  RunResult r = Tavelo({"--export", dir + "/page.pdf", "--dump", dir + "/page.txt", su}, settings);
+  test::CliRun r = test::RunTavelo({"--export", dir + "/page.pdf", "--dump", dir + "/page.txt", su}, settings);
   ASSERT_EQ(r.status, 0) << r.err;
   const std::string dump = test::ReadBytes(dir + "/page.txt");
   EXPECT_NE(dump.find("polygon  1417.5 1553 3401.5 1553 3401.5 3537 1417.5 3537\n"),
             std::string::npos)
       << dump;
   EXPECT_NE(dump.find("Depth (m)"), std::string::npos);
-  EXPECT_NE(Pdftotext(dir + "/page.pdf").find("Depth (m)"), std::string::npos);
+  EXPECT_NE(test::PdfText(dir + "/page.pdf").find("Depth (m)"), std::string::npos);
   EXPECT_NE(r.err.find("Datum elevation ? →  0\n"), std::string::npos) << r.err;
   // A run does not save settings unless asked.
   EXPECT_TRUE(test::ReadBytes(settings + "/TAVELO3.ini").empty());
@@ -78,7 +42,7 @@ TEST(BatchExport, SetsRunTheFieldHandlersInOrder) {
   const std::string su = TenTraces();
   const std::string dir = test::TempDir();
   const std::string settings = test::TempDir();
-  RunResult r = Tavelo({"--export", dir + "/page.svg", "--dump", dir + "/page.txt", "--set",
+  test::CliRun r = test::RunTavelo({"--export", dir + "/page.svg", "--dump", dir + "/page.txt", "--set",
                   "Text4=400", "--set", "time=1", "--set", "Combo2=sx", "--save-settings", su},
                  settings);
   ASSERT_EQ(r.status, 0) << r.err;
@@ -95,23 +59,23 @@ TEST(BatchExport, SetsRunTheFieldHandlersInOrder) {
 TEST(BatchExport, BadArgumentsAndBadFiles) {
   const std::string su = TenTraces();
   const std::string dir = test::TempDir();
-  EXPECT_EQ(Tavelo({"--export", dir + "/p.pdf", "--set", "Nope=1", su}, dir).status, 2);
-  EXPECT_EQ(Tavelo({"--export", dir + "/p.pdf", "--set", "fold=3", su}, dir).status, 2);
-  EXPECT_EQ(Tavelo({"--export", dir + "/p.pdf", "--set", "combo1=6", su}, dir).status, 2);
-  EXPECT_EQ(Tavelo({"--export", dir + "/p.doc", su}, dir).status, 2);
-  EXPECT_EQ(Tavelo({"--export", dir + "/p.pdf", "--paper", "B52", su}, dir).status, 2);
+  EXPECT_EQ(test::RunTavelo({"--export", dir + "/p.pdf", "--set", "Nope=1", su}, dir).status, 2);
+  EXPECT_EQ(test::RunTavelo({"--export", dir + "/p.pdf", "--set", "fold=3", su}, dir).status, 2);
+  EXPECT_EQ(test::RunTavelo({"--export", dir + "/p.pdf", "--set", "combo1=6", su}, dir).status, 2);
+  EXPECT_EQ(test::RunTavelo({"--export", dir + "/p.doc", su}, dir).status, 2);
+  EXPECT_EQ(test::RunTavelo({"--export", dir + "/p.pdf", "--paper", "B52", su}, dir).status, 2);
   EXPECT_TRUE(test::ReadBytes(dir + "/p.pdf").empty());
 
-  RunResult missing = Tavelo({"--export", dir + "/p.pdf", dir + "/gone.su"}, dir);
+  test::CliRun missing = test::RunTavelo({"--export", dir + "/p.pdf", dir + "/gone.su"}, dir);
   EXPECT_EQ(missing.status, 1);
   EXPECT_NE(missing.err.find("does not exist !"), std::string::npos) << missing.err;
   ASSERT_TRUE(test::WriteBytes(dir + "/empty.su", ""));
-  RunResult empty = Tavelo({"--export", dir + "/p.pdf", dir + "/empty.su"}, dir);
+  test::CliRun empty = test::RunTavelo({"--export", dir + "/p.pdf", dir + "/empty.su"}, dir);
   EXPECT_EQ(empty.status, 1);
   EXPECT_NE(empty.err.find("Input file " + dir + "/empty.su is empty !"), std::string::npos);
 
-  EXPECT_EQ(Tavelo({"--help"}, "").status, 0);
-  EXPECT_EQ(Tavelo({"--version"}, "").status, 0);
+  EXPECT_EQ(test::RunTavelo({"--help"}, "").status, 0);
+  EXPECT_EQ(test::RunTavelo({"--version"}, "").status, 0);
 }
 
 TEST(BatchExport, ShortFileTakesTheAnswersInOrder) {
@@ -119,7 +83,7 @@ TEST(BatchExport, ShortFileTakesTheAnswersInOrder) {
   auto traces = test::MakeTraces(1, 1000, 2000);
   const std::string bytes = test::SuFileBytes(traces).substr(0, 1500);  // under half a trace
   ASSERT_TRUE(test::WriteBytes(dir + "/short.su", bytes));
-  RunResult r = Tavelo({"--export", dir + "/p.png", "--dpi", "30", "--paper", "300x200", "--answer",
+  test::CliRun r = test::RunTavelo({"--export", dir + "/p.png", "--dpi", "30", "--paper", "300x200", "--answer",
                   "5", "--answer", "3", dir + "/short.su"},
                  dir);
   EXPECT_EQ(r.status, 0) << r.err;

@@ -2,7 +2,6 @@
 // wider than 16-bit twips reach, read back by libwmf's wmf2svg.
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cmath>
 #include <cstdlib>
@@ -11,21 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "support/cli.h"
 #include "support/su_writer.h"
 
 namespace tavelo {
 namespace {
-
-std::string Quote(const std::string& s) {
-  std::string q = "'";
-  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
-}
-
-int Shell(const std::string& command) {
-  const int raw = std::system(command.c_str());
-  return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-}
 
 // First x of every line and polyline of the dump, in drawing order.
 std::vector<double> DumpLineStarts(const std::string& dump) {
@@ -56,12 +45,12 @@ TEST(WmfCli, WideRollPlotKeepsEveryTraceWhereTheDumpPutsIt) {
   const std::string su = dir + "/line.su";
   ASSERT_TRUE(test::WriteSuFile(
       su, test::MakeTraces(120, 200, 4000, [](int s, int t) { return float((s + t) % 9 - 4); })));
-  const std::string command = "QT_QPA_PLATFORM=offscreen " + Quote(TAVELO_BINARY) +
-                              " --settings-dir " + Quote(dir + "/settings") + " --export " +
-                              Quote(dir + "/page.wmf") + " --dump " + Quote(dir + "/page.txt") +
-                              " --paper 1200x800 --set Text4=1000 " + Quote(su) +
-                              " </dev/null >/dev/null 2>" + Quote(dir + "/stderr.txt");
-  ASSERT_EQ(Shell(command), 0) << test::ReadBytes(dir + "/stderr.txt");
+  const std::string command = "QT_QPA_PLATFORM=offscreen " + test::ShellQuote(TAVELO_BINARY) +
+                              " --settings-dir " + test::ShellQuote(dir + "/settings") + " --export " +
+                              test::ShellQuote(dir + "/page.wmf") + " --dump " + test::ShellQuote(dir + "/page.txt") +
+                              " --paper 1200x800 --set Text4=1000 " + test::ShellQuote(su) +
+                              " </dev/null >/dev/null 2>" + test::ShellQuote(dir + "/stderr.txt");
+  ASSERT_EQ(test::Shell(command), 0) << test::ReadBytes(dir + "/stderr.txt");
   const std::string wmf = test::ReadBytes(dir + "/page.wmf");
   ASSERT_GT(wmf.size(), 40u);
   EXPECT_EQ(static_cast<unsigned char>(wmf[0]), 0xD7);  // placeable key
@@ -72,9 +61,9 @@ TEST(WmfCli, WideRollPlotKeepsEveryTraceWhereTheDumpPutsIt) {
   for (double x : dumpX) widest = std::max(widest, x);
   EXPECT_GT(widest, 40000) << "the traces reach past 16-bit twips";
 
-  if (Shell("command -v wmf2svg >/dev/null 2>&1") != 0) GTEST_SKIP() << "no wmf2svg";
-  ASSERT_EQ(Shell("wmf2svg -o " + Quote(dir + "/page.svg") + " " + Quote(dir + "/page.wmf") + " 2>" +
-                Quote(dir + "/complaints.txt")),
+  if (test::Shell("command -v wmf2svg >/dev/null 2>&1") != 0) GTEST_SKIP() << "no wmf2svg";
+  ASSERT_EQ(test::Shell("wmf2svg -o " + test::ShellQuote(dir + "/page.svg") + " " + test::ShellQuote(dir + "/page.wmf") + " 2>" +
+                test::ShellQuote(dir + "/complaints.txt")),
             0);
   EXPECT_EQ(test::ReadBytes(dir + "/complaints.txt"), "");
   const std::vector<double> svgX = SvgPolylineStarts(test::ReadBytes(dir + "/page.svg"));
