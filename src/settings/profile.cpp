@@ -1,124 +1,17 @@
 #include "settings/profile.h"
 
-#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <system_error>
 
 #include "common/paths.h"
 #include "common/safe_file.h"
+#include "common/text_encoding.h"
 
 namespace tavelo {
 namespace {
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
-
-// Windows-1252 bytes 0x80..0x9F. The five bytes the code page leaves
-// unassigned map to the control characters of the same number, as Windows
-// converts them, so such a file comes back byte for byte.
-constexpr std::array<char32_t, 32> kHighControls = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-void AppendUtf8(std::string& out, char32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
-
-// Decodes one UTF-8 sequence at `pos`; false for anything malformed
-// (overlong forms, surrogates, values past U+10FFFF, cut sequences).
-bool DecodeUtf8(std::string_view text, size_t& pos, char32_t& cp) {
-  auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
-  unsigned char lead = byte(pos);
-  size_t length;
-  char32_t min;
-  if (lead < 0x80) {
-    cp = lead;
-    ++pos;
-    return true;
-  } else if ((lead & 0xE0) == 0xC0) {
-    length = 2; cp = lead & 0x1F; min = 0x80;
-  } else if ((lead & 0xF0) == 0xE0) {
-    length = 3; cp = lead & 0x0F; min = 0x800;
-  } else if ((lead & 0xF8) == 0xF0) {
-    length = 4; cp = lead & 0x07; min = 0x10000;
-  } else {
-    return false;
-  }
-  if (text.size() - pos < length) return false;
-  for (size_t i = 1; i < length; ++i) {
-    unsigned char next = byte(pos + i);
-    if ((next & 0xC0) != 0x80) return false;
-    cp = (cp << 6) | (next & 0x3F);
-  }
-  if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
-  pos += length;
-  return true;
-}
-
-bool IsValidUtf8(std::string_view text) {
-  size_t pos = 0;
-  char32_t cp;
-  while (pos < text.size()) {
-    if (!DecodeUtf8(text, pos, cp)) return false;
-  }
-  return true;
-}
-
-std::string Windows1252ToUtf8(std::string_view bytes) {
-  std::string out;
-  out.reserve(bytes.size() + bytes.size() / 8);
-  for (char c : bytes) {
-    unsigned char b = static_cast<unsigned char>(c);
-    if (b < 0x80) out += c;
-    else if (b < 0xA0) AppendUtf8(out, kHighControls[b - 0x80]);
-    else AppendUtf8(out, b);
-  }
-  return out;
-}
-
-// Characters the code page cannot hold become '?', as Windows writes them.
-std::string Utf8ToWindows1252(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  size_t pos = 0;
-  while (pos < text.size()) {
-    char32_t cp;
-    if (!DecodeUtf8(text, pos, cp)) {
-      out += '?';
-      ++pos;
-      continue;
-    }
-    if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) {
-      out += static_cast<char>(cp);
-      continue;
-    }
-    char mapped = '?';
-    for (size_t i = 0; i < kHighControls.size(); ++i) {
-      if (kHighControls[i] == cp) {
-        mapped = static_cast<char>(0x80 + i);
-        break;
-      }
-    }
-    out += mapped;
-  }
-  return out;
-}
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
