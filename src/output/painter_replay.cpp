@@ -144,31 +144,32 @@ class Replayer {
     textPenSet_ = false;
   }
 
-  bool LoadPoints(const PageOp& op, size_t first, size_t count) {
-    const std::vector<float>& points = page_.points();
-    size_t begin = size_t{op.index} + 2 * first;
-    if (begin > points.size() || 2 * count > points.size() - begin) return false;
+  // The op's points, from `first` on, `count` of them.
+  bool LoadPoints(size_t first, size_t count) {
+    if (first > xy_.size() / 2 || count > xy_.size() / 2 - first) return false;
     buffer_.resize(count);
-    const float* p = points.data() + begin;
+    const float* p = xy_.data() + 2 * first;
     for (size_t i = 0; i < count; ++i) buffer_[i] = QPointF(p[2 * i], p[2 * i + 1]);
     return true;
   }
 
   void DrawPolyline(const PageOp& op) {
-    size_t total = op.count;
+    page_.PointsOf(op, xy_);
+    const size_t total = xy_.size() / 2;
     if (total < 2) return;
     for (size_t first = 0; first + 1 < total; first += kPolylineChunk - 1) {
       size_t count = std::min(kPolylineChunk, total - first);
-      if (!LoadPoints(op, first, count)) return;
+      if (!LoadPoints(first, count)) return;
       painter_.drawPolyline(buffer_.data(), static_cast<int>(count));
     }
   }
 
   void DrawPolygon(const PageOp& op) {
     if (op.count == 0 || op.count > static_cast<uint32_t>(std::numeric_limits<int>::max())) return;
-    if (!LoadPoints(op, 0, op.count)) return;
+    page_.PointsOf(op, xy_);
+    if (!LoadPoints(0, xy_.size() / 2) || buffer_.empty()) return;
     // Overlapping parts alternate, as the product's fills do.
-    painter_.drawPolygon(buffer_.data(), static_cast<int>(op.count), Qt::OddEvenFill);
+    painter_.drawPolygon(buffer_.data(), static_cast<int>(buffer_.size()), Qt::OddEvenFill);
   }
 
   void DrawText(const PageOp& op) {
@@ -192,11 +193,11 @@ class Replayer {
   }
 
   void DrawCells(const PageOp& op) {
-    const std::vector<Color>& colors = page_.cellColors();
-    if (op.count == 0 || op.index > colors.size() || op.count > colors.size() - op.index) return;
-    if (op.count > static_cast<uint32_t>(std::numeric_limits<int>::max())) return;
+    if (op.count == 0 || op.count > static_cast<uint32_t>(std::numeric_limits<int>::max())) return;
     double x = op.x, y = op.y, width = op.x2, height = op.y2;
     if (width == 0 || height == 0) return;
+    page_.CellColorsOf(op, colors_);
+    if (colors_.size() != op.count) return;
     const int count = static_cast<int>(op.count);
     QImage image(1, count, QImage::Format_RGB32);
     if (image.isNull()) return;
@@ -204,7 +205,7 @@ class Replayer {
     bool upwards = height < 0;
     for (int k = 0; k < count; ++k) {
       int row = upwards ? count - 1 - k : k;
-      reinterpret_cast<QRgb*>(image.scanLine(row))[0] = ToQRgb(colors[op.index + k]);
+      reinterpret_cast<QRgb*>(image.scanLine(row))[0] = ToQRgb(colors_[static_cast<size_t>(k)]);
     }
     QRectF rect(x, y, width, height * count);
     rect = rect.normalized();
@@ -227,6 +228,8 @@ class Replayer {
   bool textPenSet_ = false;
   TextFont font_;
   bool haveFont_ = false;
+  std::vector<float> xy_;
+  std::vector<Color> colors_;
   std::vector<QPointF> buffer_;
 };
 

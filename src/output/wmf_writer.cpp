@@ -338,12 +338,11 @@ class WmfBuilder {
   }
 
   bool LoadPoints(const PageOp& op) {
-    const std::vector<float>& all = page_.points();
-    const size_t begin = op.index;
-    const size_t count = op.count;
-    if (count == 0 || begin > all.size() || 2 * count > all.size() - begin) return false;
+    page_.PointsOf(op, xy_);
+    const size_t count = xy_.size() / 2;
+    if (count == 0) return false;
     points_.resize(count);
-    const float* p = all.data() + begin;
+    const float* p = xy_.data();
     for (size_t i = 0; i < count; ++i) points_[i] = Logical(p[2 * i], p[2 * i + 1]);
     return true;
   }
@@ -449,8 +448,9 @@ class WmfBuilder {
   // A cell column as a one-pixel-wide bitmap stretched over its rectangle,
   // in pieces of at most 32 767 cells (a 16-bit source height).
   void DrawCells(const PageOp& op) {
-    const std::vector<Color>& colors = page_.cellColors();
-    if (op.count == 0 || op.index > colors.size() || op.count > colors.size() - op.index) return;
+    page_.CellColorsOf(op, colors_);
+    const std::vector<Color>& colors = colors_;
+    if (op.count == 0 || colors.size() != op.count) return;
     if (!std::isfinite(op.x) || !std::isfinite(op.y) || !std::isfinite(op.x2) ||
         !std::isfinite(op.y2) || op.x2 == 0 || op.y2 == 0)
       return;
@@ -468,7 +468,7 @@ class WmfBuilder {
     if (x1 == x0) x1 = x0 < kHigh ? static_cast<int16_t>(x0 + 1) : x0;  // never vanish
     if (x1 == x0) return;
     auto colorAt = [&](size_t row) {  // row 0 is the top cell
-      return colors[op.index + (upwards ? op.count - 1 - row : row)];
+      return colors[upwards ? op.count - 1 - row : row];
     };
     // Rows on the coordinate range only.
     const double firstVisible = std::floor((kLow - top) / cellHeight);
@@ -516,6 +516,8 @@ class WmfBuilder {
   bool brushIsNull_ = false;
   double lineSpacing_ = 0;  // twips
   std::vector<Pt> points_;
+  std::vector<float> xy_;
+  std::vector<Color> colors_;
 };
 
 }  // namespace

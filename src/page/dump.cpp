@@ -38,11 +38,8 @@ void AppendEscaped(std::string& out, std::string_view text) {
   }
 }
 
-void AppendPoints(std::string& out, const std::vector<float>& points, const PageOp& op) {
-  size_t first = op.index;
-  size_t end = first + size_t{op.count} * 2;
-  if (end > points.size()) end = first > points.size() ? first : points.size();
-  for (size_t i = first; i < end; ++i) AppendPointText(out, points[i]);
+void AppendPoints(std::string& out, const std::vector<float>& points) {
+  for (float v : points) AppendPointText(out, v);
 }
 
 }  // namespace
@@ -59,7 +56,8 @@ std::string DumpPage(const PageDocument& page) {
   const auto& pens = page.pens();
   const auto& brushes = page.brushes();
   const auto& texts = page.texts();
-  const auto& colors = page.cellColors();
+  std::vector<float> points;
+  std::vector<Color> colors;
   for (const PageOp& op : page.ops()) {
     switch (op.kind) {
       case OpKind::Font:
@@ -100,7 +98,8 @@ std::string DumpPage(const PageDocument& page) {
       case OpKind::Polyline:
       case OpKind::Polygon:
         out += op.kind == OpKind::Polyline ? "polyline " : "polygon ";
-        AppendPoints(out, page.points(), op);
+        page.PointsOf(op, points);
+        AppendPoints(out, points);
         break;
       case OpKind::Cells: {
         out += "cells";
@@ -108,8 +107,8 @@ std::string DumpPage(const PageDocument& page) {
         AppendNumber(out, op.y);
         AppendNumber(out, op.x2);
         AppendNumber(out, op.y2);
-        size_t end = size_t{op.index} + op.count;
-        for (size_t i = op.index; i < end && i < colors.size(); ++i) AppendInteger(out, colors[i]);
+        page.CellColorsOf(op, colors);
+        for (Color c : colors) AppendInteger(out, c);
         break;
       }
     }

@@ -1,7 +1,9 @@
 #include "page/page_document.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 #include "common/numeric.h"
@@ -46,15 +48,25 @@ void PageDocument::SetPaperSize(double widthTwips, double heightTwips) {
   pageHeight_ = heightTwips;
 }
 
-void PageDocument::BeginDocument() {
-  ops_.clear();
-  points_.clear();
-  cellColors_.clear();
+void PageDocument::Clear(bool release) {
+  bytes_.clear(release);
+  opCount_ = 0;
+  pointCount_ = 0;
+  cellTable_.clear();
   texts_.clear();
   fonts_.clear();
   pens_.clear();
   brushes_.clear();
+  if (release) {
+    texts_.shrink_to_fit();
+    scratch_.clear();
+    scratch_.shrink_to_fit();
+  }
   havePen_ = haveBrush_ = haveFont_ = false;
+}
+
+void PageDocument::BeginDocument() {
+  Clear(false);
   open_ = true;
   pageCount_ = 0;
   ++generation_;
@@ -69,53 +81,61 @@ void PageDocument::EndDocument() {
 }
 
 void PageDocument::DiscardDocument() {
-  ops_.clear();
-  points_.clear();
-  cellColors_.clear();
-  texts_.clear();
-  fonts_.clear();
-  pens_.clear();
-  brushes_.clear();
   // Release the memory of a big page: the preview stays empty for a while.
-  ops_.shrink_to_fit();
-  points_.shrink_to_fit();
-  cellColors_.shrink_to_fit();
-  havePen_ = haveBrush_ = haveFont_ = false;
+  Clear(true);
   open_ = false;
   pageCount_ = 0;
   ++generation_;
 }
 
+void PageDocument::PutOp(OpKind kind) {
+  bytes_.push(static_cast<uint8_t>(kind));
+  ++opCount_;
+}
+
+void PageDocument::PutVarint(uint64_t v) {
+  while (v >= 0x80) {
+    bytes_.push(static_cast<uint8_t>(v | 0x80));
+    v >>= 7;
+  }
+  bytes_.push(static_cast<uint8_t>(v));
+}
+
+void PageDocument::PutDouble(double v) { bytes_.append(&v, sizeof v); }
+
 void PageDocument::UsePen() {
   if (havePen_ && pens_.back() == pen_) return;
   pens_.push_back(pen_);
-  ops_.push_back({OpKind::Pen, static_cast<uint32_t>(pens_.size() - 1)});
+  PutOp(OpKind::Pen);
+  PutVarint(pens_.size() - 1);
   havePen_ = true;
 }
 
 void PageDocument::UseBrush() {
   if (haveBrush_ && brushes_.back() == brush_) return;
   brushes_.push_back(brush_);
-  ops_.push_back({OpKind::Brush, static_cast<uint32_t>(brushes_.size() - 1)});
+  PutOp(OpKind::Brush);
+  PutVarint(brushes_.size() - 1);
   haveBrush_ = true;
 }
 
 void PageDocument::UseFont() {
   if (haveFont_ && fonts_.back() == font_) return;
   fonts_.push_back(font_);
-  ops_.push_back({OpKind::Font, static_cast<uint32_t>(fonts_.size() - 1)});
+  PutOp(OpKind::Font);
+  PutVarint(fonts_.size() - 1);
   haveFont_ = true;
 }
 
 void PageDocument::DrawText(std::string_view utf8) {
   if (!open_ || !AllFinite({textX_, textY_})) return;
-  if (ops_.size() + 2 > kMaxTableSize || texts_.size() >= kMaxTableSize) return;
+  if (opCount_ + 2 > kMaxTableSize || texts_.size() >= kMaxTableSize) return;
   UseFont();
   texts_.emplace_back(utf8);
-  PageOp op{OpKind::Text, static_cast<uint32_t>(texts_.size() - 1)};
-  op.x = textX_;
-  op.y = textY_;
-  ops_.push_back(op);
+  PutOp(OpKind::Text);
+  PutVarint(texts_.size() - 1);
+  PutDouble(textX_);
+  PutDouble(textY_);
 }
 
 void PageDocument::DrawShape(int shape) {
@@ -125,50 +145,100 @@ void PageDocument::DrawShape(int shape) {
 
 void PageDocument::DrawLine(double x1, double y1, double x2, double y2) {
   if (!open_ || !AllFinite({x1, y1, x2, y2})) return;
-  if (ops_.size() + 2 > kMaxTableSize) return;
+  if (opCount_ + 2 > kMaxTableSize) return;
   UsePen();
-  PageOp op{OpKind::Line};
-  op.x = x1;
-  op.y = y1;
-  op.x2 = x2;
-  op.y2 = y2;
-  ops_.push_back(op);
+  PutOp(OpKind::Line);
+  for (double v : {x1, y1, x2, y2}) PutDouble(v);
 }
 
 namespace {
 
+// Point and cell encodings (the byte after a list's length).
+constexpr uint8_t kHalfTwipDeltas = 0;  // zigzag varints of half-twip differences
+constexpr uint8_t kRawFloats = 1;       // float pairs as stored in memory
+constexpr uint8_t kCellCodes = 0;       // one byte per cell, into the colour table
+constexpr uint8_t kRawColors = 1;       // four bytes per cell
+
+// Half twips beyond 2^52 are not all whole numbers of a double's precision
+// in sums; such points are stored raw (they lie far off any paper).
+constexpr double kMaxHalfTwips = 4503599627370496.0;  // 2^52
+
+bool IsHalfTwip(float v) {
+  if (v == 0 && std::signbit(v)) return false;  // -0 must come back as written
+  const double h = static_cast<double>(v) * 2;
+  return h == std::floor(h) && std::fabs(h) <= kMaxHalfTwips;
+}
+
+uint64_t ZigZag(int64_t v) {
+  return (static_cast<uint64_t>(v) << 1) ^ static_cast<uint64_t>(v >> 63);
+}
+int64_t UnZigZag(uint64_t v) {
+  return static_cast<int64_t>(v >> 1) ^ -static_cast<int64_t>(v & 1);
+}
+
+void AppendVarint(std::vector<uint8_t>& out, uint64_t v) {
+  while (v >= 0x80) {
+    out.push_back(static_cast<uint8_t>(v | 0x80));
+    v >>= 7;
+  }
+  out.push_back(static_cast<uint8_t>(v));
+}
+
 template <typename T>
-bool PointsUsable(std::span<const T> xy, size_t storedFloats, size_t opCount) {
+bool PointsUsable(std::span<const T> xy, uint64_t storedPoints, size_t opCount) {
   if (xy.size() < 2) return false;  // nothing to draw
-  if (storedFloats + xy.size() > kMaxTableSize || opCount + 3 > kMaxTableSize) return false;
+  if (xy.size() / 2 > kMaxTableSize || opCount + 3 > kMaxTableSize) return false;
+  if (storedPoints + xy.size() / 2 > std::numeric_limits<uint64_t>::max() / 2) return false;
   for (T v : xy)
     if (!std::isfinite(v)) return false;
   return true;
 }
 
+float AsStored(float v) { return v; }
+float AsStored(double v) { return StoredFloat(v); }
+
 }  // namespace
 
-void PageDocument::AddPoints(OpKind kind, std::span<const double> xy) {
+template <typename T>
+void PageDocument::AddPoints(OpKind kind, std::span<const T> xy) {
   if (!open_) return;
   xy = xy.first(xy.size() & ~size_t{1});  // a lone last x has no y
-  if (!PointsUsable(xy, points_.size(), ops_.size())) return;
+  if (!PointsUsable(xy, pointCount_, opCount_)) return;
   UsePen();
   if (kind == OpKind::Polygon) UseBrush();
-  PageOp op{kind, static_cast<uint32_t>(points_.size()), static_cast<uint32_t>(xy.size() / 2)};
-  points_.reserve(points_.size() + xy.size());
-  for (double v : xy) points_.push_back(StoredFloat(v));
-  ops_.push_back(op);
-}
 
-void PageDocument::AddPoints(OpKind kind, std::span<const float> xy) {
-  if (!open_) return;
-  xy = xy.first(xy.size() & ~size_t{1});
-  if (!PointsUsable(xy, points_.size(), ops_.size())) return;
-  UsePen();
-  if (kind == OpKind::Polygon) UseBrush();
-  PageOp op{kind, static_cast<uint32_t>(points_.size()), static_cast<uint32_t>(xy.size() / 2)};
-  points_.insert(points_.end(), xy.begin(), xy.end());
-  ops_.push_back(op);
+  bool halves = true;
+  for (T v : xy) {
+    if (!IsHalfTwip(AsStored(v))) {
+      halves = false;
+      break;
+    }
+  }
+  scratch_.clear();
+  if (halves) {
+    scratch_.reserve(xy.size() * 2);
+    int64_t lastX = 0, lastY = 0;
+    for (size_t i = 0; i < xy.size(); i += 2) {
+      const auto hx = static_cast<int64_t>(static_cast<double>(AsStored(xy[i])) * 2);
+      const auto hy = static_cast<int64_t>(static_cast<double>(AsStored(xy[i + 1])) * 2);
+      AppendVarint(scratch_, ZigZag(hx - lastX));
+      AppendVarint(scratch_, ZigZag(hy - lastY));
+      lastX = hx;
+      lastY = hy;
+    }
+  } else {
+    scratch_.resize(xy.size() * sizeof(float));
+    for (size_t i = 0; i < xy.size(); ++i) {
+      const float f = AsStored(xy[i]);
+      std::memcpy(scratch_.data() + i * sizeof(float), &f, sizeof f);
+    }
+  }
+  PutOp(kind);
+  PutVarint(xy.size() / 2);
+  PutVarint(scratch_.size() + 1);
+  bytes_.push(halves ? kHalfTwipDeltas : kRawFloats);
+  bytes_.append(scratch_.data(), scratch_.size());
+  pointCount_ += xy.size() / 2;
 }
 
 void PageDocument::AddPointText(OpKind kind, std::string_view points) {
@@ -191,16 +261,222 @@ void PageDocument::DrawPolygonText(std::string_view points) {
 void PageDocument::DrawCells(double x, double y, double width, double cellHeight,
                              std::span<const Color> colors) {
   if (!open_ || colors.empty() || !AllFinite({x, y, width, cellHeight})) return;
-  if (cellColors_.size() + colors.size() > kMaxTableSize || ops_.size() + 1 > kMaxTableSize)
+  if (colors.size() > kMaxTableSize || opCount_ + 1 > kMaxTableSize) return;
+  // A section has a few dozen colours at most: one byte a cell. A column
+  // that would need a 257th colour keeps its colours whole.
+  scratch_.resize(colors.size());
+  bool coded = true;
+  size_t last = 0;
+  for (size_t i = 0; i < colors.size(); ++i) {
+    const Color c = colors[i];
+    if (last < cellTable_.size() && cellTable_[last] == c) {
+      scratch_[i] = static_cast<uint8_t>(last);
+      continue;
+    }
+    auto it = std::find(cellTable_.begin(), cellTable_.end(), c);
+    if (it == cellTable_.end()) {
+      if (cellTable_.size() == 256) {
+        coded = false;
+        break;
+      }
+      cellTable_.push_back(c);
+      it = cellTable_.end() - 1;
+    }
+    last = static_cast<size_t>(it - cellTable_.begin());
+    scratch_[i] = static_cast<uint8_t>(last);
+  }
+  PutOp(OpKind::Cells);
+  for (double v : {x, y, width, cellHeight}) PutDouble(v);
+  PutVarint(colors.size());
+  if (coded) {
+    PutVarint(colors.size() + 1);
+    bytes_.push(kCellCodes);
+    bytes_.append(scratch_.data(), colors.size());
+  } else {
+    PutVarint(colors.size() * sizeof(Color) + 1);
+    bytes_.push(kRawColors);
+    bytes_.append(colors.data(), colors.size() * sizeof(Color));
+  }
+}
+
+void PageDocument::PointsOf(const PageOp& op, std::vector<float>& xy) const {
+  xy.clear();
+  if ((op.kind != OpKind::Polyline && op.kind != OpKind::Polygon) || op.count == 0 ||
+      op.data >= bytes_.size())
     return;
-  PageOp op{OpKind::Cells, static_cast<uint32_t>(cellColors_.size()),
-            static_cast<uint32_t>(colors.size())};
-  op.x = x;
-  op.y = y;
-  op.x2 = width;
-  op.y2 = cellHeight;
-  cellColors_.insert(cellColors_.end(), colors.begin(), colors.end());
-  ops_.push_back(op);
+  ByteCursor in(bytes_, op.data);
+  const uint8_t encoding = in.Next();
+  xy.resize(size_t{op.count} * 2);
+  if (encoding == kHalfTwipDeltas) {
+    int64_t hx = 0, hy = 0;
+    for (size_t i = 0; i < xy.size(); i += 2) {
+      hx += UnZigZag(in.Varint());
+      hy += UnZigZag(in.Varint());
+      xy[i] = static_cast<float>(static_cast<double>(hx) * 0.5);
+      xy[i + 1] = static_cast<float>(static_cast<double>(hy) * 0.5);
+    }
+  } else {
+    in.Read(xy.data(), xy.size() * sizeof(float));
+  }
+}
+
+std::vector<float> PageDocument::PointsOf(const PageOp& op) const {
+  std::vector<float> xy;
+  PointsOf(op, xy);
+  return xy;
+}
+
+void PageDocument::CellColorsOf(const PageOp& op, std::vector<Color>& colors) const {
+  colors.clear();
+  if (op.kind != OpKind::Cells || op.count == 0 || op.data >= bytes_.size()) return;
+  ByteCursor in(bytes_, op.data);
+  const uint8_t encoding = in.Next();
+  colors.resize(op.count);
+  if (encoding == kCellCodes) {
+    for (Color& c : colors) {
+      const uint8_t code = in.Next();
+      c = code < cellTable_.size() ? cellTable_[code] : 0;
+    }
+  } else {
+    in.Read(colors.data(), colors.size() * sizeof(Color));
+  }
+}
+
+std::vector<Color> PageDocument::CellColorsOf(const PageOp& op) const {
+  std::vector<Color> colors;
+  CellColorsOf(op, colors);
+  return colors;
+}
+
+std::vector<PageOp> CollectOps(const PageDocument& page) {
+  std::vector<PageOp> ops;
+  ops.reserve(page.ops().size());
+  for (const PageOp& op : page.ops()) ops.push_back(op);
+  return ops;
+}
+
+// ---------------------------------------------------------------- bytes
+
+void ByteBlocks::clear(bool release) {
+  size_ = 0;
+  if (release) {
+    blocks_.clear();
+    blocks_.shrink_to_fit();
+    capacity_ = 0;
+  } else if (blocks_.size() > 1) {
+    // Keep one block for the next page; a big page gives the rest back.
+    blocks_.resize(1);
+    capacity_ = kBlockBytes;
+  }
+}
+
+void ByteBlocks::Grow() {
+  blocks_.push_back(std::make_unique_for_overwrite<uint8_t[]>(kBlockBytes));
+  capacity_ += kBlockBytes;
+}
+
+void ByteBlocks::append(const void* bytes, size_t count) {
+  const auto* p = static_cast<const uint8_t*>(bytes);
+  while (count > 0) {
+    if (size_ == capacity_) Grow();
+    const size_t offset = size_ % kBlockBytes;
+    const size_t n = std::min<uint64_t>(count, kBlockBytes - offset);
+    std::memcpy(blocks_[size_ / kBlockBytes].get() + offset, p, n);
+    p += n;
+    count -= n;
+    size_ += n;
+  }
+}
+
+void ByteCursor::Seek(uint64_t pos) {
+  pos_ = pos;
+  p_ = end_ = nullptr;
+  if (!bytes_ || pos >= bytes_->size()) return;
+  const size_t block = pos / ByteBlocks::kBlockBytes;
+  const uint8_t* base = bytes_->block(block);
+  p_ = base + pos % ByteBlocks::kBlockBytes;
+  end_ = base + std::min<uint64_t>(ByteBlocks::kBlockBytes,
+                                   bytes_->size() - block * ByteBlocks::kBlockBytes);
+}
+
+void ByteCursor::Refill() {
+  Seek(pos_);
+  // Past the end the page was cut short: read zeros rather than stray memory.
+  if (p_ == end_) {
+    static const uint8_t kZero = 0;
+    p_ = &kZero;
+    end_ = p_ + 1;
+  }
+}
+
+uint64_t ByteCursor::Varint() {
+  uint64_t v = 0;
+  for (int shift = 0; shift < 64; shift += 7) {
+    const uint8_t b = Next();
+    v |= static_cast<uint64_t>(b & 0x7F) << shift;
+    if (!(b & 0x80)) break;
+  }
+  return v;
+}
+
+double ByteCursor::Double() {
+  double v;
+  Read(&v, sizeof v);
+  return v;
+}
+
+void ByteCursor::Read(void* out, size_t count) {
+  auto* o = static_cast<uint8_t*>(out);
+  while (count > 0) {
+    if (p_ == end_) Refill();
+    const size_t n = std::min<size_t>(count, static_cast<size_t>(end_ - p_));
+    std::memcpy(o, p_, n);
+    o += n;
+    p_ += n;
+    pos_ += n;
+    count -= n;
+  }
+}
+
+void OpList::iterator::Decode() {
+  if (cursor_.AtEnd()) {
+    done_ = true;
+    return;
+  }
+  op_ = PageOp{};
+  op_.kind = static_cast<OpKind>(cursor_.Next());
+  switch (op_.kind) {
+    case OpKind::Font:
+    case OpKind::Pen:
+    case OpKind::Brush:
+      op_.index = static_cast<uint32_t>(cursor_.Varint());
+      break;
+    case OpKind::Text:
+      op_.index = static_cast<uint32_t>(cursor_.Varint());
+      op_.x = cursor_.Double();
+      op_.y = cursor_.Double();
+      break;
+    case OpKind::Line:
+      op_.x = cursor_.Double();
+      op_.y = cursor_.Double();
+      op_.x2 = cursor_.Double();
+      op_.y2 = cursor_.Double();
+      break;
+    case OpKind::Cells:
+      op_.x = cursor_.Double();
+      op_.y = cursor_.Double();
+      op_.x2 = cursor_.Double();
+      op_.y2 = cursor_.Double();
+      [[fallthrough]];
+    case OpKind::Polyline:
+    case OpKind::Polygon: {
+      op_.count = static_cast<uint32_t>(cursor_.Varint());
+      const uint64_t bytes = cursor_.Varint();
+      op_.data = cursor_.Position();
+      cursor_.Skip(bytes);
+      break;
+    }
+  }
 }
 
 std::vector<double> ParsePointText(std::string_view text) {

@@ -4,11 +4,19 @@
 // calls record operations; back ends (QPainter replay, metafile writer, text
 // dump, fast PDF writer) replay them. Nothing draws straight to a device.
 //
-// Coordinates are kept as given (a 5 mm margin is 283.5 twips). Point lists
-// are stored as float pairs in one shared vector, exact for halves up to
-// 8 million twips, so a page of millions of points stays compact.
+// Coordinates are kept as given (a 5 mm margin is 283.5 twips). The list is
+// one byte stream in fixed-size blocks: a point list whose coordinates are
+// whole or half twips (all a page builder makes) is stored as variable-length
+// differences of half twips, two or three bytes a point instead of eight,
+// other lists as float pairs (exact for halves up to 8 million twips); cell
+// colours as one byte each from a page-wide colour table. A 10,000-trace
+// section thus fits a fraction of its SU file, and the blocks never move, so
+// the page grows without copying.
 
+#include <cstddef>
 #include <cstdint>
+#include <iterator>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -40,17 +48,109 @@ struct BrushState {
 
 enum class OpKind : uint8_t { Font, Pen, Brush, Text, Line, Polyline, Polygon, Cells };
 
-// One recorded operation. State operations (Font, Pen, Brush) are recorded
-// just before the first drawing operation that uses a changed state, so the
-// list holds only the state changes that matter.
+// One recorded operation, as the page's op list hands it out. State
+// operations (Font, Pen, Brush) are recorded just before the first drawing
+// operation that uses a changed state, so the list holds only the state
+// changes that matter.
 struct PageOp {
-  OpKind kind;
-  uint32_t index = 0;  // Font/Pen/Brush/Text: index into the matching table;
-                       // Polyline/Polygon: first float in points();
-                       // Cells: first colour in cellColors()
+  OpKind kind = OpKind::Line;
+  uint32_t index = 0;  // Font/Pen/Brush/Text: index into the matching table
   uint32_t count = 0;  // Polyline/Polygon: number of points; Cells: number of cells
   double x = 0, y = 0, x2 = 0, y2 = 0;  // Text: x, y; Line: both ends;
                                         // Cells: x, y, width, cell height
+  uint64_t data = 0;  // Polyline/Polygon/Cells: where the points or colours
+                      // lie (PageDocument::PointsOf, CellColorsOf)
+};
+
+// The recorded bytes: fixed-size blocks that never move once written.
+class ByteBlocks {
+ public:
+  static constexpr size_t kBlockBytes = size_t{1} << 20;
+  uint64_t size() const { return size_; }
+  void clear(bool release);
+  void push(uint8_t b) {
+    if (size_ == capacity_) Grow();
+    blocks_[size_ / kBlockBytes][size_ % kBlockBytes] = b;
+    ++size_;
+  }
+  void append(const void* bytes, size_t count);
+  uint8_t at(uint64_t pos) const { return blocks_[pos / kBlockBytes][pos % kBlockBytes]; }
+  const uint8_t* block(size_t i) const { return blocks_[i].get(); }
+  size_t blockCount() const { return blocks_.size(); }
+
+ private:
+  void Grow();
+  std::vector<std::unique_ptr<uint8_t[]>> blocks_;
+  uint64_t size_ = 0;
+  uint64_t capacity_ = 0;
+};
+
+// Sequential reader of the recorded bytes.
+class ByteCursor {
+ public:
+  ByteCursor() = default;
+  ByteCursor(const ByteBlocks& bytes, uint64_t pos) : bytes_(&bytes) { Seek(pos); }
+  uint64_t Position() const { return pos_; }
+  bool AtEnd() const { return pos_ >= bytes_->size(); }
+  uint8_t Next() {
+    if (p_ == end_) Refill();
+    ++pos_;
+    return *p_++;
+  }
+  uint64_t Varint();
+  double Double();
+  void Read(void* out, size_t count);
+  void Skip(uint64_t count) { Seek(pos_ + count); }
+
+ private:
+  void Seek(uint64_t pos);
+  void Refill();
+  const ByteBlocks* bytes_ = nullptr;
+  uint64_t pos_ = 0;
+  const uint8_t* p_ = nullptr;
+  const uint8_t* end_ = nullptr;
+};
+
+class PageDocument;
+
+// The operations of a page in order, decoded one at a time.
+class OpList {
+ public:
+  class iterator {
+   public:
+    using iterator_category = std::input_iterator_tag;
+    using value_type = PageOp;
+    using difference_type = std::ptrdiff_t;
+    using pointer = const PageOp*;
+    using reference = const PageOp&;
+    iterator() = default;
+    const PageOp& operator*() const { return op_; }
+    const PageOp* operator->() const { return &op_; }
+    iterator& operator++() {
+      Decode();
+      return *this;
+    }
+    void operator++(int) { Decode(); }
+    bool operator==(const iterator& other) const { return done_ == other.done_; }
+
+   private:
+    friend class OpList;
+    iterator(const ByteBlocks& bytes) : cursor_(bytes, 0), done_(false) { Decode(); }
+    void Decode();
+    ByteCursor cursor_;
+    PageOp op_;
+    bool done_ = true;
+  };
+
+  explicit OpList(const ByteBlocks& bytes, size_t count) : bytes_(bytes), count_(count) {}
+  iterator begin() const { return count_ ? iterator(bytes_) : iterator(); }
+  iterator end() const { return iterator(); }
+  size_t size() const { return count_; }
+  bool empty() const { return count_ == 0; }
+
+ private:
+  const ByteBlocks& bytes_;
+  size_t count_;
 };
 
 class PageDocument {
@@ -131,9 +231,15 @@ class PageDocument {
                  std::span<const Color> colors);
 
   // The recorded page (valid while no BeginDocument follows).
-  const std::vector<PageOp>& ops() const { return ops_; }
-  const std::vector<float>& points() const { return points_; }
-  const std::vector<Color>& cellColors() const { return cellColors_; }
+  OpList ops() const { return OpList(bytes_, opCount_); }
+  // The points of a Polyline or Polygon op (x and y alternate), the colours
+  // of a Cells op; empty for any other op.
+  void PointsOf(const PageOp& op, std::vector<float>& xy) const;
+  std::vector<float> PointsOf(const PageOp& op) const;
+  void CellColorsOf(const PageOp& op, std::vector<Color>& colors) const;
+  std::vector<Color> CellColorsOf(const PageOp& op) const;
+  // Bytes the recorded page holds (for the benchmark and the preview cache).
+  uint64_t RecordedBytes() const { return bytes_.size(); }
   const std::vector<std::string>& texts() const { return texts_; }
   const std::vector<FontState>& fonts() const { return fonts_; }
   const std::vector<PenState>& pens() const { return pens_; }
@@ -143,9 +249,13 @@ class PageDocument {
   void UsePen();
   void UseBrush();
   void UseFont();
-  void AddPoints(OpKind kind, std::span<const double> xy);
-  void AddPoints(OpKind kind, std::span<const float> xy);
+  template <typename T>
+  void AddPoints(OpKind kind, std::span<const T> xy);
   void AddPointText(OpKind kind, std::string_view points);
+  void Clear(bool release);
+  void PutOp(OpKind kind);
+  void PutVarint(uint64_t v);
+  void PutDouble(double v);
 
   double pageWidth_, pageHeight_;
   double leftMargin_ = 1440, topMargin_ = 1440, rightMargin_ = 1440, bottomMargin_ = 1440;
@@ -163,14 +273,19 @@ class PageDocument {
   // Last state recorded in ops_ (so unchanged state is not recorded again).
   bool havePen_ = false, haveBrush_ = false, haveFont_ = false;
 
-  std::vector<PageOp> ops_;
-  std::vector<float> points_;
-  std::vector<Color> cellColors_;
+  ByteBlocks bytes_;
+  size_t opCount_ = 0;
+  uint64_t pointCount_ = 0;
+  std::vector<Color> cellTable_;  // colours of the one-byte cell codes
+  std::vector<uint8_t> scratch_;  // one list being encoded
   std::vector<std::string> texts_;
   std::vector<FontState> fonts_;
   std::vector<PenState> pens_;
   std::vector<BrushState> brushes_;
 };
+
+// Every op of the page, decoded into one vector (tests, small pages).
+std::vector<PageOp> CollectOps(const PageDocument& page);
 
 // Parses point-list text (" 100 200-5 300") into numbers; garbage stops the
 // parse at that point. An odd count drops the last number.

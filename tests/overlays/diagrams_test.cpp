@@ -52,7 +52,7 @@ std::vector<Drawn> Drawing(const PageDocument& page) {
     d.brush = brush;
     d.font = font;
     if (op.kind == OpKind::Polyline || op.kind == OpKind::Polygon) {
-      for (uint32_t i = 0; i < op.count * 2; ++i) d.points.push_back(page.points()[op.index + i]);
+      for (float v : page.PointsOf(op)) d.points.push_back(v);
     } else if (op.kind == OpKind::Line) {
       d.points = {op.x, op.y, op.x2, op.y2};
     } else if (op.kind == OpKind::Text) {

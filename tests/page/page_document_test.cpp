@@ -46,7 +46,7 @@ TEST(PageDocumentLife, StartsAsA4WithInchMarginsAndRecordsOnlyWhileOpen) {
   EXPECT_EQ(page.PageCount(), 0);
   page.DrawLine(0, 0, 1, 1);  // the new page records its pen again
   EXPECT_EQ(page.ops().size(), 2u);
-  EXPECT_EQ(page.ops()[0].kind, OpKind::Pen);
+  EXPECT_EQ(CollectOps(page)[0].kind, OpKind::Pen);
   page.DiscardDocument();
   EXPECT_FALSE(page.IsOpen());
   EXPECT_EQ(page.PageCount(), 0);
@@ -114,7 +114,7 @@ TEST(PageDocumentDrawing, ShapeOneIsALineAndOtherShapesDrawNothing) {
   EXPECT_TRUE(page.ops().empty());
   page.DrawShape(1);
   ASSERT_EQ(page.ops().size(), 2u);
-  const PageOp& line = page.ops()[1];
+  const PageOp line = CollectOps(page)[1];
   EXPECT_EQ(line.kind, OpKind::Line);
   EXPECT_EQ(line.x, 10);
   EXPECT_EQ(line.y, 20);
@@ -138,24 +138,76 @@ TEST(PageDocumentDrawing, BadCoordinatesAndEmptyListsRecordNothing) {
 
   // Beyond float range: kept, clamped, never undefined.
   page.DrawPolyline(std::vector<double>{1e300, -1e300, 0, 0});
-  ASSERT_EQ(page.points().size(), 4u);
-  EXPECT_EQ(page.points()[0], std::numeric_limits<float>::max());
-  EXPECT_EQ(page.points()[1], -std::numeric_limits<float>::max());
+  const std::vector<PageOp> ops = CollectOps(page);
+  ASSERT_EQ(ops.size(), 2u);
+  EXPECT_EQ(page.PointsOf(ops[1]), (std::vector<float>{std::numeric_limits<float>::max(),
+                                                       -std::numeric_limits<float>::max(), 0, 0}));
 }
 
-TEST(PageDocumentDrawing, PointListsShareOneCompactVector) {
+TEST(PageDocumentDrawing, PointListsComeBackExactlyAsGiven) {
   PageDocument page;
   page.BeginDocument();
   page.DrawPolylineText(" 100 200-5 300");
   page.DrawPolygon(std::vector<float>{1.5f, 2.5f, 3, 4, 5, 6, 99});  // odd: last dropped
-  ASSERT_EQ(page.ops().size(), 4u);
-  const PageOp& polyline = page.ops()[1];
-  const PageOp& polygon = page.ops()[3];
-  EXPECT_EQ(polyline.index, 0u);
-  EXPECT_EQ(polyline.count, 2u);
-  EXPECT_EQ(polygon.index, 4u);
-  EXPECT_EQ(polygon.count, 3u);
-  EXPECT_EQ(page.points(), (std::vector<float>{100, 200, -5, 300, 1.5f, 2.5f, 3, 4, 5, 6}));
+  // Not whole or half twips, huge jumps, the largest float, minus zero.
+  const std::vector<float> awkward = {0.1f,      -1e-30f, 16777217.0f * 4, -3e38f, 1e30f,
+                                      -8388607.5f, 2.25f, -0.0f,           7,      7};
+  page.DrawPolyline(awkward);
+  const std::vector<float> halves = {-1e15f, 1e15f, 1e15f, -1e15f, 0.5f, -0.5f};
+  page.DrawPolyline(halves);
+  const std::vector<PageOp> ops = CollectOps(page);
+  ASSERT_EQ(ops.size(), 6u);
+  EXPECT_EQ(ops[1].count, 2u);
+  EXPECT_EQ(page.PointsOf(ops[1]), (std::vector<float>{100, 200, -5, 300}));
+  EXPECT_EQ(ops[3].count, 3u);
+  EXPECT_EQ(page.PointsOf(ops[3]), (std::vector<float>{1.5f, 2.5f, 3, 4, 5, 6}));
+  const std::vector<float> back = page.PointsOf(ops[4]);
+  ASSERT_EQ(back.size(), awkward.size());
+  for (size_t i = 0; i < back.size(); ++i) {
+    EXPECT_EQ(back[i], awkward[i]) << i;
+    EXPECT_EQ(std::signbit(back[i]), std::signbit(awkward[i])) << i;
+  }
+  EXPECT_EQ(page.PointsOf(ops[5]), halves);
+  EXPECT_TRUE(page.PointsOf(ops[0]).empty());  // a pen has no points
+}
+
+TEST(PageDocumentDrawing, BigPagesSpanBlocksAndCellsKeepEveryColour) {
+  PageDocument page;
+  page.BeginDocument();
+  // A wiggle of 600 000 points crosses several storage blocks.
+  std::vector<float> wiggle;
+  for (int64_t j = 0; j < 600000; ++j) {
+    wiggle.push_back(static_cast<float>(5000 + (j * 7919) % 301 - 150));
+    wiggle.push_back(static_cast<float>(1553 + j / 2) + (j % 2 ? 0.5f : 0));
+  }
+  page.DrawPolyline(wiggle);
+  // 300 distinct colours: more than one byte can name.
+  std::vector<Color> colours;
+  for (int k = 0; k < 300; ++k) colours.push_back(k * 65793);
+  page.DrawCells(10, 20, 30.5, -2, colours);
+  page.DrawCells(40.5, 20, 30.5, 2, std::vector<Color>{0, 65793, 16777215});
+  page.DrawText("after");
+  EXPECT_GT(page.RecordedBytes(), ByteBlocks::kBlockBytes);
+  EXPECT_LT(page.RecordedBytes(), wiggle.size() * 2);  // well under a float pair a point
+
+  const std::vector<PageOp> ops = CollectOps(page);
+  ASSERT_EQ(ops.size(), 6u);  // pen, polyline, cells, cells, font, text
+  EXPECT_TRUE(page.PointsOf(ops[1]) == wiggle);
+  EXPECT_EQ(ops[2].kind, OpKind::Cells);
+  EXPECT_EQ(ops[2].x, 10);
+  EXPECT_EQ(ops[2].y2, -2);
+  EXPECT_EQ(page.CellColorsOf(ops[2]), colours);
+  EXPECT_EQ(ops[3].x, 40.5);
+  EXPECT_EQ(page.CellColorsOf(ops[3]), (std::vector<Color>{0, 65793, 16777215}));
+  EXPECT_TRUE(page.CellColorsOf(ops[1]).empty());
+  EXPECT_EQ(page.texts()[ops[5].index], "after");
+
+  // A new page starts empty; its ops do not see the old bytes.
+  page.BeginDocument();
+  page.DrawCells(0, 0, 1, 1, std::vector<Color>{255});
+  const std::vector<PageOp> again = CollectOps(page);
+  ASSERT_EQ(again.size(), 1u);
+  EXPECT_EQ(page.CellColorsOf(again[0]), std::vector<Color>{255});
 }
 
 TEST(PointText, ParsesBlanksAndSignsAsSeparators) {

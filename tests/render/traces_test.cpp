@@ -45,7 +45,7 @@ struct Drawn {
 // time lines' values come first; no history here): its polylines, polygons
 // and cells are the drawing operations that follow the last text.
 std::vector<Drawn> TraceOps(const PageDocument& page) {
-  const auto& ops = page.ops();
+  const std::vector<PageOp> ops = CollectOps(page);
   size_t start = 0;
   for (size_t i = 0; i < ops.size(); ++i)
     if (ops[i].kind == OpKind::Text) start = i + 1;
@@ -64,11 +64,10 @@ std::vector<Drawn> TraceOps(const PageDocument& page) {
     d.pen = pen;
     d.brush = brush;
     if (op.kind == OpKind::Cells) {
-      d.colours.assign(page.cellColors().begin() + op.index,
-                       page.cellColors().begin() + op.index + op.count);
+      d.colours = page.CellColorsOf(op);
       d.x = op.x, d.y = op.y, d.w = op.x2, d.h = op.y2;
     } else {
-      d.xy.assign(page.points().begin() + op.index, page.points().begin() + op.index + 2 * op.count);
+      d.xy = page.PointsOf(op);
     }
     out.push_back(std::move(d));
   }
