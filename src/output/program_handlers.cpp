@@ -1,8 +1,10 @@
 #include "output/program_handlers.h"
 
 #include "output/metafile_commands.h"
+#include "output/print_commands.h"
 #include "overlays/velocity_handlers.h"
 #include "program/handlers.h"
+#include "program/style_handlers.h"
 #include "render/builder.h"
 
 namespace tavelo {
@@ -12,6 +14,8 @@ void AttachProgramHandlers(ProgramState& state) {
   AttachBuildCommands(state);
   AttachVelocityHandlers(state);
   AttachOutputHandlers(state);
+  AttachStyleHandlers(state);
+  AttachPrintHandlers(state);
 }
 
 }  // namespace tavelo

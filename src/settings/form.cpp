@@ -130,6 +130,11 @@ Form::Form() {
   Add(LabelField("Record_WMF", "Save as WMF"));          // metafile of the page
   Add(LabelField("Cp", "Copy to clipboard"));            // page picture to the clipboard
   Add(LabelField("Cor", "Graphical program"));           // start the external graphics program
+  Add(LabelField("cmdPrint", "Print profile"));          // print the ended page
+  Add(LabelField("cmdPrinterSetup", "Printer Setup"));   // printer dialog, then the paper size
+  Add(LabelField("cmdPageSetup", "Page Setup"));         // paper and margins; empties the preview
+  Add(CheckBox("chkPhysicalPage", "Physical Page", 1));  // preview: the whole sheet, else the printable part
+  Add(CheckBox("chkShowGuides", "Show Guides"));         // preview: the margin guides
 
   // Palette on the Tools tab: 16 small boxes, three anchors, nine components.
   for (int k = 101; k <= 119; ++k) Add(TextBox("Text" + std::to_string(k), ""));

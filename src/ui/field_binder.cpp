@@ -133,6 +133,14 @@ void FieldBinder::BindComboBox(QComboBox* combo, const std::string& name) {
     state_.form.SetListIndex(name, index);
     UserChanged();
   });
+  if (combo->isEditable()) {
+    // Typed text is the list's text (its Change); the selection stays.
+    connect(combo->lineEdit(), &QLineEdit::textEdited, this, [this, name](const QString& text) {
+      if (showing_ > 0) return;
+      state_.form.SetText(name, text.toStdString());
+      UserChanged();
+    });
+  }
   Add(Kind::Combo, combo, name);
 }
 
@@ -224,6 +232,7 @@ void FieldBinder::Show(const Binding& b) {
         for (const std::string& item : f.items) combo->addItem(Q(item));
       }
       combo->setCurrentIndex(f.listIndex < combo->count() ? f.listIndex : -1);
+      if (combo->isEditable() && combo->currentText() != Q(f.text)) combo->setEditText(Q(f.text));
       combo->setEnabled(f.enabled);
       break;
     }

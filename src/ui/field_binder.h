@@ -90,8 +90,8 @@ class FieldBinder : public QObject {
   std::multimap<std::string, Binding> bindings_;  // key: lower-case field name
   int observer_ = 0;
   int showing_ = 0;  // > 0 while the form's value is put into widgets
-  QObject* doubleClicked_ = nullptr;
-  QLineEdit* editing_ = nullptr;  // the text box whose typing is being written  // the release after a double click is no click
+  QObject* doubleClicked_ = nullptr;  // the release after a double click is no click
+  QLineEdit* editing_ = nullptr;     // the text box whose typing is being written
 };
 
 }  // namespace tavelo

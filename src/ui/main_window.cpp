@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QFontDatabase>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -11,21 +10,23 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
-#include <QPlainTextEdit>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QStatusBar>
 #include <QTabWidget>
-#include <QTextDocument>
 #include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
 #include <cctype>
 
+#include "output/print_commands.h"
+#include "program/editor_commands.h"
 #include "program/state.h"
 #include "settings/plot_settings.h"
+#include "ui/editor_widget.h"
 #include "ui/field_binder.h"
 #include "ui/preview_widget.h"
 
@@ -38,10 +39,6 @@ std::string Lower(std::string_view s) {
   return out;
 }
 
-// The product's smallest window, 10320 x 9100 twips, at 96 dots per inch.
-constexpr int kMinWidth = (10320 + 14) / 15;
-constexpr int kMinHeight = (9100 + 14) / 15;
-
 const char* const kDoubleClickTip = "Double click to update";
 
 QLabel* Caption(const char* text, const char* tooltip = nullptr) {
@@ -50,29 +47,24 @@ QLabel* Caption(const char* text, const char* tooltip = nullptr) {
   return label;
 }
 
-// Replaces every "\n" by "\r\n".
-std::string WithCrLf(const std::string& text) {
-  std::string out;
-  out.reserve(text.size() + text.size() / 16);
-  for (char c : text) {
-    if (c == '\n') out.push_back('\r');
-    out.push_back(c);
-  }
-  return out;
-}
-
 }  // namespace
 
 MainWindow::MainWindow(ProgramState& state, QWidget* parent)
-    : QMainWindow(parent), state_(state), binder_(new FieldBinder(state, this)) {
+    : QMainWindow(parent),
+      state_(state),
+      editorCommands_(std::make_unique<EditorCommands>(state)),
+      binder_(new FieldBinder(state, this)) {
   setWindowTitle(QStringLiteral("TAVELO 4.3"));
-  setMinimumSize(kMinWidth, kMinHeight);
-  resize(1000, 760);
+  // Smaller than the product's smallest window, it springs back.
+  setMinimumSize(kMinWindowWidth, kMinWindowHeight);
+  resize(1100, 800);
 
   binder_->fire = [this](const std::string& name, FieldEvent event) { Dispatch(name, event); };
   binder_->afterUserChange = [this] { AfterAction(); };
+  AttachEditorHandlers(state_, *editorCommands_);
 
   tabs_ = new QTabWidget(this);
+  tabs_->setObjectName(QStringLiteral("SSTab1"));
   tabs_->addTab(BuildPlotParametersTab(), QStringLiteral("Plot parameters"));
   tabs_->addTab(BuildVirtualPlotTab(), QStringLiteral("Virtual plot"));
   tabs_->addTab(BuildToolsTab(), QStringLiteral("Tools"));
@@ -82,6 +74,7 @@ MainWindow::MainWindow(ProgramState& state, QWidget* parent)
 
   // Progress of a long build, seen whichever tab is shown.
   progress_ = new QProgressBar(this);
+  progress_->setObjectName(QStringLiteral("ProgressBar1"));
   progress_->setRange(0, 1000);
   progress_->setMaximumWidth(320);
   progress_->hide();
@@ -93,14 +86,30 @@ MainWindow::MainWindow(ProgramState& state, QWidget* parent)
     progress_->setValue(static_cast<int>(std::clamp(part, 0.0, 1.0) * 1000));
     progress_->show();
   };
-  // Called once per trace column: the window stays responsive during a
-  // long build without spending the build's time on event processing.
+  // The page document's working notification, once per trace column: the
+  // window stays responsive without spending the build's time on events.
   state_.processEvents = [this] {
     if (sinceEvents_.isValid() && sinceEvents_.elapsed() < 40) return;
     sinceEvents_.start();
     SyncBusy();
     QCoreApplication::processEvents();
   };
+
+  // The window may go before the state (tests): its handlers then do nothing.
+  QPointer<PreviewWidget> preview(preview_);
+  AttachPreviewHandlers(state_, [preview]() -> PreviewView* { return preview.data(); });
+  QPointer<MainWindow> self(this);
+  state_.form.On("amp", FieldEvent::Click, [self] {
+    // Only brings the window to the front; the shown tab stays.
+    if (!self) return;
+    self->raise();
+    self->activateWindow();
+  });
+  state_.form.On("SSTab1", FieldEvent::Click, [self] {
+    // The page document is seen on "Virtual plot" only.
+    if (self) self->preview_->setVisible(self->state_.form.Value("SSTab1") == 1);
+  });
+  preview_->setVisible(state_.form.Value("SSTab1") == 1);
 
   SyncFromState();
 }
@@ -124,6 +133,20 @@ QLineEdit* MainWindow::Edit(const char* name, bool colorBox) {
   return edit;
 }
 
+QWidget* MainWindow::Button(const char* name, const char* tooltip) {
+  auto* button = Remember(name, new QPushButton);
+  binder_->BindButton(button, name);
+  if (tooltip) button->setToolTip(QString::fromUtf8(tooltip));
+  return button;
+}
+
+QWidget* MainWindow::Check(const char* name, const char* tooltip) {
+  auto* box = Remember(name, new FieldCheckBox(QString()));
+  binder_->BindCheckBox(box, name);
+  if (tooltip) box->setToolTip(QString::fromUtf8(tooltip));
+  return box;
+}
+
 QWidget* MainWindow::FieldWidget(const std::string& name) const {
   auto it = widgets_.find(Lower(name));
   return it == widgets_.end() ? nullptr : it->second;
@@ -133,92 +156,112 @@ QWidget* MainWindow::BuildPlotParametersTab() {
   auto* page = new QWidget;
   auto* columns = new QHBoxLayout(page);
 
-  auto numeric = [this](const char* name) {
+  auto numeric = [this](const char* name, const char* tooltip = nullptr) {
     QLineEdit* e = Edit(name);
     e->setMaximumWidth(110);
+    if (tooltip) e->setToolTip(QString::fromUtf8(tooltip));
     return e;
   };
 
-  // Left column: the section's size and range.
+  // Left column: the file, the section's size and its range.
+  auto* file = new QGroupBox(QStringLiteral("SU file"));
+  auto* fileLayout = new QGridLayout(file);
+  QLineEdit* active = Edit("Text16");
+  active->setToolTip(QStringLiteral("Double click to choose an SU file"));
+  fileLayout->addWidget(active, 0, 0);
+  fileLayout->addWidget(Button("Command2"), 0, 1);
+  fileLayout->addWidget(Caption("Plot title"), 1, 0, 1, 2);
+  fileLayout->addWidget(Edit("Text1"), 2, 0, 1, 2);
+
   auto* section = new QGroupBox(QStringLiteral("Section"));
   auto* sectionForm = new QFormLayout(section);
-  sectionForm->addRow(Caption("Plot title"), Edit("Text1"));
   sectionForm->addRow(Caption("From trace number"), numeric("Text2"));
   sectionForm->addRow(Caption("Last trace number to print"), numeric("Text3"));
-  QLineEdit* width = numeric("Text4");
-  width->setToolTip(QString::fromUtf8(kDoubleClickTip));
-  sectionForm->addRow(Caption("Plot width (mm)", "If you change a value,scale will be computed"), width);
+  sectionForm->addRow(Caption("Plot width (mm)", "If you change a value,scale will be computed"),
+                      numeric("Text4", kDoubleClickTip));
+  sectionForm->addRow(Caption("Scale", "If you change a value,plot length will be adjusted"),
+                      numeric("Text33", kDoubleClickTip));
+  sectionForm->addRow(Caption("Trace spacing", "If you change a value,plot length will be adjusted"),
+                      numeric("Text32", kDoubleClickTip));
   sectionForm->addRow(Caption("Profile height (mm)"), numeric("Text5"));
   sectionForm->addRow(Caption("Total time to draw (ms)"), numeric("Text6"));
   sectionForm->addRow(Caption("Time line spacing (ms) "), numeric("Text7"));
-  sectionForm->addRow(Caption("Left margin (mm)"), numeric("Text8"));
-  QLineEdit* scale = numeric("Text33");
-  scale->setToolTip(QString::fromUtf8(kDoubleClickTip));
-  sectionForm->addRow(Caption("Scale", "If you change a value,plot length will be adjusted"), scale);
   sectionForm->addRow(Caption("Trace size factor"), numeric("Text12"));
-  QLineEdit* spacing = numeric("Text32");
-  spacing->setToolTip(QString::fromUtf8(kDoubleClickTip));
-  sectionForm->addRow(Caption("Trace spacing", "If you change a value,plot length will be adjusted"),
-                      spacing);
-  sectionForm->addRow(Caption("Datum"), numeric("Text17"));
   sectionForm->addRow(Caption("Noise reduction amplitude"), numeric("amplimite"));
+  sectionForm->addRow(Caption("Datum"), numeric("Text17"));
+  sectionForm->addRow(Caption("Left margin (mm)"), numeric("Text8"));
+  QLineEdit* paper = Edit("Text11");
+  paper->setReadOnly(true);  // set by printer and page setup; typing shows the notice
+  sectionForm->addRow(Caption("Paper size (mm)"), paper);
+
+  auto* left = new QVBoxLayout;
+  left->addWidget(file);
+  left->addWidget(section);
+  left->addStretch(1);
+
+  // Middle column: what is drawn, labels, and where on the page.
+  auto* display = new QGroupBox(QStringLiteral("Display"));
+  auto* displayLayout = new QGridLayout(display);
+  auto* type = Remember("combo1", new QComboBox);
+  // Typing in the list sets the printer's font (the display type stays).
+  type->setEditable(true);
+  type->setInsertPolicy(QComboBox::NoInsert);
+  binder_->BindComboBox(type, "combo1");
+  displayLayout->addWidget(Caption("Display type"), 0, 0);
+  displayLayout->addWidget(type, 0, 1);
+  const std::pair<const char*, const char*> checks[] = {
+      {"Egal", nullptr},
+      {"Dead", nullptr},
+      {"time", nullptr},
+      {"Inverse_trace", "Reverse trace number"},
+      {"fold", "Fold  is drawn below the section"},
+      {"topo", "Topo will be drawn on the section according TSTAT values"},
+      {"Statik", "Print a static diagram on plot if checked"},
+      {"Alti", "If checked, print an elevation diagram on the plot"},
+      {"prn", nullptr},
+      {"velocity", nullptr},
+  };
+  int row = 1;
+  for (const auto& [name, tip] : checks) displayLayout->addWidget(Check(name, tip), row++, 0, 1, 2);
+  auto* velocityRow = new QHBoxLayout;
+  velocityRow->addWidget(Button("Command4"));
+  velocityRow->addWidget(Edit("Text21"), 1);
+  displayLayout->addLayout(velocityRow, row, 0, 1, 2);
 
   auto* labels = new QGroupBox(QStringLiteral("Labels"));
   auto* labelsForm = new QFormLayout(labels);
+  labelsForm->addRow(Check("CDP", "print CDP number if checked, else traces number"));
   auto* firstLabel = Remember("Label20", new QLabel);
   binder_->BindLabel(firstLabel, "Label20");
   labelsForm->addRow(firstLabel, numeric("Text22"));
   labelsForm->addRow(Caption("Label spacing (CDP or traces)"), numeric("Text10"));
   auto* station = Remember("Combo2", new QComboBox);
+  station->setToolTip(QStringLiteral("Select the header word to be printed as \"station\""));
   binder_->BindComboBox(station, "Combo2");
-  labelsForm->addRow(Caption("Station number selection"), station);
+  labelsForm->addRow(Check("Station"), station);
   labelsForm->addRow(Caption("Left orientation"), Edit("Text13"));
   labelsForm->addRow(Caption("Right orientation"), Edit("Text14"));
 
-  auto* left = new QVBoxLayout;
-  left->addWidget(section);
-  left->addWidget(labels);
-  left->addStretch(1);
+  auto* middle = new QVBoxLayout;
+  middle->addWidget(display);
+  middle->addWidget(labels);
+  middle->addStretch(1);
 
-  // Middle column: what is drawn and where.
-  auto* display = new QGroupBox(QStringLiteral("Display"));
-  auto* displayLayout = new QGridLayout(display);
-  auto* type = Remember("combo1", new QComboBox);
-  binder_->BindComboBox(type, "combo1");
-  displayLayout->addWidget(Caption("Display type"), 0, 0);
-  displayLayout->addWidget(type, 0, 1);
-  const char* const checks[] = {"Egal", "fold", "Inverse_trace", "topo", "time", "Dead",
-                                "velocity", "prn", "CDP", "Station", "Statik", "Alti"};
-  int row = 1, column = 0;
-  for (const char* name : checks) {
-    auto* box = Remember(name, new FieldCheckBox(QString()));
-    binder_->BindCheckBox(box, name);
-    displayLayout->addWidget(box, row, column);
-    if (++column == 2) {
-      column = 0;
-      ++row;
-    }
-  }
-
-  auto* top = new QGroupBox(QStringLiteral("Distance to page top (mm)"));
+  // Right column: where the parts stand and how the diagrams look.
+  auto* top = new QGroupBox(QStringLiteral("Distance to page top  (mm)"));
   auto* topForm = new QFormLayout(top);
   topForm->addRow(Caption("Seismic"), numeric("Text9"));
   topForm->addRow(Caption("Fold graph"), numeric("Text18"));
-  topForm->addRow(Caption("Elevation"), numeric("Text19"));
-  topForm->addRow(Caption("Static"), numeric("Text20"));
+  topForm->addRow(Caption("Elevation graph"), numeric("Text19"));
+  topForm->addRow(Caption("Statics graph"), numeric("Text20"));
   topForm->addRow(Caption("History"), numeric("Text23"));
 
-  auto* middle = new QVBoxLayout;
-  middle->addWidget(display);
-  middle->addWidget(top);
-  middle->addStretch(1);
-
-  // Right column: diagrams, files and the commands.
-  auto* diagrams = new QGroupBox(QStringLiteral("Diagrams"));
-  auto* diagramsForm = new QFormLayout(diagrams);
-  diagramsForm->addRow(Caption("Fold maximum"), numeric("Text15"));
-  diagramsForm->addRow(Caption("Fold, static height (mm)"), numeric("Text24"));
-  diagramsForm->addRow(Caption("Topo, static line width"), numeric("Text25"));
+  auto* drawing = new QGroupBox(QStringLiteral("Drawing parameters"));
+  auto* drawingForm = new QFormLayout(drawing);
+  drawingForm->addRow(Caption("Fold maximum"),
+                      numeric("Text15", "Enter here a maximum fold value, 0=fold header values"));
+  drawingForm->addRow(Caption("Fold, static height (mm)"), numeric("Text24"));
+  drawingForm->addRow(Caption("Topo, static line width"), numeric("Text25"));
   const std::pair<const char*, const char*> colorBoxes[] = {{"Text26", "Fold fill color"},
                                                             {"Text27", "Topo line color"},
                                                             {"Text28", "Static line color"},
@@ -226,41 +269,26 @@ QWidget* MainWindow::BuildPlotParametersTab() {
   for (const auto& [name, caption] : colorBoxes) {
     QLineEdit* box = Edit(name, true);
     box->setFixedSize(60, 20);
-    diagramsForm->addRow(Caption(caption), box);
+    box->setCursor(Qt::PointingHandCursor);
+    drawingForm->addRow(Caption(caption), box);
   }
-  diagramsForm->addRow(Caption("Velocity file"), Edit("Text21"));
 
-  auto* files = new QGroupBox(QStringLiteral("Files"));
-  auto* filesForm = new QFormLayout(files);
-  QLineEdit* active = Edit("Text16");
-  active->setToolTip(QStringLiteral("Double click to choose an SU file"));
-  filesForm->addRow(Caption("SU file"), active);
-  QLineEdit* paper = Edit("Text11");
-  paper->setReadOnly(true);
-  filesForm->addRow(Caption("Paper size (mm)"), paper);
-  QLineEdit* printer = Edit("Text30");
-  printer->setReadOnly(true);
-  filesForm->addRow(Caption("Printer"), printer);
-  QLineEdit* file = Edit("Text31");
-  file->setReadOnly(true);
-  filesForm->addRow(Caption("File"), file);
+  auto* languageRow = new QHBoxLayout;
+  languageRow->addWidget(Caption("Langage"));
   auto* language = Remember("Label18", new QLabel);
   language->setToolTip(QStringLiteral("Language can be selected  in Korvane Configuration menu"));
   binder_->BindLabel(language, "Label18");
-  filesForm->addRow(Caption("Langage"), language);
-
-  auto* commands = new QVBoxLayout;
-  for (const char* name : {"Command1", "Command2", "Command4", "Command3"}) {
-    auto* button = Remember(name, new QPushButton);
-    binder_->BindButton(button, name);
-    commands->addWidget(button);
-  }
-  static_cast<QPushButton*>(FieldWidget("Command1"))->setDefault(true);
+  languageRow->addWidget(language, 1);
 
   auto* right = new QVBoxLayout;
-  right->addWidget(diagrams);
-  right->addWidget(files);
-  right->addLayout(commands);
+  right->addWidget(top);
+  right->addWidget(drawing);
+  right->addLayout(languageRow);
+  auto* ok = static_cast<QPushButton*>(Button("Command1"));
+  ok->setDefault(true);
+  ok->setMinimumHeight(40);
+  right->addWidget(ok);
+  right->addWidget(Button("Command3"));
   right->addStretch(1);
 
   columns->addLayout(left, 1);
@@ -277,25 +305,55 @@ QWidget* MainWindow::BuildPlotParametersTab() {
 
 QWidget* MainWindow::BuildVirtualPlotTab() {
   auto* page = new QWidget;
-  auto* layout = new QHBoxLayout(page);
+  auto* layout = new QVBoxLayout(page);
 
-  printerFrame_ = new QGroupBox(QStringLiteral("Printer"));  // Frame6
+  // Frame7: the printer in use and the active file, across the tab.
+  auto* names = new QGroupBox;
+  names->setObjectName(QStringLiteral("Frame7"));
+  auto* namesLayout = new QHBoxLayout(names);
+  namesLayout->setContentsMargins(6, 4, 6, 4);
+  QLineEdit* printer = Edit("Text30");
+  printer->setReadOnly(true);
+  QLineEdit* file = Edit("Text31");
+  file->setReadOnly(true);
+  namesLayout->addWidget(Caption("Printer"));
+  namesLayout->addWidget(printer, 1);
+  namesLayout->addWidget(Caption("File"));
+  namesLayout->addWidget(file, 2);
+  layout->addWidget(names);
+
+  // Frame6 "Printer": the output commands beside the preview.
+  printerFrame_ = new QGroupBox(QStringLiteral("Printer"));
   printerFrame_->setObjectName(QStringLiteral("Frame6"));
   auto* frame = new QVBoxLayout(printerFrame_);
-  for (const auto& [name, caption] : {std::pair{"cmbZoomMode", "Zoom"}, std::pair{"cmbPercent", "Percent"},
-                                      std::pair{"ListePolices", "Font"}}) {
+  frame->setSpacing(4);
+  for (const char* name : {"cmdPrint", "cmdPrinterSetup", "cmdPageSetup"}) frame->addWidget(Button(name));
+  for (const auto& [name, caption] : {std::pair{"cmbZoomMode", "Zoom"}, std::pair{"cmbPercent", "Percent"}}) {
     auto* combo = Remember(name, new QComboBox);
     binder_->BindComboBox(combo, name);
     frame->addWidget(Caption(caption));
     frame->addWidget(combo);
   }
+  frame->addWidget(Check("chkPhysicalPage"));
+  frame->addWidget(Check("chkShowGuides"));
+  auto* fonts = Remember("ListePolices", new QComboBox);
+  fonts->setToolTip(QStringLiteral("Font of the texts of the next plots"));
+  binder_->BindComboBox(fonts, "ListePolices");
+  frame->addWidget(Caption("Font"));
+  frame->addWidget(fonts);
+  frame->addSpacing(8);
+  frame->addWidget(Button("Record_WMF", "Record a Windows metafile (WMF) of the plot"));
+  frame->addWidget(Button("Cp", "Click here to copy your section in the clipboard"));
+  frame->addWidget(Button("Cor", "Click here to launch the selected graphical program"));
   frame->addStretch(1);
-  printerFrame_->setMaximumWidth(200);
+  printerFrame_->setFixedWidth(170);
 
   preview_ = new PreviewWidget(state_.page);
   preview_->setObjectName(QStringLiteral("Vp"));
-  layout->addWidget(printerFrame_);
-  layout->addWidget(preview_, 1);
+  auto* body = new QHBoxLayout;
+  body->addWidget(printerFrame_);
+  body->addWidget(preview_, 1);
+  layout->addLayout(body, 1);
   return page;
 }
 
@@ -308,23 +366,22 @@ QWidget* MainWindow::BuildToolsTab() {
   auto* path = Remember("Label32", new QLabel);
   path->setTextInteractionFlags(Qt::TextSelectableByMouse);
   binder_->BindLabel(path, "Label32");
-  editor_ = new QPlainTextEdit;
-  editor_->setObjectName(QStringLiteral("RichTextBox2"));
-  editor_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-  editor_->setLineWrapMode(QPlainTextEdit::NoWrap);
-  connect(editor_, &QPlainTextEdit::textChanged, this, [this] { EditorEdited(); });
+  editor_ = new EditorWidget(state_, *editorCommands_);
   editorColumn->addWidget(path);
   editorColumn->addWidget(editor_, 1);
 
-  // The amplitude palette: 16 colours, interpolated from three anchors.
+  // The amplitude palette: 16 colours in a 4 x 4 grid, interpolated from
+  // the three anchors or set one by one.
   auto* palette = new QGroupBox(QStringLiteral("Color amplitude"));
   auto* paletteLayout = new QVBoxLayout(palette);
   auto* small = new QGridLayout;
+  small->setHorizontalSpacing(4);
+  small->setVerticalSpacing(2);
   for (int k = 0; k < 16; ++k) {
     const std::string name = "Text" + std::to_string(101 + k);
     QLineEdit* box = Edit(name.c_str(), true);
-    box->setFixedSize(36, 24);
-    box->setToolTip(QStringLiteral("Click to select a color"));
+    box->setFixedSize(41, 25);  // 615 x 375 twips
+    box->setCursor(Qt::PointingHandCursor);
     small->addWidget(box, k / 4, k % 4);
   }
   paletteLayout->addLayout(small);
@@ -338,13 +395,14 @@ QWidget* MainWindow::BuildToolsTab() {
   for (int a = 0; a < 3; ++a) {
     const std::string name = "Text" + std::to_string(117 + a);
     QLineEdit* box = Edit(name.c_str(), true);
-    box->setFixedSize(80, 36);
+    box->setFixedSize(80, 30);
     box->setToolTip(QString::fromUtf8(anchorTips[a]));
+    box->setCursor(Qt::PointingHandCursor);
     anchorGrid->addWidget(box, a + 1, 0);
     for (int c = 0; c < 3; ++c) {
       const std::string component = "Text" + std::to_string(120 + 3 * a + c);
       QLineEdit* e = Edit(component.c_str());
-      e->setMaximumWidth(48);
+      e->setMaximumWidth(44);
       anchorGrid->addWidget(e, a + 1, c + 1);
     }
   }
@@ -355,11 +413,8 @@ QWidget* MainWindow::BuildToolsTab() {
 
   auto* paletteColumn = new QVBoxLayout;
   paletteColumn->addWidget(palette);
-  for (const char* name : {"Command101", "Command5"}) {
-    auto* button = Remember(name, new QPushButton);
-    binder_->BindButton(button, name);
-    paletteColumn->addWidget(button);
-  }
+  paletteColumn->addWidget(Button("Command101"));
+  paletteColumn->addWidget(Button("Command5"));
   paletteColumn->addStretch(1);
 
   layout->addLayout(editorColumn, 1);
@@ -426,7 +481,7 @@ void MainWindow::AfterAction() {
 
 void MainWindow::SyncFromState() {
   SyncBusy();
-  SyncEditor();
+  editor_->SyncFromState();
   preview_->SyncWithPage();
 }
 
@@ -435,35 +490,15 @@ void MainWindow::SyncBusy() {
     if (QWidget* w = FieldWidget(name)) w->setEnabled(state_.form.Enabled(name) && !state_.building);
 }
 
-void MainWindow::SyncEditor() {
-  if (editorShown_ == state_.editorText) return;
-  editorShown_ = state_.editorText;
-  // The box shows plain line feeds; edits go back with the text's own breaks.
-  editorCrLf_ = editorShown_.find("\r\n") != std::string::npos || editorShown_.find('\n') == std::string::npos;
-  QString text = QString::fromStdString(editorShown_);
-  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-  text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-  ++editorUpdating_;
-  editor_->setPlainText(text);
-  --editorUpdating_;
-}
-
-void MainWindow::EditorEdited() {
-  if (editorUpdating_ > 0) return;
-  // The raw text: toPlainText() would also turn non-breaking spaces into blanks.
-  QString text = editor_->document()->toRawText();
-  text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
-  text.replace(QChar::LineSeparator, QLatin1Char('\n'));
-  std::string utf8 = text.toStdString();
-  if (editorCrLf_) utf8 = WithCrLf(utf8);
-  state_.editorText = utf8;
-  editorShown_ = std::move(utf8);
-}
-
 void MainWindow::closeEvent(QCloseEvent* event) {
   if (state_.building) {
     // Closing waits for the page: it is asked again once the build ends.
     closePending_ = true;
+    event->ignore();
+    return;
+  }
+  // Unsaved editor text is asked about first; "Cancel" keeps the window.
+  if (!editor_->MaybeSave()) {
     event->ignore();
     return;
   }

@@ -1,32 +1,41 @@
 #pragma once
 // The parameters window: three tabs ("Plot parameters", "Virtual plot",
 // "Tools") and the menus, all bound to the form's fields. The window is
-// glue: what the controls do is attached to the form in program/ and
-// render/; here user input goes into the form and the form is shown.
+// glue: what the controls do is attached to the form in program/, render/
+// and output/; here user input goes into the form and the form is shown.
 
 #include <QElapsedTimer>
 #include <QMainWindow>
 
 #include <map>
+#include <memory>
 #include <string>
 
 #include "settings/form.h"
 
 class QGroupBox;
 class QLineEdit;
-class QPlainTextEdit;
 class QProgressBar;
 class QTabWidget;
 
 namespace tavelo {
 
 struct ProgramState;
+class EditorCommands;
+class EditorWidget;
 class FieldBinder;
 class PreviewWidget;
+
+// The product's smallest window, 10320 x 9100 twips, in pixels at 15 twips
+// a pixel (96 dots per inch).
+inline constexpr int kMinWindowWidth = 10320 / 15;
+inline constexpr int kMinWindowHeight = 9100 / 15 + 1;
 
 class MainWindow : public QMainWindow {
   Q_OBJECT
  public:
+  // Attaches the editor commands and the preview's zoom events to the
+  // form; the other handlers are the program's (AttachProgramHandlers).
   explicit MainWindow(ProgramState& state, QWidget* parent = nullptr);
   ~MainWindow() override;
 
@@ -42,9 +51,10 @@ class MainWindow : public QMainWindow {
   QWidget* FieldWidget(const std::string& name) const;
   QTabWidget* Tabs() const { return tabs_; }
   PreviewWidget* Preview() const { return preview_; }
-  QPlainTextEdit* Editor() const { return editor_; }
+  EditorWidget* Editor() const { return editor_; }
+  EditorCommands& Commands() const { return *editorCommands_; }
   QProgressBar* Progress() const { return progress_; }
-  // "Printer" frame beside the preview, for the output controls.
+  // "Printer" frame beside the preview (Frame6), with the output controls.
   QGroupBox* PrinterFrame() const { return printerFrame_; }
 
  protected:
@@ -56,27 +66,25 @@ class MainWindow : public QMainWindow {
   QWidget* BuildToolsTab();
   void BuildMenus();
   QLineEdit* Edit(const char* name, bool colorBox = false);
+  QWidget* Button(const char* name, const char* tooltip = nullptr);
+  QWidget* Check(const char* name, const char* tooltip = nullptr);
   template <typename W>
   W* Remember(const char* name, W* widget);
 
   void AfterAction();
   void SyncBusy();
-  void SyncEditor();
-  void EditorEdited();
   bool WaitsForBuild(const std::string& name, FieldEvent event) const;
 
   ProgramState& state_;
+  std::unique_ptr<EditorCommands> editorCommands_;
   FieldBinder* binder_;
   QTabWidget* tabs_ = nullptr;
   PreviewWidget* preview_ = nullptr;
-  QPlainTextEdit* editor_ = nullptr;
+  EditorWidget* editor_ = nullptr;
   QProgressBar* progress_ = nullptr;
   QGroupBox* printerFrame_ = nullptr;
   std::map<std::string, QWidget*> widgets_;  // key: lower-case field name
 
-  std::string editorShown_;   // the editor text the box shows
-  bool editorCrLf_ = true;    // line breaks the shown text uses
-  int editorUpdating_ = 0;
   bool closePending_ = false;  // closing waits for the build to end
   QElapsedTimer sinceEvents_;  // events are processed a few times a second
 };

@@ -1,62 +1,216 @@
 #include "ui/preview_widget.h"
 
 #include <QPainter>
+#include <QPen>
+#include <QScrollBar>
 
 #include <algorithm>
+#include <cmath>
 
 #include "output/painter_replay.h"
 #include "page/page_document.h"
 
 namespace tavelo {
 namespace {
-constexpr qreal kBorder = 8;  // grey around the paper, pixels
-}
+
+constexpr double kBorder = 8;  // grey around the sheet, pixels
+// A sheet up to this many pixels is cached whole; a larger one (a roll
+// section at 400 %) only around the part in view.
+constexpr double kWholeCachePixels = 24e6;
+constexpr double kMinScale = 1e-6;
+
+}  // namespace
 
 PreviewWidget::PreviewWidget(const PageDocument& page, QWidget* parent)
-    : QWidget(parent), page_(page), shownGeneration_(page.Generation()) {
+    : QAbstractScrollArea(parent), page_(page), shownGeneration_(page.Generation()) {
   setMinimumSize(120, 120);
-  setAttribute(Qt::WA_OpaquePaintEvent);
+  viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
+  setFrameShape(QFrame::NoFrame);
+  horizontalScrollBar()->setSingleStep(24);
+  verticalScrollBar()->setSingleStep(24);
 }
 
 void PreviewWidget::SyncWithPage() {
   if (shownGeneration_ == page_.Generation()) return;
   shownGeneration_ = page_.Generation();
-  update();
+  Relayout();  // the paper may have changed with the page
+}
+
+void PreviewWidget::SetZoomPercent(int percent) {
+  if (percent <= 0) return;
+  percent_ = std::min(percent, 1000);
+  mode_ = Percentage;
+  Relayout();
+}
+
+void PreviewWidget::SetZoomMode(int mode) {
+  if (mode < Percentage || mode > Stretch) return;
+  mode_ = mode;
+  Relayout();
+}
+
+void PreviewWidget::TogglePhysicalPage() {
+  physicalPage_ = !physicalPage_;
+  Relayout();
+}
+
+void PreviewWidget::SetShowGuides(bool show) {
+  showGuides_ = show;
+  viewport()->update();
+}
+
+void PreviewWidget::SetUnprintableMargins(const QMarginsF& twips) {
+  unprintable_ = twips;
+  Relayout();
+}
+
+PreviewWidget::Geometry PreviewWidget::Compute() const {
+  Geometry g;
+  const double w = page_.PageWidth(), h = page_.PageHeight();
+  if (!(w > 0) || !(h > 0) || !std::isfinite(w) || !std::isfinite(h)) return g;
+  const QRectF paper(0, 0, w, h);
+  g.sheet = paper;
+  if (!physicalPage_) {
+    const QRectF printable = paper.marginsRemoved(unprintable_);
+    if (printable.width() > 0 && printable.height() > 0) g.sheet = printable;
+  }
+  const double sw = g.sheet.width(), sh = g.sheet.height();
+  // Fitting uses the room without scroll bars, so a fitted page never
+  // brings them up and fits again.
+  const QSize room = maximumViewportSize();
+  const double aw = std::max(1, room.width()), ah = std::max(1, room.height());
+  double s = kMinScale;
+  switch (mode_) {
+    case Percentage:
+      s = percent_ / 100.0 * logicalDpiX() / kTwipsPerInch;
+      break;
+    case Thumbnail:
+      s = std::min(aw / 4 / sw, ah / 4 / sh);
+      break;
+    case TwoPages:
+      s = std::min((aw - 3 * kBorder) / (2 * sw), (ah - 2 * kBorder) / sh);
+      break;
+    case WholePage:
+      s = std::min((aw - 2 * kBorder) / sw, (ah - 2 * kBorder) / sh);
+      break;
+    case PageWidth:
+      s = (aw - 2 * kBorder - verticalScrollBar()->sizeHint().width()) / sw;
+      break;
+    case Stretch:
+      break;
+  }
+  g.sx = g.sy = std::max(s, kMinScale);
+  if (mode_ == Stretch) {
+    g.sx = std::max((aw - 2 * kBorder) / sw, kMinScale);
+    g.sy = std::max((ah - 2 * kBorder) / sh, kMinScale);
+  }
+  const double pages = mode_ == TwoPages ? 2 : 1;
+  g.content = QSizeF(pages * sw * g.sx + (pages + 1) * kBorder, sh * g.sy + 2 * kBorder);
+  return g;
+}
+
+QRectF PreviewWidget::SheetInContent(const Geometry& g) const {
+  // A sheet smaller than the view is centred in it; two pages as a pair.
+  const double x = std::max(0.0, (viewport()->width() - g.content.width()) / 2);
+  const double y = std::max(0.0, (viewport()->height() - g.content.height()) / 2);
+  return QRectF(x + kBorder, y + kBorder, g.sheet.width() * g.sx, g.sheet.height() * g.sy);
+}
+
+void PreviewWidget::Relayout() {
+  const Geometry g = Compute();
+  const QSize view = viewport()->size();
+  const auto range = [](double content, int shown) {
+    return std::max(0, static_cast<int>(std::ceil(content)) - shown);
+  };
+  horizontalScrollBar()->setRange(0, range(g.content.width(), view.width()));
+  horizontalScrollBar()->setPageStep(view.width());
+  verticalScrollBar()->setRange(0, range(g.content.height(), view.height()));
+  verticalScrollBar()->setPageStep(view.height());
+  viewport()->update();
 }
 
 QRectF PreviewWidget::PaperRect() const {
-  const qreal w = width() - 2 * kBorder, h = height() - 2 * kBorder;
-  if (w <= 1 || h <= 1 || page_.PageWidth() <= 0 || page_.PageHeight() <= 0) return {};
-  const qreal scale = std::min(w / page_.PageWidth(), h / page_.PageHeight());
-  const qreal pw = page_.PageWidth() * scale, ph = page_.PageHeight() * scale;
-  return QRectF((width() - pw) / 2, (height() - ph) / 2, pw, ph);
+  const Geometry g = Compute();
+  if (g.sheet.isEmpty()) return {};
+  return SheetInContent(g).translated(-horizontalScrollBar()->value(), -verticalScrollBar()->value());
+}
+
+void PreviewWidget::resizeEvent(QResizeEvent* event) {
+  QAbstractScrollArea::resizeEvent(event);
+  Relayout();
+}
+
+void PreviewWidget::scrollContentsBy(int, int) { viewport()->update(); }
+
+void PreviewWidget::RenderCache(const Geometry& g, const QRect& visible) {
+  const QRect whole(0, 0, static_cast<int>(std::ceil(g.sheet.width() * g.sx)),
+                    static_cast<int>(std::ceil(g.sheet.height() * g.sy)));
+  QRect region = whole;
+  if (static_cast<double>(whole.width()) * whole.height() > kWholeCachePixels) {
+    // The part in view and one view's worth around it, so scrolling a
+    // little does not replay the page.
+    const QSize view = viewport()->size();
+    region = visible.adjusted(-view.width(), -view.height(), view.width(), view.height()) & whole;
+  }
+  const qreal ratio = devicePixelRatioF();
+  cache_ = QImage((QSizeF(region.size()) * ratio).toSize().expandedTo(QSize(1, 1)), QImage::Format_RGB32);
+  cache_.setDevicePixelRatio(ratio);
+  cache_.fill(Qt::white);
+  // Only an ended page is shown; one being built or discarded is blank.
+  if (page_.PageCount() > 0 && !page_.IsOpen()) {
+    QPainter painter(&cache_);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    painter.translate(-region.x() - g.sheet.left() * g.sx, -region.y() - g.sheet.top() * g.sy);
+    // Stretched: the page keeps its aspect in the replay, the painter
+    // stretches it vertically.
+    painter.scale(1, g.sy / g.sx);
+    ReplayPage(page_, painter, QRectF(0, 0, page_.PageWidth() * g.sx, page_.PageHeight() * g.sx));
+    ++replays_;
+  }
+  cacheRect_ = region;
+  cacheGeneration_ = page_.Generation();
+  cacheSx_ = g.sx;
+  cacheSy_ = g.sy;
+  cacheSheet_ = g.sheet;
 }
 
 void PreviewWidget::paintEvent(QPaintEvent*) {
-  QPainter painter(this);
-  painter.fillRect(rect(), QColor(128, 128, 128));
+  QPainter painter(viewport());
+  painter.fillRect(viewport()->rect(), QColor(128, 128, 128));
   shownGeneration_ = page_.Generation();
-  const QRectF paper = PaperRect();
-  if (paper.isEmpty()) return;
-  painter.fillRect(paper.translated(3, 3), QColor(64, 64, 64));
+  const Geometry g = Compute();
+  if (g.sheet.isEmpty()) return;
+  const QRectF sheet =
+      SheetInContent(g).translated(-horizontalScrollBar()->value(), -verticalScrollBar()->value());
+  painter.fillRect(sheet.translated(3, 3), QColor(64, 64, 64));
 
-  const qreal ratio = devicePixelRatioF();
-  const QSize pixels = (paper.size() * ratio).toSize();
-  if (pixels.isEmpty()) return;
-  if (cache_.size() != pixels || cacheGeneration_ != page_.Generation()) {
-    cache_ = QImage(pixels, QImage::Format_RGB32);
-    cache_.setDevicePixelRatio(ratio);
-    cache_.fill(Qt::white);
-    // Only an ended page is shown; one being built or discarded is blank.
-    if (page_.PageCount() > 0 && !page_.IsOpen()) {
-      QPainter image(&cache_);
-      image.setRenderHint(QPainter::Antialiasing);
-      image.setRenderHint(QPainter::TextAntialiasing);
-      ReplayPage(page_, image, QRectF(QPointF(0, 0), paper.size()));
-    }
-    cacheGeneration_ = page_.Generation();
+  // The part of the sheet in view, in the sheet's own pixels.
+  const QRect whole(0, 0, static_cast<int>(std::ceil(sheet.width())), static_cast<int>(std::ceil(sheet.height())));
+  const QRect visible =
+      QRectF(QRectF(viewport()->rect()) & sheet).translated(-sheet.topLeft()).toAlignedRect() & whole;
+  if (visible.isEmpty()) return;
+  if (cache_.isNull() || cacheGeneration_ != page_.Generation() || cacheSx_ != g.sx || cacheSy_ != g.sy ||
+      cacheSheet_ != g.sheet || !cacheRect_.contains(visible))
+    RenderCache(g, visible);
+  const QPointF origin = sheet.topLeft() + QPointF(cacheRect_.topLeft());
+  painter.drawImage(QPointF(std::round(origin.x()), std::round(origin.y())), cache_);
+
+  if (showGuides_) {
+    // The page's margins, where the page builder starts its drawing.
+    QPen pen(QColor(0, 0, 255), 0, Qt::DashLine);
+    painter.setPen(pen);
+    const double left = page_.LeftMargin(), top = page_.TopMargin();
+    const double right = page_.PageWidth() - page_.RightMargin();
+    const double bottom = page_.PageHeight() - page_.BottomMargin();
+    auto x = [&](double twips) { return sheet.left() + (twips - g.sheet.left()) * g.sx; };
+    auto y = [&](double twips) { return sheet.top() + (twips - g.sheet.top()) * g.sy; };
+    painter.setClipRect(sheet);
+    painter.drawLine(QPointF(x(left), sheet.top()), QPointF(x(left), sheet.bottom()));
+    painter.drawLine(QPointF(x(right), sheet.top()), QPointF(x(right), sheet.bottom()));
+    painter.drawLine(QPointF(sheet.left(), y(top)), QPointF(sheet.right(), y(top)));
+    painter.drawLine(QPointF(sheet.left(), y(bottom)), QPointF(sheet.right(), y(bottom)));
   }
-  painter.drawImage(paper.topLeft(), cache_);
 }
 
 }  // namespace tavelo

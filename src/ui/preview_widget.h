@@ -1,40 +1,93 @@
 #pragma once
-// The "Virtual plot" preview: the whole paper, fitted into the widget on a
-// grey background, with the ended page drawn on it.
+// The "Virtual plot" preview (Vp): the ended page on a grey background, at
+// the zoom the lists choose (a percentage of its real size, a thumbnail,
+// two pages, the whole page, the page width, or stretched to the view),
+// with the physical-page and margin-guide switches. Larger than the view,
+// it scrolls.
+//
+// The page is drawn once into a cached image at the shown zoom; paints
+// copy from it. A page of millions of points is replayed again only when
+// the page, the zoom or the view's size changes, or when scrolling leaves
+// the cached part of a very large zoomed page.
 
+#include <QAbstractScrollArea>
 #include <QImage>
-#include <QWidget>
+#include <QMarginsF>
+#include <QRect>
 
 #include <cstdint>
+
+#include "output/print_commands.h"
 
 namespace tavelo {
 
 class PageDocument;
 
-class PreviewWidget : public QWidget {
+class PreviewWidget : public QAbstractScrollArea, public PreviewView {
   Q_OBJECT
  public:
+  enum ZoomMode { Percentage = 0, Thumbnail, TwoPages, WholePage, PageWidth, Stretch };
+
   explicit PreviewWidget(const PageDocument& page, QWidget* parent = nullptr);
 
   // Repaints when the page changed since it was last drawn.
   void SyncWithPage();
   // The page generation the widget shows (or will show at its next paint).
   uint64_t ShownGeneration() const { return shownGeneration_; }
-  // Where the paper lies in the widget (device-independent pixels).
+  // Where the shown sheet lies in the viewport (device-independent pixels).
   QRectF PaperRect() const;
+
+  // PreviewView.
+  void SetZoomPercent(int percent) override;
+  void SetZoomMode(int mode) override;
+  void TogglePhysicalPage() override;
+  void SetShowGuides(bool show) override;
+
+  int ZoomMode() const { return mode_; }
+  int ZoomPercent() const { return percent_; }
+  bool PhysicalPage() const { return physicalPage_; }
+  bool ShowGuides() const { return showGuides_; }
+  // The printer's unprintable edges (twips), left out when the physical
+  // page is off.
+  void SetUnprintableMargins(const QMarginsF& twips);
+  // How many times the page was replayed into the cache (for tests).
+  int Replays() const { return replays_; }
 
   QSize sizeHint() const override { return {480, 600}; }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void scrollContentsBy(int dx, int dy) override;
 
  private:
+  struct Geometry {
+    QRectF sheet;        // twips: the part of the paper shown
+    double sx = 0, sy = 0;  // pixels per twip
+    QSizeF content;      // pixels, borders included
+  };
+  Geometry Compute() const;
+  void Relayout();
+  // The sheet's pixel rect in content coordinates (before scrolling).
+  QRectF SheetInContent(const Geometry& g) const;
+  void RenderCache(const Geometry& g, const QRect& visible);
+
   const PageDocument& page_;
   uint64_t shownGeneration_ = 0;
-  // The drawn paper, kept so repaints (scrolling a dialog over it, tab
-  // changes) do not replay a page of millions of points again.
+  int mode_ = WholePage;
+  int percent_ = 100;
+  bool physicalPage_ = true;
+  bool showGuides_ = false;
+  QMarginsF unprintable_;
+
+  // The cached drawing: `cacheRect_` (pixels of the sheet at the cached
+  // scale) of the sheet, for one page generation and scale.
   QImage cache_;
+  QRect cacheRect_;
   uint64_t cacheGeneration_ = UINT64_MAX;
+  double cacheSx_ = 0, cacheSy_ = 0;
+  QRectF cacheSheet_;
+  int replays_ = 0;
 };
 
 }  // namespace tavelo

@@ -3,11 +3,13 @@
 #include <QApplication>
 #include <QColor>
 #include <QColorDialog>
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFont>
 #include <QFontDialog>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QPageSetupDialog>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
@@ -38,6 +40,42 @@ QColor ToQColor(int32_t c) {
 
 bool HasWildcard(const std::string& name) {
   return name.find_first_of("*?") != std::string::npos;
+}
+
+// Reads back what the printer dialogs chose.
+void ReadPrinter(const QPrinter& printer, PrinterSetup& setup, bool margins) {
+  if (printer.outputFormat() == QPrinter::PdfFormat) {
+    setup.outputFile = S(printer.outputFileName());
+    setup.printerName.clear();
+  } else {
+    setup.outputFile.clear();
+    setup.printerName = S(printer.printerName());
+  }
+  const QPageLayout layout = printer.pageLayout();
+  const QRectF paper = layout.fullRectPoints();  // oriented as used
+  if (paper.width() > 0 && paper.height() > 0) {
+    setup.paperWidth = paper.width() * 20.0;
+    setup.paperHeight = paper.height() * 20.0;
+  }
+  if (margins) {
+    const QMarginsF m = layout.margins(QPageLayout::Point);
+    setup.leftMargin = m.left() * 20.0;
+    setup.topMargin = m.top() * 20.0;
+    setup.rightMargin = m.right() * 20.0;
+    setup.bottomMargin = m.bottom() * 20.0;
+  }
+  setup.copies = printer.copyCount();
+}
+
+// The printer of a setup, its margins those of the page.
+void PreparePrinter(QPrinter& printer, const PrinterSetup& setup) {
+  ConfigurePrinter(printer, setup);
+  QPageLayout layout = printer.pageLayout();
+  layout.setUnits(QPageLayout::Point);
+  layout.setMinimumMargins(QMarginsF(0, 0, 0, 0));
+  layout.setMargins(QMarginsF(setup.leftMargin / 20.0, setup.topMargin / 20.0, setup.rightMargin / 20.0,
+                              setup.bottomMargin / 20.0));
+  printer.setPageLayout(layout);
 }
 
 }  // namespace
@@ -183,5 +221,41 @@ int QtDialogs::MessageBox(const std::string& text, int style, const std::string&
 }
 
 void QtDialogs::Beep() { QApplication::beep(); }
+
+bool QtDialogs::ShowPrinterSetup(PrinterSetup& setup) {
+  QPrinter printer(QPrinter::HighResolution);
+  PreparePrinter(printer, setup);
+  QPrintDialog dialog(&printer, parent_);
+  dialog.setWindowTitle(QStringLiteral("Printer Setup"));
+  // Choosing, not printing: no range, and the button says so.
+  dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
+  dialog.setOption(QAbstractPrintDialog::PrintCurrentPage, false);
+  if (auto* buttons = dialog.findChild<QDialogButtonBox*>())
+    if (QPushButton* ok = buttons->button(QDialogButtonBox::Ok)) ok->setText(QStringLiteral("OK"));
+  if (dialog.exec() != QDialog::Accepted) return false;
+  ReadPrinter(printer, setup, false);
+  return true;
+}
+
+bool QtDialogs::ShowPageSetup(PrinterSetup& setup) {
+  QPrinter printer(QPrinter::HighResolution);
+  PreparePrinter(printer, setup);
+  QPageSetupDialog dialog(&printer, parent_);
+  dialog.setWindowTitle(QStringLiteral("Page Setup"));
+  if (dialog.exec() != QDialog::Accepted) return false;
+  ReadPrinter(printer, setup, true);
+  return true;
+}
+
+bool QtDialogs::ShowPrint(PrinterSetup& setup) {
+  QPrinter printer(QPrinter::HighResolution);
+  PreparePrinter(printer, setup);
+  QPrintDialog dialog(&printer, parent_);
+  dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
+  dialog.setOption(QAbstractPrintDialog::PrintCurrentPage, false);
+  if (dialog.exec() != QDialog::Accepted) return false;
+  ReadPrinter(printer, setup, false);
+  return true;
+}
 
 }  // namespace tavelo

@@ -1,11 +1,14 @@
 #pragma once
 // The window's dialogs: Qt's file, colour, font and printer choosers, input
-// and message boxes, behind the one Dialogs interface the program asks.
+// and message boxes, behind the one Dialogs interface the program asks; and
+// the page's printer, page-setup and print dialogs (Qt's, which reach the
+// system's print queues and can always print into a PDF file).
 
 #include <QString>
 #include <QStringList>
 
 #include "common/dialogs.h"
+#include "output/print_commands.h"
 
 class QWidget;
 
@@ -18,7 +21,7 @@ namespace tavelo {
 // pair without a pattern is dropped.
 QStringList QtNameFilters(const std::string& filter);
 
-class QtDialogs : public Dialogs {
+class QtDialogs : public Dialogs, public PrinterDialogs {
  public:
   // The dialogs are modal to `parent` (may be set later, may be null).
   explicit QtDialogs(QWidget* parent = nullptr) : parent_(parent) {}
@@ -28,6 +31,10 @@ class QtDialogs : public Dialogs {
                        const std::string& defaultText) override;
   int MessageBox(const std::string& text, int style, const std::string& title) override;
   void Beep() override;
+
+  bool ShowPrinterSetup(PrinterSetup& setup) override;
+  bool ShowPageSetup(PrinterSetup& setup) override;
+  bool ShowPrint(PrinterSetup& setup) override;
 
  protected:
   std::optional<FileChoice> ShowOpen(const CommonDialogFields& request) override;

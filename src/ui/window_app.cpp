@@ -1,5 +1,4 @@
 #include "ui/window_app.h"
-#include "output/program_handlers.h"
 
 #include <QApplication>
 #include <QFontDatabase>
@@ -8,6 +7,8 @@
 
 #include <cmath>
 
+#include "output/print_commands.h"
+#include "output/program_handlers.h"
 #include "program/handlers.h"
 #include "program/startup.h"
 #include "program/state.h"
@@ -31,10 +32,14 @@ int RunWindow(int argc, char** argv, const std::string& suPath, const std::strin
     return fonts;
   };
 
-  // The page starts on the default printer's paper when there is one.
-  const QPrinterInfo printer = QPrinterInfo::defaultPrinter();
+  // The page starts on the printer's paper: the default queue, else the
+  // first one there is. Without any queue the page goes to a PDF file,
+  // which is always possible: "No printer" never needs to be shown.
+  QPrinterInfo printer = QPrinterInfo::defaultPrinter();
+  if (printer.isNull() && !QPrinterInfo::availablePrinters().isEmpty())
+    printer = QPrinterInfo::availablePrinters().front();
+  state.page.SetPrinterName(printer.isNull() ? kPdfFilePrinter : printer.printerName().toStdString());
   if (!printer.isNull()) {
-    state.page.SetPrinterName(printer.printerName().toStdString());
     const QPageSize paper = printer.defaultPageSize();
     if (paper.isValid()) {
       const QSizeF inches = paper.size(QPageSize::Inch);
@@ -50,7 +55,6 @@ int RunWindow(int argc, char** argv, const std::string& suPath, const std::strin
   MainWindow window(state);
   dialogs.SetParent(&window);
   Startup(state, suPath);
-  if (printer.isNull()) state.form.SetText("Text30", "No printer");
   window.SyncFromState();
   window.show();
   const int status = app.exec();

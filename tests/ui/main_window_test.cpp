@@ -1,10 +1,14 @@
+// The parameters window bound to the form: fields both ways, the key
+// filter, double clicks, tabs and menus, start-up as the window shows it,
+// the minimum size, building, and closing with the settings saved.
+
 #include <QAction>
 #include <QComboBox>
-#include <QKeyEvent>
+#include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
-#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -12,85 +16,18 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
-
-#include "common/batch_dialogs.h"
 #include "common/paths.h"
 #include "program/handlers.h"
-#include "program/startup.h"
-#include "program/state.h"
-#include "render/builder.h"
-#include "support/su_writer.h"
+#include "settings/profile.h"
+#include "ui/editor_widget.h"
 #include "ui/field_binder.h"
-#include "ui/main_window.h"
 #include "ui/preview_widget.h"
-#include "window_test_app.h"
+#include "window_fixture.h"
 
 namespace tavelo {
 namespace {
 
-using test::UiApp;
-
-class MainWindowTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    UiApp();
-    state.settingsFolder = test::TempDir();
-    state.fontList = [] { return std::vector<std::string>{"Arial"}; };
-    AttachFieldHandlers(state);
-    AttachBuildCommands(state);
-    window = std::make_unique<MainWindow>(state);
-  }
-
-  // A small SU line (24 traces) with its history file beside it; started
-  // as the command line would.
-  void StartWithFile() {
-    const std::string folder = test::TempDir();
-    suPath = folder + "/LINE1.SU";
-    auto traces = test::MakeTraces(24, 100, 4000, [](int s, int t) { return float((s + t) % 7 - 3); });
-    ASSERT_TRUE(test::WriteSuFile(suPath, traces));
-    ASSERT_TRUE(test::WriteBytes(folder + "/LINE1.txt", "sustack\r\nsunmo vnmo=1500\r\n"));
-    Startup(state, suPath);
-    window->SyncFromState();
-  }
-
-  template <typename W>
-  W* Widget(const char* name) {
-    auto* w = qobject_cast<W*>(window->FieldWidget(name));
-    EXPECT_NE(w, nullptr) << name;
-    return w;
-  }
-
-  static void Type(QWidget* w, int key, const QString& text) {
-    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
-    QCoreApplication::sendEvent(w, &press);
-    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
-    QCoreApplication::sendEvent(w, &release);
-  }
-  // Types at the end of the text, as after a click behind it.
-  static void TypeText(QWidget* w, const QString& text) {
-    Type(w, Qt::Key_End, "");
-    for (QChar c : text) Type(w, c.toUpper().unicode(), QString(c));
-  }
-  static void DoubleClick(QWidget* w) {
-    const QPointF at(5, 5);
-    QMouseEvent press(QEvent::MouseButtonPress, at, w->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton,
-                      Qt::NoModifier);
-    QCoreApplication::sendEvent(w, &press);
-    QMouseEvent release(QEvent::MouseButtonRelease, at, w->mapToGlobal(at), Qt::LeftButton,
-                        Qt::NoButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(w, &release);
-    QMouseEvent dbl(QEvent::MouseButtonDblClick, at, w->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton,
-                    Qt::NoModifier);
-    QCoreApplication::sendEvent(w, &dbl);
-    QCoreApplication::sendEvent(w, &release);
-  }
-
-  ScriptedDialogs dialogs;
-  ProgramState state{dialogs};
-  std::unique_ptr<MainWindow> window;
-  std::string suPath;
-};
+using MainWindowTest = test::WindowTest;
 
 TEST_F(MainWindowTest, TextFieldsFollowTheFormAndTypingReachesItsHandlers) {
   auto* title = Widget<QLineEdit>("Text1");
@@ -229,6 +166,7 @@ TEST_F(MainWindowTest, StartUpFillsTheWindowAndTheEditorKeepsLineBreaks) {
 
   // Typing keeps the text's own CR LF breaks.
   QPlainTextEdit* editor = window->Editor();
+  ASSERT_NE(editor, nullptr);
   editor->moveCursor(QTextCursor::End);
   editor->insertPlainText("suximage\n");
   EXPECT_EQ(state.editorText, "sustack\r\nsunmo vnmo=1500\r\nsuximage\r\n");
@@ -301,6 +239,139 @@ TEST_F(MainWindowTest, ABuildInProgressHoldsLoadingAndClosing) {
   QCoreApplication::processEvents();
   EXPECT_FALSE(window->isVisible());
   EXPECT_TRUE(FileExists(settings));
+}
+
+TEST_F(MainWindowTest, StartedWithoutAFileTheWindowShowsTheLoadedSettings) {
+  ASSERT_TRUE(test::WriteBytes(state.settingsFolder + "/TAVELO3.ini",
+                               "[Draw_Parameter]\r\nEchelle=15000\r\nOrient1=Nord\r\nfold=1\r\n"
+                               "couleur4=255\r\n"));
+  ASSERT_TRUE(test::WriteBytes(state.settingsFolder + "/Korvane.ini", "[KORVANE]\r\nLangue=F\r\n"));
+  Start("");
+  EXPECT_EQ(Widget<QLineEdit>("Text33")->text(), "15000");
+  EXPECT_EQ(Widget<QLineEdit>("Text13")->text(), "Nord");
+  EXPECT_EQ(Widget<FieldCheckBox>("fold")->checkState(), Qt::Checked);
+  // Start-up ends before the page and file steps: the form's own texts stay.
+  EXPECT_EQ(Widget<QLineEdit>("Text11")->text(), "");
+  EXPECT_EQ(Widget<QLineEdit>("Text16")->text(), "");
+  EXPECT_EQ(Widget<QLabel>("Label18")->text(), "English");
+  EXPECT_EQ(Widget<QLineEdit>("Text30")->text(), "");
+  EXPECT_EQ(Widget<QComboBox>("ListePolices")->count(), 0);
+  EXPECT_EQ(window->Tabs()->currentIndex(), 0);
+}
+
+TEST_F(MainWindowTest, AMissingFileKeepsItsFieldsAndTheRestOfStartUpRuns) {
+  ASSERT_TRUE(test::WriteBytes(state.settingsFolder + "/Korvane.ini", "[KORVANE]\r\nLangue=F\r\n"));
+  state.form.SetText("Text1", "title");
+  // A left margin of 5.03 mm is shown, and kept, as a whole 5 mm.
+  state.page.SetLeftMargin(5.03 * 56.7);
+  Start(test::TempDir() + "/MISSING.SU");
+  EXPECT_EQ(Widget<QLineEdit>("Text16")->text(), "");
+  EXPECT_EQ(Widget<QLineEdit>("Text1")->text(), "title");
+  EXPECT_EQ(Widget<QLineEdit>("Text31")->text(), "");
+  EXPECT_EQ(Widget<QLineEdit>("Text11")->text(), " 210 x  297");
+  EXPECT_EQ(Widget<QLabel>("Label18")->text(), "Français");
+  EXPECT_EQ(Widget<QLineEdit>("Text8")->text(), "5");
+  EXPECT_DOUBLE_EQ(state.page.LeftMargin(), 283.5);
+  EXPECT_EQ(Widget<QLineEdit>("Text30")->text(), "PDF");
+  EXPECT_EQ(Widget<QComboBox>("ListePolices")->count(), 2);
+  EXPECT_EQ(Widget<QComboBox>("cmbZoomMode")->currentText(), "WholePage");
+  EXPECT_EQ(Widget<QComboBox>("cmbPercent")->currentText(), "25%");
+  EXPECT_FALSE(Widget<QComboBox>("cmbPercent")->isEnabled());
+  EXPECT_EQ(window->Preview()->ZoomMode(), PreviewWidget::WholePage);
+  EXPECT_TRUE(dialogs.shown.empty());  // no "No printer"
+}
+
+TEST_F(MainWindowTest, AWindowDraggedSmallSpringsBackToTheSmallestSize) {
+  window->show();
+  window->resize(5000 / 15, 5000 / 15);
+  EXPECT_EQ(window->width(), 10320 / 15);
+  EXPECT_EQ(window->height() * 15 >= 9100, true);
+  EXPECT_LT((window->height() - 1) * 15, 9100);
+  window->resize(1200, 900);
+  EXPECT_EQ(window->size(), QSize(1200, 900));
+}
+
+TEST_F(MainWindowTest, TypedLettersBeepInTheTraceRange) {
+  StartWithFile();
+  auto* last = Widget<QLineEdit>("Text3");
+  const int beeps = dialogs.beeps;
+  TypeText(last, "a");
+  EXPECT_EQ(dialogs.beeps, beeps + 1);
+  EXPECT_EQ(last->text(), "24");
+  // Every numeric field of the window filters its keys.
+  for (const char* name : {"Text2", "Text4", "Text5", "Text6", "Text7", "Text8", "Text9", "Text10", "Text15",
+                           "Text17", "Text18", "Text19", "Text20", "Text22", "Text23", "Text24", "Text25",
+                           "Text33", "Text12", "Text32", "amplimite"}) {
+    const std::string before = state.form.Text(name);
+    TypeText(Widget<QLineEdit>(name), "x");
+    EXPECT_EQ(state.form.Text(name), before) << name;
+  }
+  EXPECT_EQ(dialogs.beeps, beeps + 22);
+}
+
+TEST_F(MainWindowTest, ClosingSavesBothSettingsFilesAndSaveAndExitKeepsTheWindow) {
+  StartWithFile();
+  window->show();
+  const std::string tavelo = state.settingsFolder + "/TAVELO3.ini";
+  const std::string korvane = state.settingsFolder + "/Korvane.ini";
+
+  state.form.SetText("Text9", "100");
+  Widget<QPushButton>("Command101")->click();
+  EXPECT_TRUE(window->isVisible());
+  EXPECT_NE(test::ReadBytes(tavelo).find("tavelo4=5670"), std::string::npos);
+  EXPECT_NE(test::ReadBytes(korvane).find("Amplitude1= 69782"), std::string::npos);
+
+  state.form.SetText("Text9", "90");
+  state.form.SetBackColor("Text101", 255);
+  EXPECT_TRUE(window->close());
+  EXPECT_FALSE(window->isVisible());
+  EXPECT_NE(test::ReadBytes(tavelo).find("tavelo4=5103"), std::string::npos);
+  EXPECT_NE(test::ReadBytes(korvane).find("Amplitude1= 255"), std::string::npos);
+}
+
+TEST_F(MainWindowTest, ClosingAsksAboutAChangedEditorText) {
+  StartWithFile();
+  window->show();
+  window->Editor()->moveCursor(QTextCursor::End);
+  window->Editor()->insertPlainText("suximage\n");
+  dialogs.buttons.push_back(msg::kCancel);
+  EXPECT_FALSE(window->close());
+  EXPECT_TRUE(window->isVisible());
+  ASSERT_FALSE(dialogs.shown.empty());
+  EXPECT_NE(dialogs.shown.back().text.find("Do you want to save it?"), std::string::npos);
+  dialogs.buttons.push_back(msg::kNo);
+  EXPECT_TRUE(window->close());
+  EXPECT_TRUE(FileExists(state.settingsFolder + "/TAVELO3.ini"));
+}
+
+TEST_F(MainWindowTest, TheFramesHoldTheirControlsAndThePreviewShowsOnVirtualPlotOnly) {
+  StartWithFile();
+  window->show();
+  auto frameOf = [this](const char* name) -> QString {
+    for (QWidget* w = window->FieldWidget(name); w != nullptr; w = w->parentWidget())
+      if (auto* box = qobject_cast<QGroupBox*>(w)) return box->title().isEmpty() ? box->objectName() : box->title();
+    return {};
+  };
+  EXPECT_EQ(frameOf("Text18"), "Distance to page top  (mm)");
+  EXPECT_EQ(frameOf("Text27"), "Drawing parameters");
+  EXPECT_EQ(frameOf("cmdPrint"), "Printer");
+  EXPECT_EQ(frameOf("Record_WMF"), "Printer");
+  EXPECT_EQ(frameOf("Text30"), "Frame7");
+  EXPECT_EQ(frameOf("Text31"), "Frame7");
+  EXPECT_EQ(frameOf("Text117"), "Frame5");
+  EXPECT_EQ(Widget<QPushButton>("cmdPrint")->text(), "Print profile");
+  EXPECT_EQ(Widget<QPushButton>("Cp")->toolTip(), "Click here to copy your section in the clipboard");
+  EXPECT_EQ(Widget<FieldCheckBox>("topo")->toolTip(), "Topo will be drawn on the section according TSTAT values");
+  EXPECT_EQ(Widget<QLineEdit>("Text4")->toolTip(), "Double click to update");
+
+  EXPECT_FALSE(window->Preview()->isVisible());
+  window->Tabs()->setCurrentIndex(1);
+  EXPECT_TRUE(window->Preview()->isVisible());
+  ShowTab(state, 2);
+  EXPECT_FALSE(window->Preview()->isVisible());
+  // "Color amplitude selection" only brings the window forward.
+  window->findChild<QAction*>("amp")->trigger();
+  EXPECT_EQ(window->Tabs()->currentIndex(), 2);
 }
 
 }  // namespace

@@ -1,0 +1,315 @@
+// Diagram styles (Options menu and colour boxes, with the one colour
+// dialog's cancel rule), the palette editor's boxes in the window, and the
+// "Printer" frame: page and printer setup, zoom lists, the preview's
+// switches, the page font, and the cached preview drawing.
+
+#include <QAction>
+#include <QComboBox>
+#include <QImage>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <set>
+
+#include "common/paths.h"
+#include "program/handlers.h"
+#include "program/style_handlers.h"
+#include "ui/field_binder.h"
+#include "ui/preview_widget.h"
+#include "window_fixture.h"
+
+namespace tavelo {
+namespace {
+
+using test::WindowTest;
+
+constexpr int32_t kRed = 255;
+
+class StylesTest : public WindowTest {
+ protected:
+  void Trigger(const char* item) { window->findChild<QAction*>(item)->trigger(); }
+  const ScriptedDialogs::Asked& LastQuestion() {
+    EXPECT_FALSE(dialogs.asked.empty());
+    return dialogs.asked.back();
+  }
+};
+
+TEST_F(StylesTest, HeightItemAsksInMillimetresAndFallsBackTo800) {
+  state.settings.DiagramHeight = 850;
+  state.form.SetText("Text24", "15");
+  dialogs.answers.push_back("20");
+  Trigger("f_height");
+  EXPECT_EQ(LastQuestion().prompt, "Enter the height (mm) of fold/static/elevation plot");
+  EXPECT_EQ(LastQuestion().title, "Korvane Printer 4.2");
+  EXPECT_EQ(LastQuestion().defaultText, " 15");
+  EXPECT_EQ(state.settings.DiagramHeight, 1134);
+  EXPECT_EQ(state.form.Text("Text24"), "15");  // the field is left as it was
+
+  for (const char* answer : {"0", "", "abc"}) {
+    state.settings.DiagramHeight = 1134;
+    dialogs.answers.push_back(answer);
+    Trigger("f_height");
+    EXPECT_EQ(state.settings.DiagramHeight, 800) << answer;
+  }
+  // A height of 0 is offered as 15; one past 16 bits changes nothing.
+  state.settings.DiagramHeight = 0;
+  dialogs.answers.push_back("1000");
+  Trigger("f_height");
+  EXPECT_EQ(LastQuestion().defaultText, " 15");
+  EXPECT_EQ(state.settings.DiagramHeight, 0);
+}
+
+TEST_F(StylesTest, WidthItemsKeepOneToAHundredAndTopoWidthGoesThroughText25) {
+  state.settings.DiagramLineWidth = 7;
+  dialogs.answers = {"250", "0", "-3"};
+  Trigger("Line_w");
+  EXPECT_EQ(LastQuestion().prompt, "Enter the line with (1=thin 50=thick)");
+  EXPECT_EQ(LastQuestion().defaultText, " 7");
+  EXPECT_EQ(state.settings.DiagramLineWidth, 100);
+  Trigger("Line_w");
+  EXPECT_EQ(state.settings.DiagramLineWidth, 1);
+  Trigger("Line_w");
+  EXPECT_EQ(state.settings.DiagramLineWidth, -3);
+
+  // The topo width is offered the diagram width, and Text25 takes it.
+  state.settings.DiagramLineWidth = 4;
+  state.settings.TopoLineWidth = 9;
+  dialogs.answers.push_back("30");
+  Trigger("Topo_large");
+  EXPECT_EQ(LastQuestion().prompt, "Enter the topo line with (1=thin 50=thick)");
+  EXPECT_EQ(LastQuestion().defaultText, " 4");
+  EXPECT_EQ(state.settings.TopoLineWidth, 30);
+  EXPECT_EQ(state.form.Text("Text25"), "30");
+  EXPECT_EQ(Widget<QLineEdit>("Text25")->text(), "30");
+  EXPECT_EQ(state.settings.DiagramLineWidth, 30);
+}
+
+TEST_F(StylesTest, ACancelledColourRequestTakesTheLastColourOfTheWindow) {
+  Start("");
+  // Red chosen on the topo box, then the fold fill request cancelled.
+  dialogs.colors = {kRed, std::nullopt};
+  MouseClick(Widget<QLineEdit>("Text27"));
+  EXPECT_EQ(state.settings.TopoLineColor, kRed);
+  MouseClick(Widget<QLineEdit>("Text26"));
+  EXPECT_EQ(state.settings.FoldFillColor, kRed);
+  EXPECT_EQ(state.form.BackColor("Text26"), kRed);
+  EXPECT_EQ(Widget<QLineEdit>("Text26")->palette().color(QPalette::Base), QColor(255, 0, 0));
+  ASSERT_EQ(dialogs.requests.size(), 2u);
+  EXPECT_EQ(dialogs.requests[0].title, "Top line Color selection");
+  EXPECT_EQ(dialogs.requests[1].title, "Fold fill Color selection");
+
+  // A palette request also counts: its colour comes back on a cancel.
+  dialogs.colors = {0x00FF00, std::nullopt};
+  MouseClick(Widget<QLineEdit>("Text101"));
+  MouseClick(Widget<QLineEdit>("Text28"));
+  EXPECT_EQ(state.settings.StaticLineColor, 0x00FF00);
+
+  // The menu items set the colour without repainting the boxes.
+  dialogs.colors = {0x123456};
+  Trigger("fold_line");
+  EXPECT_EQ(dialogs.requests.back().title, "Fold line Color selection");
+  EXPECT_EQ(state.settings.FoldLineColor, 0x123456);
+  EXPECT_NE(state.form.BackColor("Text29"), 0x123456);
+  dialogs.colors = {std::nullopt};
+  Trigger("fold_fill_color");
+  EXPECT_EQ(state.settings.FoldFillColor, 0x123456);
+}
+
+TEST_F(StylesTest, PaletteBoxesAnchorsAndComponentsWorkFromTheWindow) {
+  Start("");
+  // Anchors A black, B white: the colours between are greys.
+  dialogs.colors = {0, 0xFFFFFF};
+  MouseClick(Widget<QLineEdit>("Text117"));
+  MouseClick(Widget<QLineEdit>("Text118"));
+  EXPECT_EQ(state.form.BackColor("Text102"), 36 + 256 * 36 + 65536 * 36);
+  EXPECT_EQ(state.form.BackColor("Text109"), 0xFFFFFF);
+  EXPECT_EQ(Widget<QLineEdit>("Text123")->text(), "255");
+  EXPECT_EQ(dialogs.requests.back().title, "Korvane color selection");
+
+  // A component above 255 is kept at 255 once the focus leaves it.
+  auto* red = Widget<QLineEdit>("Text126");
+  state.form.SetText("Text126", "300");
+  window->Dispatch("Text126", FieldEvent::LostFocus);
+  EXPECT_EQ(red->text(), "255");
+  EXPECT_EQ(state.form.BackColor("Text116") & 0xFF, 255);
+}
+
+TEST_F(WindowTest, PrintProfileNeedsAPageAndPrintsIntoAChosenPdfFile) {
+  StartWithFile();
+  Click("cmdPrint");
+  EXPECT_TRUE(dialogs.offered.empty());  // no page: no dialog, nothing printed
+
+  BuildPage();
+  const std::string pdf = test::TempFile("printed.pdf");
+  dialogs.prints.push_back([pdf](PrinterSetup& s) { s.outputFile = pdf; });
+  Widget<QPushButton>("cmdPrint")->click();
+  ASSERT_EQ(dialogs.offered.size(), 1u);
+  EXPECT_EQ(dialogs.offered[0].printerName, "PDF");
+  EXPECT_DOUBLE_EQ(dialogs.offered[0].paperWidth, state.page.PageWidth());
+  const std::string bytes = test::ReadBytes(pdf);
+  ASSERT_EQ(bytes.rfind("%PDF", 0), 0u);
+  EXPECT_EQ(Widget<QLineEdit>("Text30")->text(), kPdfFilePrinter);
+  EXPECT_EQ(state.page.PageCount(), 1);  // printing keeps the preview
+
+  const std::string text = test::TempFile("printed.txt");
+  ASSERT_EQ(std::system(("pdftotext '" + pdf + "' '" + text + "'").c_str()), 0);
+  EXPECT_NE(test::ReadBytes(text).find("LINE1.SU"), std::string::npos);  // the title
+
+  // The next print offers the file again; a cancel prints nothing.
+  dialogs.prints.push_back(std::nullopt);
+  std::remove(pdf.c_str());
+  Click("cmdPrint");
+  EXPECT_EQ(dialogs.offered.back().outputFile, pdf);
+  EXPECT_FALSE(FileExists(pdf));
+}
+
+TEST_F(WindowTest, PrinterSetupEmptiesThePreviewOnlyForAnotherPaper) {
+  BuildPage();
+  // Same paper, another printer: the page stays.
+  dialogs.printerSetups.push_back([](PrinterSetup& s) { s.printerName = "Office"; });
+  Click("cmdPrinterSetup");
+  EXPECT_EQ(state.page.PageCount(), 1);
+  EXPECT_EQ(Widget<QLineEdit>("Text30")->text(), "Office");
+  EXPECT_EQ(state.form.Text("Text11"), " 210 x  297");
+
+  // A3: the preview is emptied and the paper shown.
+  dialogs.printerSetups.push_back([](PrinterSetup& s) {
+    s.paperWidth = 297 * 56.7;
+    s.paperHeight = 420 * 56.7;
+  });
+  Click("cmdPrinterSetup");
+  EXPECT_EQ(state.page.PageCount(), 0);
+  EXPECT_EQ(window->Preview()->ShownGeneration(), state.page.Generation());
+  EXPECT_EQ(Widget<QLineEdit>("Text11")->text(), " 297 x  420");
+
+  // A cancel changes nothing.
+  Click("Command1");
+  dialogs.printerSetups.push_back(std::nullopt);
+  Click("cmdPrinterSetup");
+  EXPECT_EQ(state.page.PageCount(), 1);
+}
+
+TEST_F(WindowTest, PageSetupAlwaysEmptiesThePreviewAndShowsTheMargin) {
+  BuildPage();
+  dialogs.pageSetups.push_back([](PrinterSetup& s) {
+    s.leftMargin = 1000;  // 17.636684303351 mm
+    s.topMargin = 500;
+  });
+  Click("cmdPageSetup");
+  EXPECT_EQ(state.page.PageCount(), 0);
+  // The field took the full-precision margin; its change handler made it whole.
+  EXPECT_EQ(state.form.Text("Text8"), "18");
+  EXPECT_DOUBLE_EQ(state.page.LeftMargin(), 18 * 56.7);
+  EXPECT_DOUBLE_EQ(state.page.TopMargin(), 500);
+  EXPECT_EQ(state.form.Text("Text11"), " 210 x  297");
+
+  // Cancelled, the preview is emptied all the same.
+  Click("Command1");
+  ASSERT_EQ(state.page.PageCount(), 1);
+  dialogs.pageSetups.push_back(std::nullopt);
+  Click("cmdPageSetup");
+  EXPECT_EQ(state.page.PageCount(), 0);
+}
+
+TEST_F(WindowTest, ZoomListsAndPreviewSwitches) {
+  StartWithFile();
+  auto* percent = Widget<QComboBox>("cmbPercent");
+  auto* mode = Widget<QComboBox>("cmbZoomMode");
+  PreviewWidget* preview = window->Preview();
+
+  emit mode->activated(1);  // Thumbnail
+  EXPECT_FALSE(percent->isEnabled());
+  EXPECT_EQ(preview->ZoomMode(), PreviewWidget::Thumbnail);
+  emit mode->activated(0);  // Percentage: the percent shown applies again
+  EXPECT_TRUE(percent->isEnabled());
+  EXPECT_EQ(preview->ZoomMode(), PreviewWidget::Percentage);
+  EXPECT_EQ(preview->ZoomPercent(), 25);
+  emit percent->activated(4);
+  EXPECT_EQ(preview->ZoomPercent(), 150);
+  EXPECT_EQ(ZoomPercentOf("400%"), 400);
+  EXPECT_EQ(ZoomPercentOf("%"), 0);
+
+  // Each click inverts the physical page, whatever the box shows.
+  auto* physical = Widget<FieldCheckBox>("chkPhysicalPage");
+  const bool before = preview->PhysicalPage();
+  physical->click();
+  EXPECT_EQ(preview->PhysicalPage(), !before);
+  state.form.SetValue("chkPhysicalPage", 2);  // the program greys the box
+  EXPECT_EQ(preview->PhysicalPage(), before);
+  physical->click();
+  EXPECT_EQ(preview->PhysicalPage(), !before);
+
+  Widget<FieldCheckBox>("chkShowGuides")->click();
+  EXPECT_TRUE(preview->ShowGuides());
+  Widget<FieldCheckBox>("chkShowGuides")->click();
+  EXPECT_FALSE(preview->ShowGuides());
+}
+
+TEST_F(WindowTest, ChosenFontsReachTheFollowingPages) {
+  BuildPage();
+  auto fontsUsed = [this] {
+    std::set<std::string> names;
+    for (const FontState& f : state.page.fonts()) names.insert(f.name);
+    return names;
+  };
+  EXPECT_EQ(fontsUsed(), std::set<std::string>{"Arial"});
+  emit Widget<QComboBox>("ListePolices")->activated(1);
+  EXPECT_EQ(state.page.font().name, "Courier New");
+  EXPECT_EQ(fontsUsed(), std::set<std::string>{"Arial"});  // the shown page is not rebuilt
+  Click("Command1");
+  EXPECT_EQ(fontsUsed(), std::set<std::string>{"Courier New"});
+
+  // Typing into the display-type list sets the printer's font from the
+  // font list's selection; the display type stays.
+  state.page.SetFontName("Arial");
+  auto* type = Widget<QComboBox>("combo1");
+  ASSERT_TRUE(type->isEditable());
+  type->lineEdit()->setFocus();
+  TypeText(type->lineEdit(), "x");
+  EXPECT_EQ(state.page.font().name, "Courier New");
+  EXPECT_EQ(state.settings.DisplayType, "normal");
+  EXPECT_TRUE(type->currentText().endsWith("x"));
+}
+
+TEST_F(WindowTest, ThePreviewDrawsFromItsCacheUntilPageOrZoomChange) {
+  BuildPage();
+  window->resize(1000, 800);
+  window->show();
+  ShowTab(state, 1);
+  PreviewWidget* preview = window->Preview();
+  QImage first = preview->grab().toImage();
+  const int replays = preview->Replays();
+  EXPECT_GE(replays, 1);
+  preview->grab();
+  preview->viewport()->repaint();
+  EXPECT_EQ(preview->Replays(), replays);
+
+  // Zooming in shows more of the page at a time; the paper grows.
+  const QRectF whole = preview->PaperRect();
+  emit Widget<QComboBox>("cmbZoomMode")->activated(0);
+  emit Widget<QComboBox>("cmbPercent")->activated(6);  // 400%
+  EXPECT_GT(preview->PaperRect().width(), 2 * whole.width());
+  preview->grab();
+  EXPECT_EQ(preview->Replays(), replays + 1);
+  preview->grab();
+  EXPECT_EQ(preview->Replays(), replays + 1);
+
+  // Stretched, the sheet fills the view both ways.
+  emit Widget<QComboBox>("cmbZoomMode")->activated(5);
+  const QRectF stretched = preview->PaperRect();
+  EXPECT_NEAR(stretched.width() + 16, preview->viewport()->width(), 1.5);
+  EXPECT_NEAR(stretched.height() + 16, preview->viewport()->height(), 1.5);
+
+  // A new page is drawn again.
+  Click("Command1");
+  preview->grab();
+  EXPECT_GT(preview->Replays(), replays + 1);
+  EXPECT_FALSE(first.isNull());
+}
+
+}  // namespace
+}  // namespace tavelo
