@@ -14,6 +14,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTimer>
@@ -110,6 +111,13 @@ MainWindow::MainWindow(ProgramState& state, QWidget* parent)
     if (self) self->preview_->setVisible(self->state_.form.Value("SSTab1") == 1);
   });
   preview_->setVisible(state_.form.Value("SSTab1") == 1);
+
+  // Keyboard: F5 builds the page as "OK  Display" does; the usual quit
+  // keys close the window (settings saved).
+  auto* build = new QShortcut(QKeySequence(Qt::Key_F5), this);
+  connect(build, &QShortcut::activated, this, [this] { Dispatch("Command1", FieldEvent::Click); });
+  auto* quit = new QShortcut(QKeySequence::Quit, this);
+  connect(quit, &QShortcut::activated, this, &QWidget::close);
 
   SyncFromState();
 }
@@ -338,6 +346,7 @@ QWidget* MainWindow::BuildVirtualPlotTab() {
   frame->addWidget(Check("chkShowGuides"));
   auto* fonts = Remember("ListePolices", new QComboBox);
   fonts->setToolTip(QStringLiteral("Font of the texts of the next plots"));
+  fonts->setPlaceholderText(QString::fromStdString(state_.page.font().name));  // until one is chosen
   binder_->BindComboBox(fonts, "ListePolices");
   frame->addWidget(Caption("Font"));
   frame->addWidget(fonts);
