@@ -15,6 +15,7 @@
 #include "common/paths.h"
 #include "common/safe_file.h"
 #include "output/export.h"
+#include "output/pdf_writer.h"
 #include "output/wmf_writer.h"
 #include "program/handlers.h"
 #include "program/startup.h"
@@ -294,7 +295,8 @@ int RunBatchExport(const CommandLine& options) {
   std::string error;
   const std::string ext = Extension(options.exportPath);
   bool written = false;
-  if (ext == ".pdf") written = ExportPdf(state.page, options.exportPath, &error);
+  // Our own PDF writer: large sections in a fraction of the Qt engine's time.
+  if (ext == ".pdf") written = WritePdf(state.page, options.exportPath, &error);
   else if (ext == ".svg") written = ExportSvg(state.page, options.exportPath, &error);
   else if (ext == ".png") written = ExportPng(state.page, options.exportPath, options.dpi, &error);
   else if (ext == ".wmf") written = ExportWmf(state.page, options.exportPath, &error);

@@ -130,7 +130,10 @@ class Replayer {
           if (op.index < page_.brushes().size()) painter_.setBrush(MakeBrush(page_.brushes()[op.index]));
           break;
         case OpKind::Text: DrawText(op); break;
-        case OpKind::Line: painter_.drawLine(QPointF(op.x, op.y), QPointF(op.x2, op.y2)); break;
+        case OpKind::Line:
+          UseShapePen();
+          painter_.drawLine(QPointF(op.x, op.y), QPointF(op.x2, op.y2));
+          break;
         case OpKind::Polyline: DrawPolyline(op); break;
         case OpKind::Polygon: DrawPolygon(op); break;
         case OpKind::Cells: DrawCells(op); break;
@@ -144,6 +147,11 @@ class Replayer {
     textPenSet_ = false;
   }
 
+  // Shapes after a text draw with the page's pen again, not the text's.
+  void UseShapePen() {
+    if (textPenSet_) SetPainterPen(pen_);
+  }
+
   // The op's points, from `first` on, `count` of them.
   bool LoadPoints(size_t first, size_t count) {
     if (first > xy_.size() / 2 || count > xy_.size() / 2 - first) return false;
@@ -154,6 +162,7 @@ class Replayer {
   }
 
   void DrawPolyline(const PageOp& op) {
+    UseShapePen();
     page_.PointsOf(op, xy_);
     const size_t total = xy_.size() / 2;
     if (total < 2) return;
@@ -166,6 +175,7 @@ class Replayer {
 
   void DrawPolygon(const PageOp& op) {
     if (op.count == 0 || op.count > static_cast<uint32_t>(std::numeric_limits<int>::max())) return;
+    UseShapePen();
     page_.PointsOf(op, xy_);
     if (!LoadPoints(0, xy_.size() / 2) || buffer_.empty()) return;
     // Overlapping parts alternate, as the product's fills do.
@@ -234,6 +244,18 @@ class Replayer {
 };
 
 }  // namespace
+
+TextLineMetrics ReplayTextMetrics(const FontState& font, double dpi) {
+  EnsureArialSubstitute();
+  QImage device(1, 1, QImage::Format_RGB32);
+  if (std::isfinite(dpi) && dpi > 0 && dpi < 1e6) {
+    const int dotsPerMeter = static_cast<int>(std::lround(dpi / 0.0254));
+    device.setDotsPerMeterX(dotsPerMeter);
+    device.setDotsPerMeterY(dotsPerMeter);
+  }
+  const TextFont made = MakeFont(font, &device);
+  return {made.ascent, made.lineSpacing};
+}
 
 void ReplayPage(const PageDocument& page, QPainter& painter, const QRectF& targetRect) {
   const double pageWidth = page.PageWidth();

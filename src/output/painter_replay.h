@@ -8,6 +8,17 @@ class QRectF;
 namespace tavelo {
 
 class PageDocument;
+struct FontState;
+
+// Where the replay puts a text's lines, in twips: the first baseline lies
+// `ascent` below the text's top, each further line `lineSpacing` lower.
+// For a device of `dpi` dots per inch (the metrics are unhinted, so they
+// hardly depend on it). Needs a QGuiApplication.
+struct TextLineMetrics {
+  double ascent = 0;
+  double lineSpacing = 0;
+};
+TextLineMetrics ReplayTextMetrics(const FontState& font, double dpi);
 
 // Draws the whole paper (0..PageWidth x 0..PageHeight twips) into
 // `targetRect` (device units of the painter's current coordinates), keeping

@@ -1,0 +1,676 @@
+#include "output/pdf_writer.h"
+
+#include <libdeflate.h>
+
+#include <QPageSize>
+#include <QSaveFile>
+#include <QSizeF>
+#include <QString>
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <future>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <vector>
+
+#include "common/text_encoding.h"
+#include "common/units.h"
+#include "output/painter_replay.h"
+#include "page/page_document.h"
+
+namespace tavelo {
+
+namespace {
+
+// The device the Qt engine writes for: pens thinner than one of its dots
+// draw as the thinnest line, and text takes its metrics there.
+constexpr double kDeviceDpi = 1200;
+constexpr double kOnePixelTwips = kTwipsPerInch / kDeviceDpi;
+// Operators are compressed in pieces of this size, each its own stream.
+constexpr size_t kContentPiece = size_t{4} << 20;
+// Long polylines are stroked in pieces sharing their end points, as the
+// replay does, so no reader has to hold a path of millions of points.
+constexpr size_t kPathPiece = 65536;
+// Coordinates beyond this lie far off any paper; readers choke on more.
+constexpr double kMaxCoordinate = 1e9;
+constexpr double kMaxFontPoints = 2000;
+// Fast and small enough: level 1 pays for itself on operator text.
+constexpr int kCompressionLevel = 1;
+
+struct CompressorDeleter {
+  void operator()(libdeflate_compressor* c) const { libdeflate_free_compressor(c); }
+};
+using Compressor = std::unique_ptr<libdeflate_compressor, CompressorDeleter>;
+
+// zlib-wrapped deflate, as FlateDecode reads it. Empty on failure.
+std::string Deflate(libdeflate_compressor* compressor, std::string_view data) {
+  std::string out;
+  if (!compressor) return out;
+  out.resize(libdeflate_zlib_compress_bound(compressor, data.size()));
+  const size_t size =
+      libdeflate_zlib_compress(compressor, data.data(), data.size(), out.data(), out.size());
+  out.resize(size);
+  return out;
+}
+
+std::string DeflateAlone(const std::string& data) {
+  Compressor compressor(libdeflate_alloc_compressor(kCompressionLevel));
+  return Deflate(compressor.get(), data);
+}
+
+void AppendInt(std::string& out, int64_t v) {
+  char buffer[24];
+  auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, v);
+  out.append(buffer, ec == std::errc() ? end : buffer);
+}
+
+// Twips as recorded: whole numbers as such, anything else to a tenth.
+void AppendNumber(std::string& out, double v) {
+  if (!std::isfinite(v)) v = 0;
+  v = std::clamp(v, -kMaxCoordinate, kMaxCoordinate);
+  if (v == std::floor(v)) {
+    AppendInt(out, static_cast<int64_t>(v));
+    return;
+  }
+  const auto tenths = static_cast<int64_t>(std::llround(v * 10));
+  const uint64_t magnitude = tenths < 0 ? static_cast<uint64_t>(-tenths) : static_cast<uint64_t>(tenths);
+  if (tenths < 0) out += '-';
+  AppendInt(out, static_cast<int64_t>(magnitude / 10));
+  if (magnitude % 10) {
+    out += '.';
+    out += static_cast<char>('0' + magnitude % 10);
+  }
+}
+
+void AppendPoint(std::string& out, float x, float y, const char* op) {
+  AppendNumber(out, x);
+  out += ' ';
+  AppendNumber(out, y);
+  out += op;
+}
+
+// A colour component as a fraction of 255, four decimals at most.
+struct ComponentText {
+  char text[8];
+  size_t length;
+};
+
+const std::array<ComponentText, 256>& ComponentTexts() {
+  static const std::array<ComponentText, 256> texts = [] {
+    std::array<ComponentText, 256> t{};
+    for (size_t i = 0; i < t.size(); ++i) {
+      const long tenThousandths = std::lround(static_cast<double>(i) * 10000.0 / 255.0);
+      if (tenThousandths == 0 || tenThousandths == 10000) {
+        t[i].text[0] = tenThousandths == 0 ? '0' : '1';
+        t[i].length = 1;
+        continue;
+      }
+      std::snprintf(t[i].text, sizeof t[i].text, "0.%04ld", tenThousandths);
+      size_t length = std::strlen(t[i].text);
+      while (t[i].text[length - 1] == '0') --length;
+      t[i].length = length;
+    }
+    return t;
+  }();
+  return texts;
+}
+
+void AppendColor(std::string& out, Color c, const char* op) {
+  const auto& texts = ComponentTexts();
+  const auto u = static_cast<uint32_t>(c);
+  for (uint32_t shift : {0u, 8u, 16u}) {
+    const ComponentText& component = texts[(u >> shift) & 0xFF];
+    out.append(component.text, component.length);
+    if (shift != 16) out += ' ';
+  }
+  out += op;
+}
+
+// A PDF literal string of Windows-1252 bytes.
+void AppendLiteral(std::string& out, std::string_view bytes) {
+  out += '(';
+  for (char c : bytes) {
+    const auto u = static_cast<unsigned char>(c);
+    if (c == '(' || c == ')' || c == '\\') {
+      out += '\\';
+      out += c;
+    } else if (u < 32 || u == 127) {
+      char octal[5];
+      std::snprintf(octal, sizeof octal, "\\%03o", u);
+      out += octal;
+    } else {
+      out += c;
+    }
+  }
+  out += ')';
+}
+
+// Splits on CR LF, lone CR and lone LF, as the replay does.
+std::vector<std::string_view> TextLines(std::string_view text) {
+  std::vector<std::string_view> lines;
+  size_t start = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\r' && text[i] != '\n') continue;
+    lines.push_back(text.substr(start, i - start));
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    start = i + 1;
+  }
+  lines.push_back(text.substr(start));
+  return lines;
+}
+
+// The standard font closest to a face name: Times and Courier by name,
+// Helvetica (Arial's twin) for the rest.
+int StandardFamily(const std::string& name) {
+  std::string lower;
+  for (char c : name) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const bool serif = lower.find("serif") != std::string::npos && lower.find("sans") == std::string::npos;
+  if (lower.find("times") != std::string::npos || serif) return 1;
+  if (lower.find("courier") != std::string::npos || lower.find("mono") != std::string::npos) return 2;
+  return 0;
+}
+
+constexpr const char* kStandardFonts[6] = {"Helvetica", "Helvetica-Bold", "Times-Roman",
+                                           "Times-Bold", "Courier",   "Courier-Bold"};
+
+class PdfBuilder {
+ public:
+  PdfBuilder(const PageDocument& page, QSaveFile& file) : page_(page), file_(file) {}
+
+  ~PdfBuilder() {
+    if (pending_.valid()) pending_.wait();
+  }
+
+  bool Build() {
+    compressor_.reset(libdeflate_alloc_compressor(kCompressionLevel));
+    if (!compressor_) return false;
+    const QSize points = QPageSize(QSizeF(page_.PageWidth() / 20.0, page_.PageHeight() / 20.0),
+                                   QPageSize::Point, QString(), QPageSize::ExactMatch)
+                             .sizePoints();
+    pageWidthPoints_ = std::max(points.width(), 1);
+    pageHeightPoints_ = std::max(points.height(), 1);
+
+    Write("%PDF-1.4\n%\xE2\xE3\xCF\xD3\n");
+    // Fixed numbers for the objects written last.
+    catalog_ = NewObject();
+    pages_ = NewObject();
+    pageObject_ = NewObject();
+    resources_ = NewObject();
+
+    content_.reserve(kContentPiece + 4096);
+    // Twips from the paper's top-left corner, y down.
+    content_ += "0.05 0 0 -0.05 0 ";
+    AppendInt(content_, pageHeightPoints_);
+    // Stroke adjustment keeps the thinnest lines one even dot wide on
+    // screen, as Qt's engine asks too.
+    content_ += " cm\n/G0 gs 0 J 1 j 0 w 0 0 0 RG 0 0 0 rg\n";
+
+    for (const PageOp& op : page_.ops()) {
+      switch (op.kind) {
+        case OpKind::Font:
+          if (op.index < page_.fonts().size()) SelectFont(page_.fonts()[op.index]);
+          break;
+        case OpKind::Pen:
+          if (op.index < page_.pens().size()) SelectPen(page_.pens()[op.index]);
+          break;
+        case OpKind::Brush:
+          if (op.index < page_.brushes().size()) brush_ = page_.brushes()[op.index];
+          break;
+        case OpKind::Text: DrawText(op); break;
+        case OpKind::Line: DrawLine(op); break;
+        case OpKind::Polyline: DrawPolyline(op); break;
+        case OpKind::Polygon: DrawPolygon(op); break;
+        case OpKind::Cells: DrawCells(op); break;
+      }
+      if (content_.size() >= kContentPiece) FlushContent();
+      if (failed_) return false;
+    }
+    FlushContent();
+    FinishContent();
+    WriteTrailerObjects();
+    return !failed_;
+  }
+
+ private:
+  // ------------------------------------------------------------ file
+
+  void Write(std::string_view bytes) {
+    if (failed_) return;
+    if (file_.write(bytes.data(), static_cast<qint64>(bytes.size())) !=
+        static_cast<qint64>(bytes.size()))
+      failed_ = true;
+    offset_ += bytes.size();
+  }
+
+  uint32_t NewObject() {
+    offsets_.push_back(0);
+    return static_cast<uint32_t>(offsets_.size());
+  }
+
+  void BeginObject(uint32_t number) {
+    offsets_[number - 1] = offset_;
+    std::string head;
+    AppendInt(head, number);
+    head += " 0 obj\n";
+    Write(head);
+  }
+
+  // A stream object; `dictionary` holds the entries other than /Length.
+  void WriteStream(uint32_t number, std::string_view dictionary, std::string_view data) {
+    BeginObject(number);
+    std::string head = "<<";
+    head += dictionary;
+    head += " /Length ";
+    AppendInt(head, static_cast<int64_t>(data.size()));
+    head += " >>\nstream\n";
+    Write(head);
+    Write(data);
+    Write("\nendstream\nendobj\n");
+  }
+
+  // ------------------------------------------------------------ content
+
+  // Hands the operators gathered so far to a second core for compression
+  // and writes the piece compressed before.
+  void FlushContent() {
+    if (pending_.valid()) WriteContentPiece(pending_.get());
+    if (content_.empty()) return;
+    std::string piece;
+    piece.reserve(kContentPiece + 4096);
+    piece.swap(content_);
+    try {
+      pending_ = std::async(std::launch::async,
+                            [data = std::move(piece)]() { return DeflatedPiece{DeflateAlone(data), data.size()}; });
+    } catch (const std::system_error&) {
+      // No thread to spare: compress here.
+      WriteContentPiece(DeflatedPiece{Deflate(compressor_.get(), piece), piece.size()});
+    }
+  }
+
+  struct DeflatedPiece {
+    std::string data;
+    size_t rawSize = 0;
+  };
+
+  void WriteContentPiece(const DeflatedPiece& piece) {
+    if (piece.rawSize > 0 && piece.data.empty()) {
+      failed_ = true;
+      return;
+    }
+    const uint32_t number = NewObject();
+    contents_.push_back(number);
+    WriteStream(number, " /Filter /FlateDecode", piece.data);
+  }
+
+  void FinishContent() {
+    if (pending_.valid()) WriteContentPiece(pending_.get());
+  }
+
+  void SetStroke(Color c) {
+    if (haveStroke_ && stroke_ == c) return;
+    AppendColor(content_, c, " RG\n");
+    stroke_ = c;
+    haveStroke_ = true;
+  }
+
+  void SetFill(Color c) {
+    if (haveFill_ && fill_ == c) return;
+    AppendColor(content_, c, " rg\n");
+    fill_ = c;
+    haveFill_ = true;
+  }
+
+  void SelectPen(const PenState& pen) {
+    double width = pen.width;
+    if (!std::isfinite(width) || width < kOnePixelTwips) width = 0;
+    penColor_ = pen.color;
+    if (width != lineWidth_) {
+      AppendNumber(content_, width);
+      content_ += " w\n";
+      lineWidth_ = width;
+    }
+  }
+
+  void SelectFont(const FontState& font) {
+    font_ = font;
+    double points = font.size;
+    if (!std::isfinite(points) || points <= 0) points = 10;
+    fontTwips_ = std::min(points, kMaxFontPoints) * 20;
+    fontKey_ = StandardFamily(font.name) * 2 + (font.bold ? 1 : 0);
+    metrics_ = ReplayTextMetrics(font, kDeviceDpi);
+    haveFont_ = true;
+  }
+
+  void DrawText(const PageOp& op) {
+    if (op.index >= page_.texts().size()) return;
+    if (!haveFont_) SelectFont(FontState{});
+    const std::string winAnsi = Utf8ToWindows1252(page_.texts()[op.index]);
+    const std::vector<std::string_view> lines = TextLines(winAnsi);
+    // The page has no text colour: text is black whatever the pen.
+    SetFill(0);
+    usedFonts_[fontKey_] = true;
+    content_ += "BT /F";
+    AppendInt(content_, fontKey_);
+    content_ += ' ';
+    AppendNumber(content_, fontTwips_);
+    content_ += " Tf\n";
+    double baseline = op.y + metrics_.ascent;
+    for (std::string_view line : lines) {
+      if (!line.empty()) {
+        // The flip puts the glyphs upright again under the page's y-down scale.
+        content_ += "1 0 0 -1 ";
+        AppendNumber(content_, op.x);
+        content_ += ' ';
+        AppendNumber(content_, baseline);
+        content_ += " Tm ";
+        AppendLiteral(content_, line);
+        content_ += " Tj\n";
+      }
+      baseline += metrics_.lineSpacing;
+    }
+    content_ += "ET\n";
+  }
+
+  void DrawLine(const PageOp& op) {
+    SetStroke(penColor_);
+    AppendNumber(content_, op.x);
+    content_ += ' ';
+    AppendNumber(content_, op.y);
+    content_ += " m ";
+    AppendNumber(content_, op.x2);
+    content_ += ' ';
+    AppendNumber(content_, op.y2);
+    content_ += " l S\n";
+  }
+
+  void DrawPolyline(const PageOp& op) {
+    page_.PointsOf(op, xy_);
+    const size_t total = xy_.size() / 2;
+    if (total < 2) return;
+    SetStroke(penColor_);
+    for (size_t first = 0; first + 1 < total; first += kPathPiece - 1) {
+      const size_t end = std::min(total, first + kPathPiece);
+      AppendPoint(content_, xy_[2 * first], xy_[2 * first + 1], " m\n");
+      for (size_t i = first + 1; i < end; ++i) AppendPoint(content_, xy_[2 * i], xy_[2 * i + 1], " l\n");
+      content_ += "S\n";
+      if (content_.size() >= kContentPiece) FlushContent();
+    }
+  }
+
+  void DrawPolygon(const PageOp& op) {
+    page_.PointsOf(op, xy_);
+    const size_t total = xy_.size() / 2;
+    if (total == 0) return;
+    SetStroke(penColor_);
+    const bool filled = brush_.style != 1;
+    if (filled) SetFill(brush_.color);
+    AppendPoint(content_, xy_[0], xy_[1], " m\n");
+    for (size_t i = 1; i < total; ++i) AppendPoint(content_, xy_[2 * i], xy_[2 * i + 1], " l\n");
+    // Overlapping parts alternate, as the product's fills do.
+    content_ += filled ? "b*\n" : "s\n";
+  }
+
+  // One image per cell column, one pixel wide, its first row the first cell.
+  void DrawCells(const PageOp& op) {
+    if (op.count == 0 || op.x2 == 0 || op.y2 == 0) return;
+    if (!std::isfinite(op.x) || !std::isfinite(op.y) || !std::isfinite(op.x2) || !std::isfinite(op.y2))
+      return;
+    page_.CellColorsOf(op, colors_);
+    if (colors_.size() != op.count) return;
+    pixels_.clear();
+    bool indexed = true;
+    size_t last = 0;
+    pixels_.reserve(colors_.size());
+    for (Color c : colors_) {
+      if (last >= palette_.size() || palette_[last] != c) {
+        auto it = std::find(palette_.begin(), palette_.end(), c);
+        if (it == palette_.end()) {
+          if (palette_.size() == 256) {
+            indexed = false;
+            break;
+          }
+          palette_.push_back(c);
+          it = palette_.end() - 1;
+        }
+        last = static_cast<size_t>(it - palette_.begin());
+      }
+      pixels_.push_back(static_cast<char>(last));
+    }
+    if (!indexed) {
+      pixels_.clear();
+      for (Color c : colors_) {
+        const auto u = static_cast<uint32_t>(c);
+        pixels_ += static_cast<char>(u & 0xFF);
+        pixels_ += static_cast<char>((u >> 8) & 0xFF);
+        pixels_ += static_cast<char>((u >> 16) & 0xFF);
+      }
+    }
+    const std::string data = Deflate(compressor_.get(), pixels_);
+    if (data.empty()) {
+      failed_ = true;
+      return;
+    }
+    if (indexed && paletteObject_ == 0) paletteObject_ = NewObject();
+    const uint32_t number = NewObject();
+    std::string dictionary = " /Type /XObject /Subtype /Image /Width 1 /Height ";
+    AppendInt(dictionary, op.count);
+    dictionary += " /ColorSpace ";
+    if (indexed) {
+      AppendInt(dictionary, paletteObject_);
+      dictionary += " 0 R";
+    } else {
+      dictionary += "/DeviceRGB";
+    }
+    dictionary += " /BitsPerComponent 8 /Interpolate false /Filter /FlateDecode";
+    WriteStream(number, dictionary, data);
+    images_.push_back(number);
+
+    // The unit square's top row (the image's first) on the first cell.
+    const double span = op.y2 * static_cast<double>(op.count);
+    content_ += "q ";
+    AppendNumber(content_, op.x2);
+    content_ += " 0 0 ";
+    AppendNumber(content_, -span);
+    content_ += ' ';
+    AppendNumber(content_, op.x);
+    content_ += ' ';
+    AppendNumber(content_, op.y + span);
+    content_ += " cm /I";
+    AppendInt(content_, static_cast<int64_t>(images_.size() - 1));
+    content_ += " Do Q\n";
+  }
+
+  // ------------------------------------------------------------ the rest
+
+  void WriteTrailerObjects() {
+    std::string text;
+    // Fonts.
+    std::array<uint32_t, 6> fontObjects{};
+    for (int k = 0; k < 6; ++k) {
+      if (!usedFonts_[k]) continue;
+      fontObjects[k] = NewObject();
+      BeginObject(fontObjects[k]);
+      text = "<< /Type /Font /Subtype /Type1 /BaseFont /";
+      text += kStandardFonts[k];
+      text += " /Encoding /WinAnsiEncoding >>\nendobj\n";
+      Write(text);
+    }
+    if (paletteObject_ != 0) {
+      BeginObject(paletteObject_);
+      text = "[/Indexed /DeviceRGB ";
+      AppendInt(text, static_cast<int64_t>(palette_.size()) - 1);
+      text += " <";
+      static const char kHex[] = "0123456789ABCDEF";
+      for (Color c : palette_) {
+        const auto u = static_cast<uint32_t>(c);
+        for (uint32_t component : {u & 0xFF, (u >> 8) & 0xFF, (u >> 16) & 0xFF}) {
+          text += kHex[component >> 4];
+          text += kHex[component & 15];
+        }
+      }
+      text += ">]\nendobj\n";
+      Write(text);
+    }
+
+    BeginObject(resources_);
+    text = "<< /ProcSet [/PDF /Text /ImageC /ImageI]";
+    text += " /Font <<";
+    for (int k = 0; k < 6; ++k) {
+      if (!fontObjects[k]) continue;
+      text += " /F";
+      AppendInt(text, k);
+      text += ' ';
+      AppendInt(text, fontObjects[k]);
+      text += " 0 R";
+    }
+    text += " >>\n/ExtGState << /G0 << /Type /ExtGState /SA true >> >>";
+    if (!images_.empty()) {
+      text += "\n/XObject <<";
+      for (size_t i = 0; i < images_.size(); ++i) {
+        text += i % 8 == 0 ? "\n" : " ";
+        text += "/I";
+        AppendInt(text, static_cast<int64_t>(i));
+        text += ' ';
+        AppendInt(text, images_[i]);
+        text += " 0 R";
+      }
+      text += " >>";
+    }
+    text += " >>\nendobj\n";
+    Write(text);
+
+    BeginObject(pageObject_);
+    text = "<< /Type /Page /Parent ";
+    AppendInt(text, pages_);
+    text += " 0 R /MediaBox [0 0 ";
+    AppendInt(text, pageWidthPoints_);
+    text += ' ';
+    AppendInt(text, pageHeightPoints_);
+    text += "] /Resources ";
+    AppendInt(text, resources_);
+    text += " 0 R /Contents [";
+    for (uint32_t c : contents_) {
+      AppendInt(text, c);
+      text += " 0 R ";
+    }
+    text += "] >>\nendobj\n";
+    Write(text);
+
+    BeginObject(pages_);
+    text = "<< /Type /Pages /Kids [";
+    AppendInt(text, pageObject_);
+    text += " 0 R] /Count 1 >>\nendobj\n";
+    Write(text);
+
+    BeginObject(catalog_);
+    text = "<< /Type /Catalog /Pages ";
+    AppendInt(text, pages_);
+    text += " 0 R >>\nendobj\n";
+    Write(text);
+
+    const uint32_t info = NewObject();
+    BeginObject(info);
+    Write("<< /Creator (TAVELO) /Producer (TAVELO) >>\nendobj\n");
+
+    const uint64_t xref = offset_;
+    text = "xref\n0 ";
+    AppendInt(text, static_cast<int64_t>(offsets_.size()) + 1);
+    text += "\n0000000000 65535 f \n";
+    Write(text);
+    text.clear();
+    for (uint64_t offset : offsets_) {
+      char entry[32];
+      std::snprintf(entry, sizeof entry, "%010llu 00000 n \n", static_cast<unsigned long long>(offset));
+      text += entry;
+      if (text.size() > 65536) {
+        Write(text);
+        text.clear();
+      }
+    }
+    text += "trailer\n<< /Size ";
+    AppendInt(text, static_cast<int64_t>(offsets_.size()) + 1);
+    text += " /Root ";
+    AppendInt(text, catalog_);
+    text += " 0 R /Info ";
+    AppendInt(text, info);
+    text += " 0 R >>\nstartxref\n";
+    AppendInt(text, static_cast<int64_t>(xref));
+    text += "\n%%EOF\n";
+    Write(text);
+  }
+
+  const PageDocument& page_;
+  QSaveFile& file_;
+  Compressor compressor_;
+  bool failed_ = false;
+  uint64_t offset_ = 0;
+  std::vector<uint64_t> offsets_;  // by object number - 1
+  uint32_t catalog_ = 0, pages_ = 0, pageObject_ = 0, resources_ = 0, paletteObject_ = 0;
+  int pageWidthPoints_ = 0, pageHeightPoints_ = 0;
+
+  std::string content_;
+  std::future<DeflatedPiece> pending_;
+  std::vector<uint32_t> contents_;
+  std::vector<uint32_t> images_;
+  std::vector<Color> palette_;
+
+  Color stroke_ = 0, fill_ = 0;
+  bool haveStroke_ = true, haveFill_ = true;  // black, set at the start
+  Color penColor_ = 0;
+  double lineWidth_ = 0;
+  BrushState brush_;
+  FontState font_;
+  bool haveFont_ = false;
+  double fontTwips_ = 200;
+  int fontKey_ = 0;
+  TextLineMetrics metrics_;
+  std::array<bool, 6> usedFonts_{};
+
+  std::vector<float> xy_;
+  std::vector<Color> colors_;
+  std::string pixels_;
+};
+
+bool Fail(std::string* error, std::string reason) {
+  if (error) *error = std::move(reason);
+  return false;
+}
+
+}  // namespace
+
+bool WritePdf(const PageDocument& page, const std::string& path, std::string* error) {
+  const double w = page.PageWidth(), h = page.PageHeight();
+  if (!(w > 0) || !(h > 0) || !std::isfinite(w) || !std::isfinite(h) || w > 2e8 || h > 2e8)
+    return Fail(error, "the page has no usable paper size");
+  if (path.empty()) return Fail(error, "no file name given");
+  QSaveFile file(QString::fromStdString(path));
+  if (!file.open(QIODevice::WriteOnly))
+    return Fail(error, "cannot write " + path + ": " + file.errorString().toStdString());
+  bool built = false;
+  try {
+    built = PdfBuilder(page, file).Build();
+  } catch (const std::bad_alloc&) {
+    file.cancelWriting();
+    return Fail(error, "not enough memory for the PDF of " + path);
+  }
+  if (!built) {
+    const std::string reason = file.error() != QFileDevice::NoError ? file.errorString().toStdString()
+                                                                    : "the PDF could not be made";
+    file.cancelWriting();
+    return Fail(error, "cannot write " + path + ": " + reason);
+  }
+  if (!file.commit())
+    return Fail(error, "cannot write " + path + ": " + file.errorString().toStdString());
+  return true;
+}
+
+}  // namespace tavelo
