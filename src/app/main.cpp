@@ -1,6 +1,7 @@
 // tavelo: plots an SU file as a seismic-section page, in the window or, with
 // --export, without one.
 
+#include <csignal>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -10,6 +11,10 @@
 #include "ui/window_app.h"
 
 int main(int argc, char** argv) {
+  // A file-size limit (ulimit -f, a batch system's quota) would kill us in
+  // the middle of a write; ignored, the write fails with EFBIG and is
+  // reported like a full disk, the old file kept.
+  std::signal(SIGXFSZ, SIG_IGN);
   std::vector<std::string> args(argv + 1, argv + argc);
   tavelo::CommandLine options;
   std::string error;

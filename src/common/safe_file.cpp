@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
@@ -56,6 +57,25 @@ std::string TemporaryName(const fs::path& target, int attempt) {
   return name;
 }
 
+enum class FaultStage { None, Open, Write, Sync, Rename };
+
+// The stage at which the tests make this write fail (see kWriteFaultVariable).
+FaultStage InjectedFault(const fs::path& target) {
+  const char* setting = std::getenv(kWriteFaultVariable);
+  if (!setting || !*setting) return FaultStage::None;
+  const std::string_view text(setting);
+  const size_t colon = text.find(':');
+  if (colon == std::string_view::npos) return FaultStage::None;
+  const std::string_view name = text.substr(colon + 1);
+  if (name != "*" && name != target.filename().string()) return FaultStage::None;
+  const std::string_view stage = text.substr(0, colon);
+  if (stage == "open") return FaultStage::Open;
+  if (stage == "write") return FaultStage::Write;
+  if (stage == "sync") return FaultStage::Sync;
+  if (stage == "rename") return FaultStage::Rename;
+  return FaultStage::None;
+}
+
 }  // namespace
 
 bool WriteFileAtomically(const std::string& path, std::string_view bytes, bool createFolders,
@@ -95,6 +115,12 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes, bool c
     return false;
   }
 
+  const FaultStage fault = InjectedFault(target);
+  if (fault == FaultStage::Open) {
+    SetError(error, folder.string() + ": " + SystemReason(EACCES));
+    return false;
+  }
+
   std::string temporary;
   int fd = -1;
   for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
@@ -107,9 +133,21 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes, bool c
     return false;
   }
 
-  bool ok = WriteAll(fd, bytes);
-  int reason = ok ? 0 : errno;
+  bool ok = false;
+  int reason = 0;
+  if (fault == FaultStage::Write) {
+    // An injected full disk still takes part of the bytes, as a real one does.
+    WriteAll(fd, bytes.substr(0, bytes.size() / 2));
+    reason = ENOSPC;
+  } else {
+    ok = WriteAll(fd, bytes);
+    reason = ok ? 0 : errno;
+  }
   if (ok && hadOld) ::fchmod(fd, old.st_mode & 07777);
+  if (ok && fault == FaultStage::Sync) {
+    ok = false;
+    reason = EIO;
+  }
   if (ok && ::fsync(fd) != 0 && errno != EINVAL && errno != EROFS) {
     ok = false;
     reason = errno;
@@ -117,6 +155,10 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes, bool c
   if (::close(fd) != 0 && ok) {
     ok = false;
     reason = errno;
+  }
+  if (ok && fault == FaultStage::Rename) {
+    ok = false;
+    reason = EBUSY;
   }
   if (ok && ::rename(temporary.c_str(), target.c_str()) != 0) {
     ok = false;
