@@ -1,0 +1,156 @@
+// bench_replay: the preview's redraw, timed. Reads a page dump (as written
+// by `tavelo --export ... --dump FILE`), records it on a PageDocument and
+// replays it into an image the size of a window, as the preview does.
+//
+//   bench_replay DUMP [--size WIDTHxHEIGHT] [--repeat N]
+//
+// Prints one line: "first FIRST_MS median MEDIAN_MS bytes RECORDED_BYTES".
+
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+#include <QRectF>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "output/painter_replay.h"
+#include "page/page_document.h"
+
+namespace {
+
+using tavelo::PageDocument;
+
+std::string Unescape(std::string_view text) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\\' && i + 1 < text.size()) {
+      ++i;
+      out += text[i] == 'n' ? std::string("\r\n") : std::string(1, text[i]);
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
+// The dump's lines back into drawing calls.
+bool LoadDump(const std::string& path, PageDocument& page) {
+  std::ifstream in(path);
+  if (!in) return false;
+  std::string line;
+  page.BeginDocument();
+  while (std::getline(in, line)) {
+    const size_t space = line.find(' ');
+    const std::string word = line.substr(0, space);
+    const std::string rest = space == std::string::npos ? std::string() : line.substr(space + 1);
+    std::istringstream fields(rest);
+    if (word == "page") {
+      double w = 0, h = 0, l = 0, t = 0;
+      fields >> w >> h >> l >> t;
+      page.SetPaperSize(w, h);
+      page.SetLeftMargin(l);
+      page.SetTopMargin(t);
+    } else if (word == "font") {
+      const size_t a = rest.rfind('|'), b = rest.rfind('|', a - 1);
+      if (a == std::string::npos || b == std::string::npos) continue;
+      page.SetFontName(rest.substr(0, b));
+      page.SetFontSize(std::atof(rest.substr(b + 1, a - b - 1).c_str()));
+      page.SetFontBold(rest.substr(a + 1) == "1");
+    } else if (word == "pen") {
+      long long color = 0;
+      double width = 0;
+      fields >> color >> width;
+      page.SetPenColor(static_cast<tavelo::Color>(color));
+      page.SetPenWidth(width);
+    } else if (word == "brush") {
+      long long color = 0;
+      int style = 0;
+      fields >> color >> style;
+      page.SetBrushColor(static_cast<tavelo::Color>(color));
+      page.SetBrushStyle(style);
+    } else if (word == "text") {
+      double x = 0, y = 0;
+      fields >> x >> y;
+      const size_t start = line.find(' ', line.find(' ', space + 1) + 1);
+      page.SetTextX(x);
+      page.SetTextY(y);
+      page.DrawText(Unescape(start == std::string::npos ? "" : line.substr(start + 1)));
+    } else if (word == "line") {
+      double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+      fields >> x1 >> y1 >> x2 >> y2;
+      page.DrawLine(x1, y1, x2, y2);
+    } else if (word == "polyline") {
+      page.DrawPolylineText(rest);
+    } else if (word == "polygon") {
+      page.DrawPolygonText(rest);
+    } else if (word == "cells") {
+      double x = 0, y = 0, w = 0, h = 0;
+      fields >> x >> y >> w >> h;
+      std::vector<tavelo::Color> colors;
+      long long c = 0;
+      while (fields >> c) colors.push_back(static_cast<tavelo::Color>(c));
+      page.DrawCells(x, y, w, h, colors);
+    }
+  }
+  page.EndDocument();
+  return true;
+}
+
+double Milliseconds(std::chrono::steady_clock::duration d) {
+  return std::chrono::duration<double, std::milli>(d).count();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string dump;
+  int width = 1280, height = 800, repeat = 10;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--size" && i + 1 < argc) {
+      if (std::sscanf(argv[++i], "%dx%d", &width, &height) != 2) return 2;
+    } else if (arg == "--repeat" && i + 1 < argc) {
+      repeat = std::max(1, std::atoi(argv[++i]));
+    } else {
+      dump = arg;
+    }
+  }
+  if (dump.empty() || width < 1 || height < 1) {
+    std::cerr << "usage: bench_replay DUMP [--size WIDTHxHEIGHT] [--repeat N]\n";
+    return 2;
+  }
+  if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  QGuiApplication app(argc, argv);
+  PageDocument page;
+  if (!LoadDump(dump, page)) {
+    std::cerr << "bench_replay: cannot read " << dump << "\n";
+    return 1;
+  }
+
+  // As the preview paints: white paper, antialiased, the page fitted in.
+  QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
+  std::vector<double> times;
+  for (int i = 0; i <= repeat; ++i) {
+    const auto start = std::chrono::steady_clock::now();
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    tavelo::ReplayPage(page, painter, QRectF(0, 0, width, height));
+    painter.end();
+    times.push_back(Milliseconds(std::chrono::steady_clock::now() - start));
+  }
+  const double first = times.front();
+  std::vector<double> rest(times.begin() + 1, times.end());
+  std::sort(rest.begin(), rest.end());
+  std::printf("first %.1f median %.1f bytes %llu\n", first, rest[rest.size() / 2],
+              static_cast<unsigned long long>(page.RecordedBytes()));
+  return 0;
+}

@@ -1,0 +1,138 @@
+#!/usr/bin/env bash
+# Benchmark: whole-process batch exports of synthetic SU lines in every
+# display type and format, the preview's redraw, peak memory, and the same
+# plots made with numpy + matplotlib, measured in the same run.
+#
+#   bench/run.sh [BUILD_DIR] [WORK_DIR]
+#
+# BUILD_DIR (default: build) holds a Release build (src/tavelo,
+# bench/tavelo_gen, bench/bench_replay); WORK_DIR (default: a temporary
+# folder) receives the data and the outputs. Writes bench/results.md.
+# QUICK=1 runs the small line only.
+set -euo pipefail
+
+here=$(cd "$(dirname "$0")" && pwd)
+build=$(cd "${1:-$here/../build}" && pwd)
+work=${2:-$(mktemp -d /tmp/tavelo-bench.XXXXXX)}
+mkdir -p "$work"
+tavelo=$build/src/tavelo
+gen=$build/bench/tavelo_gen
+replay=$build/bench/bench_replay
+results=$here/results.md
+export QT_QPA_PLATFORM=offscreen
+export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$work/runtime}
+mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+
+for tool in "$tavelo" "$gen" "$replay"; do
+  [ -x "$tool" ] || { echo "missing $tool: build first (cmake --build $build)" >&2; exit 1; }
+done
+
+# matplotlib and numpy from Debian, for the comparison only.
+python=/usr/bin/python3
+if ! "$python" -c 'import matplotlib, numpy' 2>/dev/null; then
+  sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo=sudo
+  $sudo apt-get install -y -qq --no-install-recommends python3-matplotlib python3-numpy >&2
+fi
+
+# One timed run: prints "SECONDS PEAK_KB" (wall clock, maximum resident set).
+timed() {
+  local log=$work/time.log
+  /usr/bin/time -f '%e %M' -o "$log" "$@" >/dev/null 2>"$work/stderr.log" || {
+    echo "failed: $*" >&2
+    cat "$work/stderr.log" >&2
+    echo "- -"
+    return 0
+  }
+  tail -n 1 "$log"
+}
+
+size_of() { stat -c %s "$1" 2>/dev/null || echo 0; }
+mb() { awk -v b="$1" 'BEGIN { printf "%.1f", b / 1048576 }'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (a + 0 > 0 && b + 0 > 0) printf "%.1f", a / b; else print "-" }'; }
+
+names=("wiggle + area" "wiggle" "positive only" "colour" "grey" "colour + wiggle")
+paper=(--paper 1200x900 --set Text4=1100 --set Text5=800)
+
+lines=("2000 1500")
+[ "${QUICK:-0}" = 1 ] || lines+=("10000 2000")
+
+{
+  echo "# TAVELO benchmark"
+  echo
+  echo "$(date -u '+%Y-%m-%d %H:%M UTC'), $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg);"
+  echo "section 1100 x 800 mm on 1200 x 900 mm paper; times are whole processes (wall clock)."
+  echo
+} >"$results.tmp"
+
+for line in "${lines[@]}"; do
+  read -r traces samples <<<"$line"
+  su=$work/line_${traces}x${samples}.su
+  [ -f "$su" ] || "$gen" --traces "$traces" --samples "$samples" --dt 2000 "$su"
+  filesize=$(size_of "$su")
+  cat "$su" >/dev/null  # warm the cache: every run below reads it from memory
+  start=$(date +%s%N)
+  cat "$su" >/dev/null
+  floor=$(awk -v ns=$(($(date +%s%N) - start)) 'BEGIN { printf "%.3f", ns / 1e9 }')
+
+  formats=(pdf svg png wmf)
+  [ "$traces" -gt 2000 ] && formats=(pdf wmf)
+  {
+    echo "## ${traces} traces x ${samples} samples ($(mb "$filesize") MB)"
+    echo
+    echo "Floor (reading the file once): ${floor} s."
+    echo
+    echo "| display type | format | time (s) | file (MB) | peak memory (MB) | memory / SU file |"
+    echo "|---|---|---:|---:|---:|---:|"
+  } >>"$results.tmp"
+  for mode in 0 1 2 3 4 5; do
+    for format in "${formats[@]}"; do
+      out=$work/out_${traces}_${mode}.${format}
+      read -r seconds peak <<<"$(timed "$tavelo" --settings-dir "$work/settings" --export "$out" \
+        "${paper[@]}" --set combo1=$mode "$su")"
+      [ "$mode" = 0 ] && [ "$format" = pdf ] && eval "pdf_${traces}_wiggle=(\$seconds \$(size_of \"\$out\"))"
+      [ "$mode" = 3 ] && [ "$format" = pdf ] && eval "pdf_${traces}_colour=(\$seconds \$(size_of \"\$out\"))"
+      [ "$mode" = 4 ] && [ "$format" = pdf ] && eval "pdf_${traces}_grey=(\$seconds \$(size_of \"\$out\"))"
+      echo "| ${names[$mode]} | $format | $seconds | $(mb "$(size_of "$out")") | $(mb $((${peak/-/0} * 1024))) | $(ratio $((${peak/-/0} * 1024)) "$filesize") |" >>"$results.tmp"
+      echo "$traces ${names[$mode]} $format: $seconds s, peak $peak KB" >&2
+      rm -f "$out"
+    done
+  done
+  echo >>"$results.tmp"
+done
+
+# The preview: the page's redraw into a window-sized image.
+su=$work/line_2000x1500.su
+{
+  echo "## Preview redraw (2000 traces, 1280 x 800 pixels)"
+  echo
+  echo "| display type | first paint (ms) | redraw (ms, median of 10) |"
+  echo "|---|---:|---:|"
+} >>"$results.tmp"
+for mode in 0 3; do
+  "$tavelo" --settings-dir "$work/settings" --export "$work/preview.wmf" --dump "$work/preview.txt" \
+    "${paper[@]}" --set combo1=$mode "$su" >/dev/null 2>&1
+  read -r _ first _ median _ <<<"$("$replay" "$work/preview.txt" --size 1280x800 --repeat 10 2>/dev/null)"
+  echo "| ${names[$mode]} | $first | $median |" >>"$results.tmp"
+  rm -f "$work/preview.txt" "$work/preview.wmf"
+done
+echo >>"$results.tmp"
+
+# numpy + matplotlib on the same file, same paper size.
+read -r mpl_wiggle _ <<<"$(timed "$python" "$here/mpl_section.py" wiggle "$su" "$work/mpl_wiggle.pdf")"
+read -r mpl_grey _ <<<"$(timed "$python" "$here/mpl_section.py" grey "$su" "$work/mpl_grey.pdf")"
+mpl_wiggle_size=$(size_of "$work/mpl_wiggle.pdf")
+mpl_grey_size=$(size_of "$work/mpl_grey.pdf")
+{
+  echo "## Against numpy + matplotlib (2000 x 1500, PDF, same run)"
+  echo
+  echo "| plot | matplotlib (s) | matplotlib (MB) | TAVELO (s) | TAVELO (MB) | speed-up |"
+  echo "|---|---:|---:|---:|---:|---:|"
+  echo "| wiggle + positive fill | $mpl_wiggle | $(mb "$mpl_wiggle_size") | ${pdf_2000_wiggle[0]} | $(mb "${pdf_2000_wiggle[1]}") | $(ratio "$mpl_wiggle" "${pdf_2000_wiggle[0]}") |"
+  echo "| grey image / amplitude grey | $mpl_grey | $(mb "$mpl_grey_size") | ${pdf_2000_grey[0]} | $(mb "${pdf_2000_grey[1]}") | $(ratio "$mpl_grey" "${pdf_2000_grey[0]}") |"
+  echo "| grey image / amplitude colour | $mpl_grey | $(mb "$mpl_grey_size") | ${pdf_2000_colour[0]} | $(mb "${pdf_2000_colour[1]}") | $(ratio "$mpl_grey" "${pdf_2000_colour[0]}") |"
+  echo
+  echo "Reproduce: \`cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release && cmake --build build && bench/run.sh build\`"
+} >>"$results.tmp"
+mv "$results.tmp" "$results"
+cat "$results"
