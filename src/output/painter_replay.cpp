@@ -219,11 +219,18 @@ class Replayer {
     }
     QRectF rect(x, y, width, height * count);
     rect = rect.normalized();
+    // Columns meet at fractions of a device pixel; widen each to whole
+    // pixels so no white seam shows between neighbours at screen size.
+    const QRectF device = painter_.deviceTransform().mapRect(rect);
+    const QRectF snapped(QPointF(std::floor(device.left()), std::floor(device.top())),
+                         QPointF(std::ceil(device.right()), std::ceil(device.bottom())));
     // Sharp cell edges, and no blended seam between neighbouring columns.
+    painter_.save();
+    painter_.resetTransform();
     painter_.setRenderHint(QPainter::SmoothPixmapTransform, false);
     painter_.setRenderHint(QPainter::Antialiasing, false);
-    painter_.drawImage(rect, image);
-    painter_.setRenderHint(QPainter::Antialiasing, callerAntialias_);
+    painter_.drawImage(snapped, image);
+    painter_.restore();
   }
 
   const PageDocument& page_;
