@@ -3,6 +3,7 @@
 // renamed over the target, so a failure never leaves a half file and never
 // loses the old one.
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -21,6 +22,58 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes,
 // "write" (a full disk, ENOSPC), "sync" (EIO) or "rename" (EBUSY). NAME "*"
 // matches every file. Unset (always, outside the tests): no effect.
 inline constexpr const char* kWriteFaultVariable = "TAVELO_TEST_WRITE_FAULT";
+
+// A file written piece by piece under the same rule as WriteFileAtomically:
+// the bytes go to a temporary file in the target's folder, which Commit()
+// renames over the target once complete. Dropped without a commit (or after
+// any failure) the temporary file is removed and the old file stays as it
+// was. Writes are gathered in a buffer, so small pieces cost no system call
+// each. Honours kWriteFaultVariable as WriteFileAtomically does ("write"
+// fails the first write that reaches the disk, after part of it).
+class AtomicFileWriter {
+ public:
+  AtomicFileWriter() = default;
+  ~AtomicFileWriter();
+  AtomicFileWriter(const AtomicFileWriter&) = delete;
+  AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
+
+  // Creates the temporary file for `path` (and missing parent folders when
+  // `createFolders` is set). False with a one-line reason in `error`.
+  bool Open(const std::string& path, bool createFolders = false, std::string* error = nullptr);
+  // Appends; false once anything has failed (Commit then says why).
+  bool Write(std::string_view bytes);
+  // Replaces bytes already written, e.g. a header whose sizes are known
+  // only at the end. False when the range runs past what was written.
+  bool Overwrite(uint64_t offset, std::string_view bytes);
+  // Puts the file in place. False with the first failure's reason in
+  // `error` (the temporary file removed, any old file kept).
+  bool Commit(std::string* error = nullptr);
+  // Gives the write up: removes the temporary file, keeps any old file.
+  void Abandon();
+
+  bool IsOpen() const { return fd_ >= 0; }
+  bool Failed() const { return failure_ != 0; }
+  // Bytes written so far.
+  uint64_t Size() const { return size_; }
+
+ private:
+  bool Flush();
+  bool WriteOut(std::string_view bytes);
+  void Fail(int reason);
+
+  std::string path_;       // as given, for messages
+  std::string target_;     // where the file ends up (a link resolved)
+  std::string folder_;
+  std::string temporary_;
+  int fd_ = -1;
+  int failure_ = 0;  // errno of the first failure
+  bool hadOld_ = false;
+  unsigned oldMode_ = 0;
+  int fault_ = 0;  // the injected fault, if any
+  uint64_t size_ = 0;
+  uint64_t flushed_ = 0;  // bytes in the file; the rest is in buffer_
+  std::string buffer_;
+};
 
 // Reads a whole file. Empty optional-like result: returns false when the file
 // cannot be opened or read.

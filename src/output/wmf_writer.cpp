@@ -141,21 +141,65 @@ std::vector<std::string_view> TextLines(std::string_view text) {
   return lines;
 }
 
+// Where the records go: a string (the clipboard) or a file as it is
+// written, so a page of millions of points never sits in memory twice.
+class WmfSink {
+ public:
+  virtual ~WmfSink() = default;
+  virtual bool Append(std::string_view bytes) = 0;
+  // Replaces bytes already appended: the header, whose sizes come last.
+  virtual bool Overwrite(size_t offset, std::string_view bytes) = 0;
+};
+
+class StringSink final : public WmfSink {
+ public:
+  explicit StringSink(std::string& out) : out_(out) {}
+  bool Append(std::string_view bytes) override {
+    try {
+      out_.append(bytes);
+    } catch (const std::bad_alloc&) {
+      return false;
+    }
+    return true;
+  }
+  bool Overwrite(size_t offset, std::string_view bytes) override {
+    if (offset > out_.size() || bytes.size() > out_.size() - offset) return false;
+    std::memcpy(out_.data() + offset, bytes.data(), bytes.size());
+    return true;
+  }
+
+ private:
+  std::string& out_;
+};
+
+class FileSink final : public WmfSink {
+ public:
+  explicit FileSink(AtomicFileWriter& file) : file_(file) {}
+  bool Append(std::string_view bytes) override { return file_.Write(bytes); }
+  bool Overwrite(size_t offset, std::string_view bytes) override {
+    return file_.Overwrite(offset, bytes);
+  }
+
+ private:
+  AtomicFileWriter& file_;
+};
+
 class WmfBuilder {
  public:
-  WmfBuilder(const PageDocument& page, int unitsPerInch)
-      : page_(page), unitsPerInch_(unitsPerInch), scale_(unitsPerInch / kTwipsPerInch) {}
+  WmfBuilder(const PageDocument& page, int unitsPerInch, WmfSink& sink)
+      : page_(page), unitsPerInch_(unitsPerInch), scale_(unitsPerInch / kTwipsPerInch), sink_(sink) {}
   ~WmfBuilder() {
     if (handles_) wmf_htable_free(&handles_);
   }
   WmfBuilder(const WmfBuilder&) = delete;
   WmfBuilder& operator=(const WmfBuilder&) = delete;
 
-  std::string Build() {
-    if (wmf_htable_create(32, 32, &handles_) != 0 || !handles_) return {};
+  // False when a record could not be made or the sink refused bytes.
+  bool Build() {
+    if (wmf_htable_create(32, 32, &handles_) != 0 || !handles_) return false;
     const int16_t width = ToCoordinate(page_.PageWidth() * scale_);
     const int16_t height = ToCoordinate(page_.PageHeight() * scale_);
-    if (!WriteHeader(width, height)) return {};
+    if (!WriteHeader(width, height)) return false;
 
     Add(U_WMRSETMAPMODE_set(U_MM_ANISOTROPIC));
     Add(U_WMRSETWINDOWORG_set(U_POINT16{0, 0}));
@@ -176,7 +220,7 @@ class WmfBuilder {
     SelectFont(FontState{});
 
     for (const PageOp& op : page_.ops()) {
-      if (failed_) return {};
+      if (failed_) return false;
       switch (op.kind) {
         case OpKind::Font:
           if (op.index < page_.fonts().size()) SelectFont(page_.fonts()[op.index]);
@@ -199,7 +243,7 @@ class WmfBuilder {
       }
     }
     Add(U_WMREOF_set());
-    return failed_ ? std::string() : Finish();
+    return !failed_ && Finish();
   }
 
  private:
@@ -209,28 +253,30 @@ class WmfBuilder {
                    static_cast<float>(height) / unitsPerInch_};
     char* header = U_WMRHEADER_set(&inches, static_cast<unsigned>(unitsPerInch_));
     if (!header) return false;
-    out_.assign(header, U_SIZE_WMRPLACEABLE + U_SIZE_WMRHEADER);
+    header_.assign(header, U_SIZE_WMRPLACEABLE + U_SIZE_WMRHEADER);
     std::free(header);
     // The bounding box exactly as the window's extent (not via floats).
     U_WMRPLACEABLE placeable;
-    std::memcpy(&placeable, out_.data(), U_SIZE_WMRPLACEABLE);
+    std::memcpy(&placeable, header_.data(), U_SIZE_WMRPLACEABLE);
     placeable.Dst = U_RECT16{0, 0, width, height};
     placeable.Inch = static_cast<uint16_t>(unitsPerInch_);
     placeable.Checksum = static_cast<uint16_t>(U_16_checksum(reinterpret_cast<int16_t*>(&placeable), 10));
-    std::memcpy(out_.data(), &placeable, U_SIZE_WMRPLACEABLE);
+    std::memcpy(header_.data(), &placeable, U_SIZE_WMRPLACEABLE);
+    if (!sink_.Append(header_)) return false;
+    written_ = header_.size();
     return true;
   }
 
-  std::string Finish() {
-    const size_t words = (out_.size() - U_SIZE_WMRPLACEABLE) / 2;
-    if (words > std::numeric_limits<uint32_t>::max()) return {};
+  bool Finish() {
+    const uint64_t words = (written_ - U_SIZE_WMRPLACEABLE) / 2;
+    if (words > std::numeric_limits<uint32_t>::max()) return false;
     const auto fileWords = static_cast<uint32_t>(words);
     const auto objects = static_cast<uint16_t>(std::min<uint32_t>(handles_->peak, 0xFFFF));
-    char* header = out_.data() + U_SIZE_WMRPLACEABLE;
+    char* header = header_.data() + U_SIZE_WMRPLACEABLE;
     std::memcpy(header + 6, &fileWords, 4);  // Sizew
     std::memcpy(header + 10, &objects, 2);   // nObjects
     std::memcpy(header + 12, &largest_, 4);  // maxSize
-    return std::move(out_);
+    return sink_.Overwrite(0, header_);
   }
 
   // Appends a record made by libUEMF and frees it.
@@ -240,11 +286,8 @@ class WmfBuilder {
       return;
     }
     const uint32_t bytes = U_wmr_size(reinterpret_cast<const U_METARECORD*>(record));
-    try {
-      out_.append(record, bytes);
-    } catch (const std::bad_alloc&) {
-      failed_ = true;
-    }
+    if (!failed_ && !sink_.Append(std::string_view(record, bytes))) failed_ = true;
+    written_ += bytes;
     largest_ = std::max(largest_, bytes / 2);
     std::free(record);
   }
@@ -508,8 +551,10 @@ class WmfBuilder {
   const PageDocument& page_;
   const int unitsPerInch_;
   const double scale_;  // metafile units per twip
+  WmfSink& sink_;
   WMFHANDLES* handles_ = nullptr;
-  std::string out_;
+  std::string header_;    // as first written; patched and written again at the end
+  uint64_t written_ = 0;  // bytes handed to the sink
   uint32_t largest_ = 0;  // largest record, in 16-bit words
   bool failed_ = false;
   uint32_t pen_ = 0, brush_ = 0, font_ = 0, nullPen_ = 0;
@@ -535,24 +580,39 @@ int WmfUnitsPerInch(double pageWidthTwips, double pageHeightTwips) {
 std::string WmfBytes(const PageDocument& page) {
   const int units = WmfUnitsPerInch(page.PageWidth(), page.PageHeight());
   if (units == 0) return {};
+  std::string out;
   try {
-    return WmfBuilder(page, units).Build();
+    StringSink sink(out);
+    if (!WmfBuilder(page, units, sink).Build()) return {};
   } catch (const std::bad_alloc&) {
     return {};
   }
+  return out;
 }
 
 bool ExportWmf(const PageDocument& page, const std::string& path, std::string* error) {
-  if (WmfUnitsPerInch(page.PageWidth(), page.PageHeight()) == 0) {
+  const int units = WmfUnitsPerInch(page.PageWidth(), page.PageHeight());
+  if (units == 0) {
     if (error) *error = "the paper is too large for a metafile";
     return false;
   }
-  const std::string bytes = WmfBytes(page);
-  if (bytes.empty()) {
+  // Records go to the file as they are made; the header is patched last.
+  AtomicFileWriter file;
+  if (!file.Open(path, false, error)) return false;
+  bool built = false;
+  try {
+    FileSink sink(file);
+    built = WmfBuilder(page, units, sink).Build();
+  } catch (const std::bad_alloc&) {
+    built = false;
+  }
+  if (!built && !file.Failed()) {
+    file.Abandon();
     if (error) *error = "not enough memory for the metafile";
     return false;
   }
-  return WriteFileAtomically(path, bytes, false, error);
+  // A refused write is reported by Commit, which then removes the temporary file.
+  return file.Commit(error);
 }
 
 }  // namespace tavelo

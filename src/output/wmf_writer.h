@@ -27,7 +27,9 @@ int WmfUnitsPerInch(double pageWidthTwips, double pageHeightTwips);
 // or memory runs out.
 std::string WmfBytes(const PageDocument& page);
 
-// Writes WmfBytes to `path` under a temporary name, renamed over the target
+// Writes the same bytes as WmfBytes to `path`, record by record as they are
+// made (the header's sizes patched at the end), so the metafile is never held
+// in memory whole. Written under a temporary name, renamed over the target
 // once complete, so a failure keeps any old file. False with a one-line
 // reason in `error` (when given).
 bool ExportWmf(const PageDocument& page, const std::string& path, std::string* error = nullptr);

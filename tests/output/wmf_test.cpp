@@ -11,12 +11,18 @@
 #include <QRegularExpression>
 #include <QString>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <iterator>
+#include <span>
 #include <string>
 #include <vector>
 
+#include "common/safe_file.h"
 #include "page/page_document.h"
 #include "support/su_writer.h"
 
@@ -398,6 +404,114 @@ TEST(WmfWriter, EmptyPageAndExportToFile) {
   EXPECT_EQ(test::ReadBytes(path), WmfBytes(MixedPage()));
   EXPECT_FALSE(ExportWmf(MixedPage(), path + "/below/page.wmf", &error));
   EXPECT_FALSE(error.empty());
+}
+
+// A roll-plotter page with every kind of long record: a polyline and a
+// polygon past the 32 767 points of one record, a cell column past the
+// 32 767 rows of one bitmap, many more columns; its metafile is several
+// megabytes, well past what the file writer gathers before writing.
+PageDocument LongRecordsPage() {
+  PageDocument page;
+  page.SetPaperSize(68040, 45360);  // 1200 x 800 mm
+  page.BeginDocument();
+  page.SetFontSize(12);
+  page.SetTextX(1417.5);
+  page.SetTextY(300);
+  page.DrawText("Profondeur (m)\r\nHöhe");
+  std::vector<double> wiggle;
+  for (int i = 0; i < 120000; ++i) {
+    wiggle.push_back(2000 + 500 * std::sin(i * 0.01) + (i % 2));
+    wiggle.push_back(1500 + i * 0.35);
+  }
+  page.DrawPolyline(std::span<const double>(wiggle));
+  page.SetBrushColor(255);
+  std::vector<double> lobe = {9000, 1500};
+  for (int i = 0; i < 50000; ++i) {
+    lobe.push_back(9001 + 800 * std::abs(std::sin(i * 0.002)) + (i % 2));
+    lobe.push_back(1500 + i * 0.8);
+  }
+  lobe.push_back(9000);
+  lobe.push_back(1500 + 49999 * 0.8);
+  page.DrawPolygon(std::span<const double>(lobe));
+  std::vector<Color> column;
+  for (int k = 0; k < 40000; ++k) column.push_back(static_cast<Color>((k * 2654435761u) & 0xFFFFFF));
+  page.DrawCells(20000, 1500, 31.185, 1, column);
+  column.resize(1500);
+  for (int c = 0; c < 300; ++c) page.DrawCells(25000 + 31.185 * c, 1568.12, 31.185, -30.24 * (c % 2 ? 1 : -1), column);
+  page.EndDocument();
+  return page;
+}
+
+// The file is written record by record and its header patched at the end:
+// it must be the very metafile WmfBytes makes (the clipboard's), header
+// sizes included.
+TEST(WmfWriter, StreamedFileIsTheMetafileMadeInMemory) {
+  auto emptyPage = [] {
+    PageDocument page;
+    page.BeginDocument();
+    page.EndDocument();
+    return page;
+  };
+  // The last never begun: the bare paper.
+  const PageDocument pages[] = {MixedPage(), LongRecordsPage(), emptyPage(), PageDocument()};
+  const std::string path = test::TempFile("streamed.wmf");
+  for (size_t i = 0; i < std::size(pages); ++i) {
+    const std::string memory = WmfBytes(pages[i]);
+    ASSERT_FALSE(memory.empty()) << i;
+    std::string error;
+    ASSERT_TRUE(ExportWmf(pages[i], path, &error)) << i << ": " << error;
+    const std::string file = test::ReadBytes(path);
+    ASSERT_EQ(file.size(), memory.size()) << i;
+    EXPECT_TRUE(file == memory) << i;
+    // The patched header: size in words after the placeable header, the
+    // largest record in words, some objects.
+    const std::vector<Record> records = Records(file);
+    size_t largest = 9;
+    for (const Record& r : records) largest = std::max(largest, r.bytes / 2);
+    EXPECT_EQ(U32(file, 22 + 6), (file.size() - 22) / 2) << i;
+    EXPECT_EQ(U32(file, 22 + 12), largest) << i;
+    EXPECT_GT(U16(file, 22 + 10), 0) << i;
+  }
+  const std::string wmf = WmfBytes(pages[1]);
+  EXPECT_GT(wmf.size(), size_t{2} << 20);
+  int bitmaps = 0, polylines = 0;
+  for (const Record& r : Records(wmf)) {
+    bitmaps += r.function == kStretchDib;
+    polylines += r.function == kPolyline;
+  }
+  EXPECT_EQ(bitmaps, 2 + 300);  // the long column in two pieces
+  EXPECT_GE(polylines, 4);      // the wiggle in four, the lobe's outline
+}
+
+// A write that fails at any stage (the test seam: a folder we may not write
+// in, a full disk, a failing sync or rename) while the page streams out
+// keeps the old file and leaves no temporary file beside it.
+TEST(WmfWriter, FailedWriteKeepsTheOldFileAndLeavesNoTemporary) {
+  const std::string folder = test::TempDir();
+  const std::string path = folder + "/line.wmf";
+  ASSERT_TRUE(test::WriteBytes(path, "old metafile"));
+  auto entries = [&] {
+    size_t count = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder)) ++count;
+    return count;
+  };
+  const PageDocument pages[] = {MixedPage(), LongRecordsPage()};
+  for (const char* fault : {"open:line.wmf", "write:line.wmf", "sync:*", "rename:line.wmf"}) {
+    for (const PageDocument& page : pages) {
+      setenv(kWriteFaultVariable, fault, 1);
+      std::string error;
+      const bool written = ExportWmf(page, path, &error);
+      unsetenv(kWriteFaultVariable);
+      EXPECT_FALSE(written) << fault;
+      EXPECT_FALSE(error.empty()) << fault;
+      EXPECT_EQ(test::ReadBytes(path), "old metafile") << fault;
+      EXPECT_EQ(entries(), 1u) << fault;
+    }
+  }
+  std::string error;
+  ASSERT_TRUE(ExportWmf(pages[1], path, &error)) << error;
+  EXPECT_TRUE(test::ReadBytes(path) == WmfBytes(pages[1]));
+  EXPECT_EQ(entries(), 1u);
 }
 
 }  // namespace
