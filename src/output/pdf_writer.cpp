@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cctype>
 #include <charconv>
 #include <cmath>
@@ -419,7 +420,22 @@ class PdfBuilder {
     content_ += filled ? "b*\n" : "s\n";
   }
 
-  // One image per cell column, one pixel wide, its first row the first cell.
+  // The smallest sample size (2, 4 or 8 bits) holding every index below
+  // `end`. Not 1: image tools (poppler's pdfimages) take one-bit images for
+  // black and white whatever their palette.
+  static int IndexBits(size_t end) {
+    if (end <= 4) return 2;
+    if (end <= 16) return 4;
+    return 8;
+  }
+
+  // One image per cell column. With up to 256 colours on the page the cells
+  // are indices into one page-wide palette; a column whose indices fit 2 or
+  // 4 bits (the amplitude palette's 16 colours or grey levels always do)
+  // is stored as one row of that many bits per cell, turned upright by its
+  // matrix: rows are padded to whole bytes, so a one-pixel-wide image could
+  // not pack two cells in a byte. Either way each cell covers exactly its
+  // rectangle, without interpolation.
   void DrawCells(const PageOp& op) {
     if (op.count == 0 || op.x2 == 0 || op.y2 == 0) return;
     if (!std::isfinite(op.x) || !std::isfinite(op.y) || !std::isfinite(op.x2) || !std::isfinite(op.y2))
@@ -428,7 +444,7 @@ class PdfBuilder {
     if (colors_.size() != op.count) return;
     pixels_.clear();
     bool indexed = true;
-    size_t last = 0;
+    size_t last = 0, largest = 0;
     pixels_.reserve(colors_.size());
     for (Color c : colors_) {
       if (last >= palette_.size() || palette_[last] != c) {
@@ -443,8 +459,10 @@ class PdfBuilder {
         }
         last = static_cast<size_t>(it - palette_.begin());
       }
+      largest = std::max(largest, last);
       pixels_.push_back(static_cast<char>(last));
     }
+    const int bits = indexed ? IndexBits(largest + 1) : 8;
     if (!indexed) {
       pixels_.clear();
       for (Color c : colors_) {
@@ -453,40 +471,83 @@ class PdfBuilder {
         pixels_ += static_cast<char>((u >> 8) & 0xFF);
         pixels_ += static_cast<char>((u >> 16) & 0xFF);
       }
+    } else if (bits < 8) {
+      PackIndices(bits);
     }
     const std::string data = Deflate(compressor_.get(), pixels_);
     if (data.empty()) {
       failed_ = true;
       return;
     }
-    if (indexed && paletteObject_ == 0) paletteObject_ = NewObject();
-    const uint32_t number = NewObject();
-    std::string dictionary = " /Type /XObject /Subtype /Image /Width 1 /Height ";
-    AppendInt(dictionary, op.count);
-    dictionary += " /ColorSpace ";
+    uint32_t colorSpace = 0;
     if (indexed) {
-      AppendInt(dictionary, paletteObject_);
+      uint32_t& object = paletteObjects_[static_cast<size_t>(std::countr_zero(static_cast<unsigned>(bits)))];
+      if (object == 0) object = NewObject();
+      colorSpace = object;
+    }
+    const uint32_t number = NewObject();
+    const bool row = bits < 8;  // one row of cells, else one column
+    // Written tersely (/Type is optional): a large page has ten thousand of these.
+    std::string dictionary = "/Subtype/Image/Width ";
+    AppendInt(dictionary, row ? op.count : 1);
+    dictionary += "/Height ";
+    AppendInt(dictionary, row ? 1 : op.count);
+    dictionary += "/ColorSpace ";
+    if (indexed) {
+      AppendInt(dictionary, colorSpace);
       dictionary += " 0 R";
     } else {
       dictionary += "/DeviceRGB";
     }
-    dictionary += " /BitsPerComponent 8 /Interpolate false /Filter /FlateDecode";
+    dictionary += "/BitsPerComponent ";
+    AppendInt(dictionary, bits);
+    dictionary += "/Interpolate false/Filter/FlateDecode";
     WriteStream(number, dictionary, data);
     images_.push_back(number);
 
-    // The unit square's top row (the image's first) on the first cell.
     const double span = op.y2 * static_cast<double>(op.count);
     content_ += "q ";
-    AppendNumber(content_, op.x2);
-    content_ += " 0 0 ";
-    AppendNumber(content_, -span);
-    content_ += ' ';
-    AppendNumber(content_, op.x);
-    content_ += ' ';
-    AppendNumber(content_, op.y + span);
+    if (row) {
+      // The row's first sample on the first cell, running down the page;
+      // the row's height across the column.
+      content_ += "0 ";
+      AppendNumber(content_, span);
+      content_ += ' ';
+      AppendNumber(content_, op.x2);
+      content_ += " 0 ";
+      AppendNumber(content_, op.x);
+      content_ += ' ';
+      AppendNumber(content_, op.y);
+    } else {
+      // The unit square's top row (the image's first) on the first cell.
+      AppendNumber(content_, op.x2);
+      content_ += " 0 0 ";
+      AppendNumber(content_, -span);
+      content_ += ' ';
+      AppendNumber(content_, op.x);
+      content_ += ' ';
+      AppendNumber(content_, op.y + span);
+    }
     content_ += " cm /I";
     AppendInt(content_, static_cast<int64_t>(images_.size() - 1));
     content_ += " Do Q\n";
+  }
+
+  // Packs the one-byte indices in pixels_ to `bits` each, first cell in the
+  // high bits, the last byte padded with zeros.
+  void PackIndices(int bits) {
+    const size_t perByte = static_cast<size_t>(8 / bits);
+    const size_t count = pixels_.size();
+    size_t out = 0;
+    for (size_t first = 0; first < count; first += perByte) {
+      unsigned byte = 0;
+      for (size_t k = 0; k < perByte; ++k) {
+        byte <<= bits;
+        if (first + k < count) byte |= static_cast<unsigned char>(pixels_[first + k]);
+      }
+      pixels_[out++] = static_cast<char>(byte);
+    }
+    pixels_.resize(out);
   }
 
   // ------------------------------------------------------------ the rest
@@ -504,14 +565,18 @@ class PdfBuilder {
       text += " /Encoding /WinAnsiEncoding >>\nendobj\n";
       Write(text);
     }
-    if (paletteObject_ != 0) {
-      BeginObject(paletteObject_);
+    // The palette as each sample size reads it: images of n bits use the
+    // first 2^n colours, which never change once the palette holds them.
+    for (size_t k = 0; k < paletteObjects_.size(); ++k) {
+      if (paletteObjects_[k] == 0) continue;
+      const size_t colors = std::min(palette_.size(), size_t{1} << (size_t{1} << k));
+      BeginObject(paletteObjects_[k]);
       text = "[/Indexed /DeviceRGB ";
-      AppendInt(text, static_cast<int64_t>(palette_.size()) - 1);
+      AppendInt(text, static_cast<int64_t>(colors) - 1);
       text += " <";
       static const char kHex[] = "0123456789ABCDEF";
-      for (Color c : palette_) {
-        const auto u = static_cast<uint32_t>(c);
+      for (size_t i = 0; i < colors; ++i) {
+        const auto u = static_cast<uint32_t>(palette_[i]);
         for (uint32_t component : {u & 0xFF, (u >> 8) & 0xFF, (u >> 16) & 0xFF}) {
           text += kHex[component >> 4];
           text += kHex[component & 15];
@@ -614,7 +679,10 @@ class PdfBuilder {
   bool failed_ = false;
   uint64_t offset_ = 0;
   std::vector<uint64_t> offsets_;  // by object number - 1
-  uint32_t catalog_ = 0, pages_ = 0, pageObject_ = 0, resources_ = 0, paletteObject_ = 0;
+  uint32_t catalog_ = 0, pages_ = 0, pageObject_ = 0, resources_ = 0;
+  // The palette's colour space objects for 2-, 4- and 8-bit indices, at
+  // the bit count's power of two (1 is never used).
+  std::array<uint32_t, 4> paletteObjects_{};
   int pageWidthPoints_ = 0, pageHeightPoints_ = 0;
 
   std::string content_;

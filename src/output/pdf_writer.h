@@ -5,7 +5,7 @@
 // The page is one content stream in twips under a single scale to points;
 // paths keep their coordinates as recorded (whole or half twips, others to
 // a tenth of a twip); cell columns become one image each (indexed colours,
-// no interpolation); text uses the standard PDF fonts (Helvetica, Times,
+// 4 bits a cell for the amplitude palette, no interpolation); text uses the standard PDF fonts (Helvetica, Times,
 // Courier) in WinAnsi encoding, placed with the metrics the QPainter replay
 // uses, so the page lines up with the preview and the print. The content is
 // compressed in pieces with libdeflate, the next piece being written while

@@ -235,9 +235,11 @@ TEST_F(PdfWriterTest, CellColumnsAreSharpImagesInTheirPlaces) {
   if (HaveTool("pdfimages")) {
     QString list;
     ASSERT_TRUE(RunTool(QStringLiteral("pdfimages"), {QStringLiteral("-list"), Path(QStringLiteral("cells.pdf"))}, &list));
-    EXPECT_EQ(list.count(QRegularExpression(QStringLiteral("image\\s+1\\s+60\\s+index"))), 20)
+    // Three colours: one row of 2-bit indices per column; the upward column
+    // brings two more colours (5 in all): 4 bits.
+    EXPECT_EQ(list.count(QRegularExpression(QStringLiteral("image\\s+60\\s+1\\s+index\\s+1\\s+2\\s"))), 20)
         << list.toStdString();
-    EXPECT_EQ(list.count(QRegularExpression(QStringLiteral("image\\s+1\\s+3\\s+index"))), 1);
+    EXPECT_EQ(list.count(QRegularExpression(QStringLiteral("image\\s+3\\s+1\\s+index\\s+1\\s+4\\s"))), 1);
   }
   // 72 dpi: one pixel is 20 twips. Cells of 200 twips are 10 pixels high.
   const QImage image = Raster(QStringLiteral("cells.pdf"), 72);
@@ -256,6 +258,76 @@ TEST_F(PdfWriterTest, CellColumnsAreSharpImagesInTheirPlaces) {
   EXPECT_EQ(at(15500, 38700), 0x000000u);
   EXPECT_EQ(at(15500, 38500), 0xFF0000u);
   EXPECT_EQ(at(15500, 39100), 0xFFFFFFu);  // nothing below it
+}
+
+// Cell indices are packed to the fewest bits the column needs (2 or 4,
+// one row per column) or kept as bytes (one column) once the page holds
+// more than 16 colours; every image read back by poppler holds the column's
+// colours, first cell first, and the page shows them in their places.
+TEST_F(PdfWriterTest, PackedCellIndicesDecodeToTheirColours) {
+  if (!HaveTool("pdfimages")) GTEST_SKIP() << "pdfimages missing";
+  auto rgb = [](int r, int g, int b) { return static_cast<Color>(r | g << 8 | b << 16); };
+  // One page-wide palette, in the order colours first appear.
+  std::vector<std::vector<Color>> columns;
+  // The amplitude palette: 16 colours, 37 cells (an odd count): 4 bits.
+  columns.push_back({});
+  for (int k = 0; k < 37; ++k) columns.back().push_back(rgb(k % 16 * 17, 255 - k % 16 * 16, (k * 7) % 16 * 16));
+  // The palette's first two colours, 13 cells: 2 bits (one-bit images are
+  // black and white to some tools), the last byte part padding.
+  columns.push_back({});
+  for (int k = 0; k < 13; ++k) columns.back().push_back(columns[0][k % 3 ? 1 : 0]);
+  // Four new colours: the page passes 16, this column needs bytes.
+  columns.push_back({rgb(1, 2, 3), rgb(250, 0, 5), rgb(1, 2, 3), rgb(9, 99, 199), rgb(77, 0, 0), columns[0][5]});
+  // The palette's first four colours: 2 bits.
+  columns.push_back({});
+  for (int k = 0; k < 9; ++k) columns.back().push_back(columns[0][(k * 5) % 4]);
+  PageDocument page;
+  page.BeginDocument();
+  for (size_t c = 0; c < columns.size(); ++c)
+    page.DrawCells(2000 + 1000.0 * static_cast<double>(c), 2000, 400, 200, columns[c]);
+  page.DrawCells(8000, 12000, 400, -200, columns[0]);  // upwards, 4 bits
+  page.EndDocument();
+  Write(page, QStringLiteral("packed.pdf"));
+  ExpectSoundFile(QStringLiteral("packed.pdf"));
+
+  QString list;
+  ASSERT_TRUE(RunTool(QStringLiteral("pdfimages"), {QStringLiteral("-list"), Path(QStringLiteral("packed.pdf"))}, &list));
+  const char* shapes[] = {"37\\s+1\\s+index\\s+1\\s+4", "13\\s+1\\s+index\\s+1\\s+2",
+                          "1\\s+6\\s+index\\s+1\\s+8", "9\\s+1\\s+index\\s+1\\s+2",
+                          "37\\s+1\\s+index\\s+1\\s+4"};
+  const QStringList lines = list.split(QLatin1Char('\n')).filter(QStringLiteral(" image "));
+  ASSERT_EQ(lines.size(), 5) << list.toStdString();
+  for (int i = 0; i < 5; ++i)
+    EXPECT_TRUE(lines[i].contains(QRegularExpression(QStringLiteral("image\\s+") + QLatin1String(shapes[i]) + QStringLiteral("\\s"))))
+        << lines[i].toStdString();
+
+  ASSERT_TRUE(RunTool(QStringLiteral("pdfimages"), {QStringLiteral("-png"), Path(QStringLiteral("packed.pdf")), Path(QStringLiteral("cell"))}));
+  for (int i = 0; i < 5; ++i) {
+    const std::vector<Color>& cells = columns[i < 4 ? i : 0];
+    const QImage image = QImage(Path(QStringLiteral("cell-%1.png").arg(i, 3, 10, QLatin1Char('0'))))
+                             .convertToFormat(QImage::Format_RGB32);
+    ASSERT_FALSE(image.isNull()) << i;
+    const bool row = image.height() == 1;
+    ASSERT_EQ(static_cast<size_t>(row ? image.width() : image.height()), cells.size()) << i;
+    for (size_t k = 0; k < cells.size(); ++k) {
+      const QRgb p = row ? image.pixel(static_cast<int>(k), 0) : image.pixel(0, static_cast<int>(k));
+      EXPECT_EQ(static_cast<Color>(qRed(p) | qGreen(p) << 8 | qBlue(p) << 16), cells[k]) << i << " cell " << k;
+    }
+  }
+
+  // 72 dpi: 20 twips a pixel, cells 10 pixels high; the middle of each cell.
+  const QImage raster = Raster(QStringLiteral("packed.pdf"), 72);
+  ASSERT_FALSE(raster.isNull());
+  auto at = [&](double xTwips, double yTwips) {
+    const QRgb p = raster.pixel(static_cast<int>(xTwips / 20), static_cast<int>(yTwips / 20));
+    return static_cast<Color>(qRed(p) | qGreen(p) << 8 | qBlue(p) << 16);
+  };
+  for (size_t c = 0; c < columns.size(); ++c)
+    for (size_t k = 0; k < columns[c].size(); ++k)
+      EXPECT_EQ(at(2200 + 1000.0 * static_cast<double>(c), 2100 + 200.0 * static_cast<double>(k)), columns[c][k])
+          << "column " << c << " cell " << k;
+  for (size_t k = 0; k < columns[0].size(); ++k)
+    EXPECT_EQ(at(8200, 11900 - 200.0 * static_cast<double>(k)), columns[0][k]) << "upwards, cell " << k;
 }
 
 TEST_F(PdfWriterTest, EmptyAndWildPagesStayReadable) {
