@@ -2,9 +2,15 @@
 // by `tavelo --export ... --dump FILE`), records it on a PageDocument and
 // replays it into an image the size of a window, as the preview does.
 //
-//   bench_replay DUMP [--size WIDTHxHEIGHT] [--repeat N]
+//   bench_replay DUMP [--size WIDTHxHEIGHT] [--dpi DPI [--origin X,Y]]
+//                [--repeat N] [--save IMAGE] [--reference]
 //
-// Prints one line: "first FIRST_MS median MEDIAN_MS bytes RECORDED_BYTES".
+// --dpi draws the paper at that resolution: into an image of the whole
+// paper, or with --size into a window on it whose top-left corner lies at
+// pixel X,Y of the paper (as the zoomed preview draws). --save writes the
+// last replay; --reference draws it through the painter alone, without the
+// replay's own hairline writer, to compare the two pictures. Prints one line:
+// "first FIRST_MS median MEDIAN_MS bytes RECORDED_BYTES".
 
 #include <QGuiApplication>
 #include <QImage>
@@ -12,6 +18,7 @@
 #include <QRectF>
 
 #include <algorithm>
+#include <cmath>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -111,12 +118,25 @@ double Milliseconds(std::chrono::steady_clock::duration d) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string dump;
+  std::string dump, save;
   int width = 1280, height = 800, repeat = 10;
+  double dpi = 0;
+  bool sized = false, reference = false;
+  int originX = 0, originY = 0;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--size" && i + 1 < argc) {
       if (std::sscanf(argv[++i], "%dx%d", &width, &height) != 2) return 2;
+      sized = true;
+    } else if (arg == "--origin" && i + 1 < argc) {
+      if (std::sscanf(argv[++i], "%d,%d", &originX, &originY) != 2) return 2;
+    } else if (arg == "--reference") {
+      reference = true;
+    } else if (arg == "--dpi" && i + 1 < argc) {
+      dpi = std::atof(argv[++i]);
+      if (!(dpi > 0 && dpi <= 2400)) return 2;
+    } else if (arg == "--save" && i + 1 < argc) {
+      save = argv[++i];
     } else if (arg == "--repeat" && i + 1 < argc) {
       repeat = std::max(1, std::atoi(argv[++i]));
     } else {
@@ -124,7 +144,8 @@ int main(int argc, char** argv) {
     }
   }
   if (dump.empty() || width < 1 || height < 1) {
-    std::cerr << "usage: bench_replay DUMP [--size WIDTHxHEIGHT] [--repeat N]\n";
+    std::cerr << "usage: bench_replay DUMP [--size WIDTHxHEIGHT] [--dpi DPI [--origin X,Y]] [--repeat N]"
+                 " [--save IMAGE] [--reference]\n";
     return 2;
   }
   if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
@@ -134,18 +155,37 @@ int main(int argc, char** argv) {
     std::cerr << "bench_replay: cannot read " << dump << "\n";
     return 1;
   }
+  const double paperWidth = dpi > 0 ? page.PageWidth() / 1440 * dpi : width;
+  const double paperHeight = dpi > 0 ? page.PageHeight() / 1440 * dpi : height;
+  if (dpi > 0 && !sized) {
+    width = static_cast<int>(std::lround(paperWidth));
+    height = static_cast<int>(std::lround(paperHeight));
+  }
+  if (dpi > 0) {
+    if (width < 1 || height < 1 || static_cast<double>(width) * height > 4e8) {
+      std::cerr << "bench_replay: the paper is too large at " << dpi << " dpi\n";
+      return 2;
+    }
+  }
 
   // As the preview paints: white paper, antialiased, the page fitted in.
-  QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
+  // The replay writes hairlines itself into premultiplied 32-bit images
+  // only; the plain ARGB format leaves all drawing to the painter.
+  QImage image(width, height, reference ? QImage::Format_ARGB32 : QImage::Format_ARGB32_Premultiplied);
   std::vector<double> times;
   for (int i = 0; i <= repeat; ++i) {
     const auto start = std::chrono::steady_clock::now();
     image.fill(Qt::white);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing, true);
-    tavelo::ReplayPage(page, painter, QRectF(0, 0, width, height));
+    painter.translate(-originX, -originY);
+    tavelo::ReplayPage(page, painter, QRectF(0, 0, paperWidth, paperHeight));
     painter.end();
     times.push_back(Milliseconds(std::chrono::steady_clock::now() - start));
+  }
+  if (!save.empty() && !image.save(QString::fromStdString(save))) {
+    std::cerr << "bench_replay: cannot write " << save << "\n";
+    return 1;
   }
   const double first = times.front();
   std::vector<double> rest(times.begin() + 1, times.end());

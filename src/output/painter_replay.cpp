@@ -5,17 +5,21 @@
 #include <QFontMetricsF>
 #include <QImage>
 #include <QPaintDevice>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QPen>
 #include <QPointF>
 #include <QRectF>
 #include <QString>
 #include <QStringList>
+#include <QTransform>
 
 #include <algorithm>
-#include <limits>
 #include <cmath>
+#include <cstdint>
+#include <limits>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 #include "page/page_document.h"
@@ -106,15 +110,346 @@ QStringList TextLines(const std::string& utf8) {
   return text.split(QLatin1Char('\n'));
 }
 
+// Rounding down without a library call (millions a page); exact below 2^52.
+inline double FloorOf(double v) {
+  if (!(std::abs(v) < 4e15)) return std::floor(v);
+  const double t = static_cast<double>(static_cast<int64_t>(v));
+  return t > v ? t - 1 : t;
+}
+
+// Hairlines and fills written straight into the pixels of a 32-bit image,
+// for pages of millions of points where a painter call per segment or per
+// lobe costs far more than the pixels it touches. It draws as the raster
+// painter does with antialiasing: a hairline darkens, in each pixel row (or
+// column) it crosses, the two pixels nearest to it by the part of the row it
+// spans, each segment on its own; a fill covers each pixel by the exact
+// share of its area inside the polygon, alternate parts left out.
+class PixelCanvas {
+ public:
+  // `clip`: the pixels that may change, inside the image.
+  PixelCanvas(uchar* bits, qsizetype bytesPerLine, const QRect& clip)
+      : bits_(bits), bytesPerLine_(bytesPerLine), clip_(clip),
+        keep_(static_cast<size_t>((clip.width() + kStrip - 1) / kStrip) * kStrip * static_cast<size_t>(clip.height()),
+              1.0f) {
+    ResetDirty();
+  }
+  PixelCanvas(const PixelCanvas&) = delete;
+  PixelCanvas& operator=(const PixelCanvas&) = delete;
+  ~PixelCanvas() { Flush(); }
+
+  // Pixels beyond this take too much scratch memory (a float each).
+  static constexpr double kMaxPixels = 16e6;
+  static constexpr int kStrip = 8;
+
+  // Marks of one colour laid one over another leave the fraction
+  // (1 - a1)(1 - a2)... of what lay below, in whatever order: the marks only
+  // multiply a pixel's share of the old colour, and the pixels are written
+  // once when the colour changes or the painter draws (Flush).
+  void SetColor(QRgb opaque) {
+    const uint32_t color = opaque | 0xFF000000u;
+    if (color != color_) Flush();
+    color_ = color;
+  }
+
+  void Flush() {
+    if (dirtyLeft_ > dirtyRight_) return;
+    for (int y = dirtyTop_; y <= dirtyBottom_; ++y) {
+      auto* pixel = reinterpret_cast<uint32_t*>(bits_ + y * bytesPerLine_);
+      for (int x = dirtyLeft_; x <= dirtyRight_; ++x) {
+        float& k = keep_[KeepIndex(x, y)];
+        if (k >= 1) continue;
+        const int alpha = static_cast<int>((1 - std::max(k, 0.0f)) * 255.0f + 0.5f);
+        k = 1;
+        if (alpha <= 0) continue;
+        uint32_t& p = pixel[x];
+        p = alpha >= 255 ? color_
+                         : Scale(color_, static_cast<uint32_t>(alpha)) + Scale(p, 255u - static_cast<uint32_t>(alpha));
+      }
+    }
+    ResetDirty();
+  }
+
+  void Hairline(double x1, double y1, double x2, double y2) {
+    if (!ClipSegment(x1, y1, x2, y2)) return;
+    const double dx = x2 - x1, dy = y2 - y1;
+    // The pixels the segment may mark: its box and one pixel around.
+    const int left = static_cast<int>(FloorOf(std::min(x1, x2))) - 1;
+    const int right = static_cast<int>(FloorOf(std::max(x1, x2))) + 1;
+    const int top = static_cast<int>(FloorOf(std::min(y1, y2))) - 1;
+    const int bottom = static_cast<int>(FloorOf(std::max(y1, y2))) + 1;
+    const bool inside = left >= clip_.left() && right <= clip_.right() && top >= clip_.top() && bottom <= clip_.bottom();
+    Touch(left, top, right, bottom);
+    if (std::abs(dx) < std::abs(dy)) {
+      if (y1 > y2) {
+        std::swap(x1, x2);
+        std::swap(y1, y2);
+      }
+      if (inside) Sweep<true, false>(y1, y2, x1, dx / dy);
+      else Sweep<true, true>(y1, y2, x1, dx / dy);
+    } else if (dx != 0) {
+      if (x1 > x2) {
+        std::swap(x1, x2);
+        std::swap(y1, y2);
+      }
+      if (inside) Sweep<false, false>(x1, x2, y1, dy / dx);
+      else Sweep<false, true>(x1, x2, y1, dy / dx);
+    }
+  }
+
+  // False when the polygon covers too many pixels for the scratch rows;
+  // the caller then lets the painter fill it.
+  bool Fill(const QPointF* points, size_t count) {
+    if (count < 3) return true;
+    // Pulling points outside the clip onto its edges changes nothing inside.
+    const double left = clip_.left(), top = clip_.top();
+    const double right = clip_.right() + 1.0, bottom = clip_.bottom() + 1.0;
+    clamped_.resize(count);
+    double minX = right, maxX = left, minY = bottom, maxY = top;
+    for (size_t i = 0; i < count; ++i) {
+      const double x = std::clamp(points[i].x(), left, right);
+      const double y = std::clamp(points[i].y(), top, bottom);
+      clamped_[i] = QPointF(x, y);
+      minX = std::min(minX, x);
+      maxX = std::max(maxX, x);
+      minY = std::min(minY, y);
+      maxY = std::max(maxY, y);
+    }
+    if (!(minX < maxX) || !(minY < maxY)) return true;
+    const int x0 = static_cast<int>(FloorOf(minX));
+    const int y0 = static_cast<int>(FloorOf(minY));
+    const int width = static_cast<int>(std::ceil(maxX)) - x0;
+    const int height = static_cast<int>(std::ceil(maxY)) - y0;
+    const size_t stride = static_cast<size_t>(width) + 2;
+    if (static_cast<double>(stride) * height > kMaxFillCells) return false;
+    cells_.assign(stride * static_cast<size_t>(height), 0.0f);
+    Touch(x0, y0, x0 + width - 1, y0 + height - 1);
+    for (size_t i = 0; i < count; ++i) {
+      const QPointF& a = clamped_[i];
+      const QPointF& b = clamped_[i + 1 < count ? i + 1 : 0];
+      AccumulateEdge(a.x() - x0, a.y() - y0, b.x() - x0, b.y() - y0, stride);
+    }
+    for (int row = 0; row < height; ++row) {
+      const float* cell = cells_.data() + static_cast<size_t>(row) * stride;
+      float sum = 0;
+      for (int k = 0; k < width; ++k) {
+        sum += cell[k];
+        // Alternate parts: covered once, a third time, ... are inside.
+        float cover = std::abs(sum);
+        if (cover > 1) {
+          cover = std::fmod(cover, 2.0f);
+          if (cover > 1) cover = 2 - cover;
+        }
+        if (cover > 0) Mark(x0 + k, y0 + row, cover);
+      }
+    }
+    return true;
+  }
+
+ private:
+  static constexpr double kMaxFillCells = 4e6;
+
+  // Cuts the segment to the clip widened by two pixels (a hairline just
+  // outside still shades the edge pixels), one side at a time so that a cut
+  // end lies exactly on that side however far away the other end was.
+  // False when nothing is left.
+  bool ClipSegment(double& x1, double& y1, double& x2, double& y2) const {
+    const double left = clip_.left() - 2.0, right = clip_.right() + 3.0;
+    const double top = clip_.top() - 2.0, bottom = clip_.bottom() + 3.0;
+    if (x1 >= left && x1 <= right && x2 >= left && x2 <= right && y1 >= top && y1 <= bottom && y2 >= top &&
+        y2 <= bottom)
+      return true;
+    if (!std::isfinite(x1) || !std::isfinite(y1) || !std::isfinite(x2) || !std::isfinite(y2)) return false;
+    return CutAxis(x1, y1, x2, y2, left, right) && CutAxis(y1, x1, y2, x2, top, bottom);
+  }
+
+  // Cuts along coordinate a (b goes along) to lo..hi.
+  static bool CutAxis(double& a1, double& b1, double& a2, double& b2, double lo, double hi) {
+    if ((a1 < lo && a2 < lo) || (a1 > hi && a2 > hi)) return false;
+    // Both ends stay on the segment's line; a cut end is moved along it.
+    const auto cut = [&](double& a, double& b, double limit) {
+      b += (limit - a) / (a2 - a1) * (b2 - b1);
+      a = limit;
+    };
+    if (a1 < lo) cut(a1, b1, lo);
+    else if (a1 > hi) cut(a1, b1, hi);
+    if (a2 < lo) cut(a2, b2, lo);
+    else if (a2 > hi) cut(a2, b2, hi);
+    return true;
+  }
+
+  // Along the main axis from `from` to `to` (steep: y, else x), the other
+  // coordinate starting at `across` and changing by `slope` per pixel.
+  template <bool steep, bool checked>
+  void Sweep(double from, double to, double across, double slope) {
+    const int lowest = steep ? clip_.top() : clip_.left();
+    const int highest = steep ? clip_.bottom() : clip_.right();
+    const int first = std::max(static_cast<int>(FloorOf(from)), lowest);
+    const int last = std::min(static_cast<int>(FloorOf(to)), highest);
+    // The other coordinate where the line crosses a row's middle, less half
+    // a pixel: the two nearest pixel centres share the row's ink.
+    double at = across + slope * (first + 0.5 - from) - 0.5;
+    for (int line = first; line <= last; ++line, at += slope) {
+      const double part = std::min(to, line + 1.0) - std::max(from, static_cast<double>(line));
+      if (part <= 0) continue;
+      const double base = FloorOf(at);
+      const double share = at - base;
+      const int near = static_cast<int>(base);
+      const auto a1 = static_cast<float>(part * (1 - share));
+      const auto a2 = static_cast<float>(part * share);
+      const int x = steep ? near : line, y = steep ? line : near;
+      const int dx = steep ? 1 : 0, dy = steep ? 0 : 1;
+      if constexpr (checked) {
+        MarkClipped(x, y, a1);
+        MarkClipped(x + dx, y + dy, a2);
+      } else {
+        Mark(x, y, a1);
+        Mark(x + dx, y + dy, a2);
+      }
+    }
+  }
+
+  // Signed area of one edge spread over the cells of the rows it crosses;
+  // a running sum along a row then gives each pixel's coverage.
+  void AccumulateEdge(double xa, double ya, double xb, double yb, size_t stride) {
+    if (ya == yb) return;
+    float direction = 1;
+    if (ya > yb) {
+      std::swap(xa, xb);
+      std::swap(ya, yb);
+      direction = -1;
+    }
+    const double dxdy = (xb - xa) / (yb - ya);
+    double x = xa;
+    const int rowFirst = static_cast<int>(FloorOf(ya));
+    const int rowLast = static_cast<int>(std::ceil(yb)) - 1;
+    const size_t limit = stride - 1;
+    for (int row = rowFirst; row <= rowLast; ++row) {
+      const double dy = std::min(row + 1.0, yb) - std::max(static_cast<double>(row), ya);
+      if (dy <= 0) continue;
+      const double xNext = x + dxdy * dy;
+      const float d = static_cast<float>(dy) * direction;
+      const double lo = std::min(x, xNext), hi = std::max(x, xNext);
+      float* cell = cells_.data() + static_cast<size_t>(row) * stride;
+      const double loFloor = FloorOf(lo);
+      const size_t i0 = static_cast<size_t>(loFloor);
+      const size_t i1 = static_cast<size_t>(std::ceil(hi));
+      if (i1 <= i0 + 1) {
+        // Within one cell: the part right of the edge's middle is covered.
+        const float right = static_cast<float>(0.5 * (x + xNext) - loFloor);
+        cell[std::min(i0, limit)] += d * (1 - right);
+        cell[std::min(i0 + 1, limit)] += d * right;
+      } else {
+        const double inverse = 1.0 / (hi - lo);
+        const double f0 = lo - loFloor;
+        const double firstArea = 0.5 * inverse * (1 - f0) * (1 - f0);
+        const double f1 = hi - std::ceil(hi) + 1;
+        const double lastArea = 0.5 * inverse * f1 * f1;
+        cell[std::min(i0, limit)] += static_cast<float>(d * firstArea);
+        if (i1 == i0 + 2) {
+          cell[std::min(i0 + 1, limit)] += static_cast<float>(d * (1 - firstArea - lastArea));
+        } else {
+          const double second = inverse * (1.5 - f0);
+          cell[std::min(i0 + 1, limit)] += static_cast<float>(d * (second - firstArea));
+          for (size_t i = i0 + 2; i + 1 < i1; ++i) cell[std::min(i, limit)] += static_cast<float>(d * inverse);
+          const double beforeLast = second + static_cast<double>(i1 - i0 - 3) * inverse;
+          cell[std::min(i1 - 1, limit)] += static_cast<float>(d * (1 - beforeLast - lastArea));
+        }
+        cell[std::min(i1, limit)] += static_cast<float>(d * lastArea);
+      }
+      x = xNext;
+    }
+  }
+
+  // Each byte times alpha / 255, rounded.
+  static uint32_t Scale(uint32_t c, uint32_t alpha) {
+    uint32_t rb = (c & 0x00FF00FFu) * alpha + 0x00800080u;
+    rb = ((rb + ((rb >> 8) & 0x00FF00FFu)) >> 8) & 0x00FF00FFu;
+    uint32_t ag = ((c >> 8) & 0x00FF00FFu) * alpha + 0x00800080u;
+    ag = (ag + ((ag >> 8) & 0x00FF00FFu)) & 0xFF00FF00u;
+    return rb | ag;
+  }
+
+  void ResetDirty() {
+    dirtyLeft_ = clip_.right() + 1;
+    dirtyRight_ = clip_.left() - 1;
+    dirtyTop_ = clip_.bottom() + 1;
+    dirtyBottom_ = clip_.top() - 1;
+  }
+
+  // A mark of `cover` (0..1) of the current colour on pixel (x, y).
+  void Mark(int x, int y, float cover) {
+    keep_[KeepIndex(x, y)] *= 1 - cover;
+  }
+
+  // The scratch is kept in strips a few pixels wide, each strip's rows one
+  // after another: a trace runs down the page, and so along the memory.
+  size_t KeepIndex(int x, int y) const {
+    const auto lx = static_cast<size_t>(x - clip_.left()), ly = static_cast<size_t>(y - clip_.top());
+    return ((lx / kStrip) * static_cast<size_t>(clip_.height()) + ly) * kStrip + lx % kStrip;
+  }
+
+  // Widens the part Flush looks at to cover these pixels (within the clip).
+  void Touch(int left, int top, int right, int bottom) {
+    dirtyLeft_ = std::max(std::min(dirtyLeft_, left), clip_.left());
+    dirtyRight_ = std::min(std::max(dirtyRight_, right), clip_.right());
+    dirtyTop_ = std::max(std::min(dirtyTop_, top), clip_.top());
+    dirtyBottom_ = std::min(std::max(dirtyBottom_, bottom), clip_.bottom());
+  }
+
+  void MarkClipped(int x, int y, float cover) {
+    if (x < clip_.left() || x > clip_.right() || y < clip_.top() || y > clip_.bottom()) return;
+    Mark(x, y, cover);
+  }
+
+  uchar* bits_;
+  qsizetype bytesPerLine_;
+  QRect clip_;
+  uint32_t color_ = 0xFF000000u;
+  std::vector<float> keep_;  // per pixel of the clip: share of the old colour kept
+  int dirtyLeft_ = 0, dirtyRight_ = -1, dirtyTop_ = 0, dirtyBottom_ = -1;
+  std::vector<QPointF> clamped_;
+  std::vector<float> cells_;
+};
+
 class Replayer {
  public:
-  Replayer(const PageDocument& page, QPainter& painter)
-      : page_(page), painter_(painter), callerAntialias_(painter.testRenderHint(QPainter::Antialiasing)) {}
+  // `pixelClip`: where the paper lies on the device when the painter's clip
+  // is that and nothing more, else empty.
+  Replayer(const PageDocument& page, QPainter& painter, const QRect& pixelClip)
+      : page_(page), painter_(painter) {
+    const QTransform toDevice = painter.deviceTransform();
+    sx_ = toDevice.m11();
+    sy_ = toDevice.m22();
+    ox_ = toDevice.dx();
+    oy_ = toDevice.dy();
+    bool invertible = false;
+    const QTransform fromDevice = toDevice.inverted(&invertible);
+    // World coordinates that are the device's own pixels, whatever scaling
+    // the device adds itself (a high-dpi preview image).
+    if (invertible) deviceWorld_ = fromDevice * painter.worldTransform();
+    QPaintDevice* device = painter.device();
+    const QPaintEngine* engine = painter.paintEngine();
+    if (pixelClip.isEmpty() || !device || device->devType() != QInternal::Image || !engine ||
+        engine->type() != QPaintEngine::Raster || toDevice.type() > QTransform::TxScale ||
+        !painter.testRenderHint(QPainter::Antialiasing) ||
+        painter.compositionMode() != QPainter::CompositionMode_SourceOver || painter.opacity() != 1.0)
+      return;
+    auto* image = static_cast<QImage*>(device);
+    if ((image->format() != QImage::Format_RGB32 && image->format() != QImage::Format_ARGB32_Premultiplied) ||
+        !image->isDetached())
+      return;
+    const QRect clip = pixelClip & image->rect();
+    if (clip.isEmpty() || static_cast<double>(clip.width()) * clip.height() > PixelCanvas::kMaxPixels ||
+        !invertible)
+      return;
+    canvas_.emplace(image->bits(), image->bytesPerLine(), clip);
+  }
 
   void Run() {
     painter_.setPen(pen_);
     painter_.setBrush(QBrush(Qt::black));
     for (const PageOp& op : page_.ops()) {
+      if (op.kind == OpKind::Text || op.kind == OpKind::Line || op.kind == OpKind::Cells) FlushPixels();
       switch (op.kind) {
         case OpKind::Font:
           if (op.index < page_.fonts().size()) font_ = MakeFont(page_.fonts()[op.index], painter_.device());
@@ -122,12 +457,16 @@ class Replayer {
           break;
         case OpKind::Pen:
           if (op.index < page_.pens().size()) {
+            penColor_ = ToQRgb(page_.pens()[op.index].color);
             pen_ = MakePen(page_.pens()[op.index], onePixelTwips_);
             SetPainterPen(pen_);
           }
           break;
         case OpKind::Brush:
-          if (op.index < page_.brushes().size()) painter_.setBrush(MakeBrush(page_.brushes()[op.index]));
+          if (op.index < page_.brushes().size()) {
+            brush_ = page_.brushes()[op.index];
+            painter_.setBrush(MakeBrush(brush_));
+          }
           break;
         case OpKind::Text: DrawText(op); break;
         case OpKind::Line:
@@ -139,6 +478,7 @@ class Replayer {
         case OpKind::Cells: DrawCells(op); break;
       }
     }
+    FlushPixels();
   }
 
  private:
@@ -152,6 +492,24 @@ class Replayer {
     if (textPenSet_) SetPainterPen(pen_);
   }
 
+  // Hairlines (pens thinner than a pixel) on an image go straight to its
+  // pixels.
+  bool DrawsPixels() const { return canvas_.has_value() && pen_.widthF() == 0; }
+
+  // The pixels' pending marks go in before the painter draws over them.
+  void FlushPixels() {
+    if (canvas_) canvas_->Flush();
+  }
+
+  // The op's points in device pixels, in buffer_.
+  void LoadDevicePoints(const PageOp& op) {
+    page_.PointsOf(op, xy_);
+    const size_t total = xy_.size() / 2;
+    buffer_.resize(total);
+    const float* p = xy_.data();
+    for (size_t i = 0; i < total; ++i) buffer_[i] = QPointF(p[2 * i] * sx_ + ox_, p[2 * i + 1] * sy_ + oy_);
+  }
+
   // The op's points, from `first` on, `count` of them.
   bool LoadPoints(size_t first, size_t count) {
     if (first > xy_.size() / 2 || count > xy_.size() / 2 - first) return false;
@@ -163,6 +521,14 @@ class Replayer {
 
   void DrawPolyline(const PageOp& op) {
     UseShapePen();
+    if (DrawsPixels()) {
+      LoadDevicePoints(op);
+      canvas_->SetColor(penColor_);
+      for (size_t i = 1; i < buffer_.size(); ++i)
+        canvas_->Hairline(buffer_[i - 1].x(), buffer_[i - 1].y(), buffer_[i].x(), buffer_[i].y());
+      return;
+    }
+    FlushPixels();
     page_.PointsOf(op, xy_);
     const size_t total = xy_.size() / 2;
     if (total < 2) return;
@@ -176,6 +542,32 @@ class Replayer {
   void DrawPolygon(const PageOp& op) {
     if (op.count == 0 || op.count > static_cast<uint32_t>(std::numeric_limits<int>::max())) return;
     UseShapePen();
+    if (DrawsPixels()) {
+      LoadDevicePoints(op);
+      const size_t count = buffer_.size();
+      if (count == 0) return;
+      if (brush_.style != 1) {
+        canvas_->SetColor(ToQRgb(brush_.color));
+        if (!canvas_->Fill(buffer_.data(), count)) {
+          // Too large for the scratch rows: the painter fills it.
+          FlushPixels();
+          painter_.save();
+          painter_.setPen(Qt::NoPen);
+          pageBuffer_.resize(count);
+          for (size_t i = 0; i < count; ++i) pageBuffer_[i] = QPointF(xy_[2 * i], xy_[2 * i + 1]);
+          painter_.drawPolygon(pageBuffer_.data(), static_cast<int>(count), Qt::OddEvenFill);
+          painter_.restore();
+        }
+      }
+      canvas_->SetColor(penColor_);
+      for (size_t i = 0; i < count; ++i) {
+        const QPointF& a = buffer_[i];
+        const QPointF& b = buffer_[i + 1 < count ? i + 1 : 0];
+        canvas_->Hairline(a.x(), a.y(), b.x(), b.y());
+      }
+      return;
+    }
+    FlushPixels();
     page_.PointsOf(op, xy_);
     if (!LoadPoints(0, xy_.size() / 2) || buffer_.empty()) return;
     // Overlapping parts alternate, as the product's fills do.
@@ -222,11 +614,12 @@ class Replayer {
     // Columns meet at fractions of a device pixel; widen each to whole
     // pixels so no white seam shows between neighbours at screen size.
     const QRectF device = painter_.deviceTransform().mapRect(rect);
-    const QRectF snapped(QPointF(std::floor(device.left()), std::floor(device.top())),
+    const QRectF snapped(QPointF(FloorOf(device.left()), FloorOf(device.top())),
                          QPointF(std::ceil(device.right()), std::ceil(device.bottom())));
     // Sharp cell edges, and no blended seam between neighbouring columns.
     painter_.save();
-    painter_.resetTransform();
+    if (deviceWorld_) painter_.setWorldTransform(*deviceWorld_);
+    else painter_.resetTransform();
     painter_.setRenderHint(QPainter::SmoothPixmapTransform, false);
     painter_.setRenderHint(QPainter::Antialiasing, false);
     painter_.drawImage(snapped, image);
@@ -235,7 +628,11 @@ class Replayer {
 
   const PageDocument& page_;
   QPainter& painter_;
-  bool callerAntialias_;
+  std::optional<PixelCanvas> canvas_;
+  std::optional<QTransform> deviceWorld_;  // device pixels to the painter's world
+  double sx_ = 1, sy_ = 1, ox_ = 0, oy_ = 0;  // twips to device pixels
+  QRgb penColor_ = qRgb(0, 0, 0);
+  BrushState brush_;
   // Twips in one device pixel at the painter's scale.
   double onePixelTwips_ = [this] {
     const double m = std::abs(painter_.deviceTransform().m11());
@@ -248,6 +645,7 @@ class Replayer {
   std::vector<float> xy_;
   std::vector<Color> colors_;
   std::vector<QPointF> buffer_;
+  std::vector<QPointF> pageBuffer_;
 };
 
 }  // namespace
@@ -278,8 +676,21 @@ void ReplayPage(const PageDocument& page, QPainter& painter, const QRectF& targe
   painter.translate(targetRect.x() + (targetRect.width() - pageWidth * scale) / 2,
                     targetRect.y() + (targetRect.height() - pageHeight * scale) / 2);
   painter.scale(scale, scale);
+  // The hairlines' own pixel writer needs the clip to be the paper alone.
+  const bool callerClipped = painter.hasClipping();
   painter.setClipRect(QRectF(0, 0, pageWidth, pageHeight), Qt::IntersectClip);
-  Replayer(page, painter).Run();
+  QRect pixelClip;
+  const QRectF paper = painter.deviceTransform().mapRect(QRectF(0, 0, pageWidth, pageHeight));
+  if (!callerClipped && std::isfinite(paper.left()) && std::isfinite(paper.top()) && std::isfinite(paper.right()) &&
+      std::isfinite(paper.bottom())) {
+    // The pixels the painter's own clip keeps: whole pixels between the
+    // paper's rounded edges.
+    const double limit = 1e8;
+    const auto edge = [limit](double v) { return static_cast<int>(std::lround(std::clamp(v, -limit, limit))); };
+    pixelClip = QRect(QPoint(edge(paper.left()), edge(paper.top())),
+                      QPoint(edge(paper.right()) - 1, edge(paper.bottom()) - 1));
+  }
+  Replayer(page, painter, pixelClip).Run();
   painter.restore();
 }
 

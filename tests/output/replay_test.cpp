@@ -1,0 +1,236 @@
+// The replay's own hairline and fill writer (used on 32-bit images with
+// antialiasing) against the painter drawing the same page: the pictures must
+// agree to within a few grey levels, in place, colour and shape.
+
+#include <gtest/gtest.h>
+
+#include <QColor>
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <span>
+#include <vector>
+
+#include "output/painter_replay.h"
+#include "page/page_document.h"
+
+namespace tavelo {
+namespace {
+
+void EnsureApp() {
+  if (QCoreApplication::instance()) return;
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  static int argc = 1;
+  static char name[] = "test_output";
+  static char* argv[] = {name, nullptr};
+  static QGuiApplication app(argc, argv);
+}
+
+// The page drawn as the preview draws it. Plain ARGB32 is not one of the
+// formats the replay writes itself, so it gives the painter's own picture.
+QImage Draw(const PageDocument& page, QImage::Format format, int width, int height, qreal ratio = 1,
+            const QRectF* callerClip = nullptr) {
+  QImage image(width, height, format);
+  image.setDevicePixelRatio(ratio);
+  image.fill(Qt::white);
+  QPainter painter(&image);
+  painter.setRenderHint(QPainter::Antialiasing, true);
+  if (callerClip) painter.setClipRect(*callerClip);
+  ReplayPage(page, painter, QRectF(0, 0, width / ratio, height / ratio));
+  painter.end();
+  return image.convertToFormat(QImage::Format_RGB32);
+}
+
+struct Difference {
+  int largest = 0;       // in the channel that differs most
+  double mean = 0;       // over all pixels
+  double visible = 0;    // share of pixels differing by more than 32
+};
+
+Difference Compare(const QImage& a, const QImage& b) {
+  Difference d;
+  if (a.size() != b.size()) return {255, 255, 1};
+  double sum = 0;
+  for (int y = 0; y < a.height(); ++y)
+    for (int x = 0; x < a.width(); ++x) {
+      const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+      const int e = std::max({std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
+                              std::abs(qBlue(p) - qBlue(q))});
+      d.largest = std::max(d.largest, e);
+      sum += e;
+      if (e > 32) d.visible += 1;
+    }
+  d.mean = sum / (static_cast<double>(a.width()) * a.height());
+  d.visible /= static_cast<double>(a.width()) * a.height();
+  return d;
+}
+
+// A small section: wiggles of 600 samples with their positive lobes filled,
+// drawn as the page builder draws them, so densely that at 300 x 200 pixels
+// several samples and traces share a pixel.
+PageDocument Section(double traceStep = 60, int traces = 80) {
+  PageDocument page;
+  page.SetPaperSize(6000, 4000);
+  page.BeginDocument();
+  page.SetPenColor(0);
+  page.SetPenWidth(0);
+  page.SetBrushColor(0);
+  page.SetBrushStyle(0);
+  for (int t = 0; t < traces; ++t) {
+    const double x0 = 200 + t * traceStep;
+    std::vector<float> wiggle, lobe;
+    auto amplitude = [&](int k) { return 70 * std::sin(0.05 * k * (1 + 0.01 * t)) + 15 * std::sin(1.3 * k + t); };
+    for (int k = 0; k < 600; ++k) {
+      const double y = 200 + k * 6;
+      const double a = amplitude(k);
+      wiggle.push_back(static_cast<float>(x0 + a));
+      wiggle.push_back(static_cast<float>(y));
+      if (a > 0) {
+        if (lobe.empty()) {
+          lobe.push_back(static_cast<float>(x0));
+          lobe.push_back(static_cast<float>(y));
+        }
+        lobe.push_back(static_cast<float>(x0 + a));
+        lobe.push_back(static_cast<float>(y));
+      } else if (!lobe.empty()) {
+        lobe.push_back(static_cast<float>(x0));
+        lobe.push_back(static_cast<float>(y));
+        page.DrawPolygon(std::span<const float>(lobe));
+        lobe.clear();
+      }
+    }
+    page.DrawPolyline(std::span<const float>(wiggle));
+  }
+  page.EndDocument();
+  return page;
+}
+
+class ReplayPixelsTest : public ::testing::Test {
+ protected:
+  void SetUp() override { EnsureApp(); }
+};
+
+TEST_F(ReplayPixelsTest, DenseSectionLooksAsThePainterDrawsIt) {
+  const PageDocument page = Section();
+  for (const QSize size : {QSize(300, 200), QSize(1500, 1000)}) {
+    const QImage painter = Draw(page, QImage::Format_ARGB32, size.width(), size.height());
+    for (const QImage::Format format : {QImage::Format_RGB32, QImage::Format_ARGB32_Premultiplied}) {
+      const QImage own = Draw(page, format, size.width(), size.height());
+      // Single pixels of steep diagonal strokes may share their ink a little
+      // differently; the picture as a whole may not change.
+      const Difference d = Compare(painter, own);
+      EXPECT_LE(d.largest, 96) << size.width() << " px wide, format " << format;
+      EXPECT_LT(d.mean, 1.0) << size.width() << " px wide, format " << format;
+      EXPECT_LT(d.visible, 0.002) << size.width() << " px wide, format " << format;
+    }
+  }
+}
+
+TEST_F(ReplayPixelsTest, ColoursOrderAndAlternateFillsAreKept) {
+  PageDocument page;
+  page.SetPaperSize(2000, 2000);
+  page.BeginDocument();
+  // A red square with a blue outline; a second square overlapping it inside
+  // the same polygon leaves their common part empty.
+  page.SetPenColor(255 * 65536);
+  page.SetPenWidth(0);
+  page.SetBrushColor(255);
+  page.DrawPolygonText(" 200 200 1000 200 1000 1000 200 1000 200 200 600 600 1400 600 1400 1400 600 1400 600 600");
+  // A green hairline drawn later crosses it and stays on top.
+  page.SetPenColor(255 * 256);
+  page.DrawLine(0, 1700, 2000, 1700);
+  page.DrawPolylineText(" 100 1805 1900 1805");
+  page.EndDocument();
+
+  const QImage own = Draw(page, QImage::Format_RGB32, 200, 200);
+  const QImage painter = Draw(page, QImage::Format_ARGB32, 200, 200);
+
+  EXPECT_EQ(own.pixelColor(60, 30), QColor(255, 0, 0)) << "fill";
+  EXPECT_EQ(own.pixelColor(80, 80), QColor(Qt::white)) << "common part of the two squares";
+  EXPECT_EQ(own.pixelColor(120, 120), QColor(255, 0, 0)) << "second square";
+  EXPECT_EQ(own.pixelColor(10, 10), QColor(Qt::white));
+  const QColor edge = own.pixelColor(20, 60);  // the outline at x = 200 twips, half on the fill
+  EXPECT_GT(edge.blue(), 100);
+  EXPECT_LT(edge.green(), 40);
+  const QColor line = own.pixelColor(100, 180);  // the polyline at 180.5 px
+  EXPECT_GT(line.green(), 100);
+  EXPECT_LT(line.red(), 60);
+  const Difference d = Compare(painter, own);
+  EXPECT_LE(d.largest, 24);
+  EXPECT_LT(d.mean, 0.5);
+  EXPECT_EQ(d.visible, 0);
+}
+
+TEST_F(ReplayPixelsTest, FarAndHugeCoordinatesStayOnThePaper) {
+  PageDocument page;
+  page.SetPaperSize(1000, 1000);
+  page.BeginDocument();
+  page.SetPenWidth(0);
+  page.DrawPolylineText(" -1e30 500 1e30 500");
+  page.DrawPolylineText(" 500 -3e38 500 3e38");
+  page.DrawPolygonText(" -1e12 -1e12 1e12 -1e12 1e12 100 -1e12 100");
+  page.EndDocument();
+  // A square paper in a wide image: nothing may be drawn beside it.
+  const QImage own = Draw(page, QImage::Format_RGB32, 300, 100);
+  const QImage painter = Draw(page, QImage::Format_ARGB32, 300, 100);
+  for (int y = 0; y < 100; ++y) {
+    for (int x : {0, 50, 98, 202, 250, 299}) EXPECT_EQ(own.pixel(x, y), qRgb(255, 255, 255)) << x << "," << y;
+  }
+  EXPECT_LT(qGray(own.pixel(150, 70)), 200) << "the vertical line";
+  EXPECT_LT(qGray(own.pixel(120, 50)), 200) << "the horizontal line";
+  EXPECT_LT(qGray(own.pixel(150, 5)), 64) << "the band along the top is filled";
+  EXPECT_EQ(own.pixel(130, 30), qRgb(255, 255, 255));
+  EXPECT_LE(Compare(painter, own).largest, 40);
+}
+
+TEST_F(ReplayPixelsTest, HighDensityImagesAndLargeFillsLandInPlace) {
+  PageDocument page;
+  page.SetPaperSize(4000, 4000);
+  page.BeginDocument();
+  page.SetPenWidth(0);
+  page.SetBrushColor(128 + 64 * 256);
+  // Larger than the writer's scratch rows at 1200 pixels: the painter fills.
+  page.DrawPolygonText(" 100 100 3900 100 3900 3900 100 3900");
+  page.SetBrushColor(0);
+  page.DrawPolygonText(" 1000 1000 1400 1000 1400 1400 1000 1400");
+  const Color cells[] = {255, 255 * 256};
+  page.DrawCells(2000, 2000, 400, 400, cells);
+  page.DrawPolylineText(" 3000 500 3000 3500");
+  page.EndDocument();
+
+  // Twice the pixels per unit: everything at doubled positions.
+  const QImage single = Draw(page, QImage::Format_RGB32, 400, 400, 1);
+  const QImage twice = Draw(page, QImage::Format_RGB32, 800, 800, 2);
+  for (const QPoint p : {QPoint(50, 50), QPoint(120, 120), QPoint(220, 220), QPoint(220, 260), QPoint(299, 200),
+                         QPoint(5, 5), QPoint(395, 200)}) {
+    const QColor a = single.pixelColor(p), b = twice.pixelColor(2 * p + QPoint(1, 1));
+    EXPECT_LE(std::abs(a.red() - b.red()) + std::abs(a.green() - b.green()) + std::abs(a.blue() - b.blue()), 30)
+        << p.x() << "," << p.y();
+  }
+  EXPECT_EQ(single.pixelColor(50, 50), QColor(128, 64, 0));
+  EXPECT_EQ(single.pixelColor(120, 120), QColor(0, 0, 0));
+  EXPECT_EQ(single.pixelColor(220, 220), QColor(255, 0, 0));
+  EXPECT_EQ(single.pixelColor(220, 260), QColor(0, 255, 0));
+
+  const QImage large = Draw(page, QImage::Format_RGB32, 1200, 1200);
+  const QImage largePainter = Draw(page, QImage::Format_ARGB32, 1200, 1200);
+  EXPECT_EQ(large.pixelColor(150, 150), QColor(128, 64, 0));
+  EXPECT_LE(Compare(largePainter, large).largest, 24);
+}
+
+TEST_F(ReplayPixelsTest, CallerClipLeavesTheDrawingToThePainter) {
+  const PageDocument page = Section(40, 100);
+  const QRectF clip(20, 10, 150, 120);
+  const QImage own = Draw(page, QImage::Format_RGB32, 300, 200, 1, &clip);
+  const QImage painter = Draw(page, QImage::Format_ARGB32, 300, 200, 1, &clip);
+  EXPECT_EQ(Compare(painter, own).largest, 0);
+  EXPECT_EQ(own.pixel(5, 100), qRgb(255, 255, 255)) << "outside the caller's clip";
+}
+
+}  // namespace
+}  // namespace tavelo
