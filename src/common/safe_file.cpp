@@ -84,102 +84,10 @@ FaultStage InjectedFault(const fs::path& target) {
 
 bool WriteFileAtomically(const std::string& path, std::string_view bytes, bool createFolders,
                          std::string* error) {
-  if (path.empty() || path.find('\0') != std::string::npos) {
-    SetError(error, "no file name");
-    return false;
-  }
-  std::error_code ec;
-  fs::path target(path);
-  // Writing through a link replaces what it points to, not the link itself.
-  if (fs::is_symlink(target, ec)) {
-    fs::path resolved = fs::weakly_canonical(target, ec);
-    if (!ec) target = resolved;
-    ec.clear();
-  }
-  if (!target.has_filename()) {
-    SetError(error, path + ": not a file name");
-    return false;
-  }
-  fs::path folder = target.parent_path();
-  if (folder.empty()) folder = ".";
-  if (createFolders) {
-    fs::create_directories(folder, ec);
-    if (ec) {
-      SetError(error, folder.string() + ": " + ec.message());
-      return false;
-    }
-  }
-
-  // Keep the permissions of the file being replaced; a new file gets the
-  // usual ones (0666 less the umask), as a plain open would give it.
-  struct stat old {};
-  bool hadOld = ::stat(target.c_str(), &old) == 0;
-  if (hadOld && S_ISDIR(old.st_mode)) {
-    SetError(error, path + ": is a folder");
-    return false;
-  }
-
-  const FaultStage fault = InjectedFault(target);
-  if (fault == FaultStage::Open) {
-    SetError(error, folder.string() + ": " + SystemReason(EACCES));
-    return false;
-  }
-
-  std::string temporary;
-  int fd = -1;
-  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    temporary = (folder / TemporaryName(target, attempt)).string();
-    fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && errno != EEXIST) break;
-  }
-  if (fd < 0) {
-    SetError(error, folder.string() + ": " + SystemReason(errno));
-    return false;
-  }
-
-  bool ok = false;
-  int reason = 0;
-  if (fault == FaultStage::Write) {
-    // An injected full disk still takes part of the bytes, as a real one does.
-    WriteAll(fd, bytes.substr(0, bytes.size() / 2));
-    reason = ENOSPC;
-  } else {
-    ok = WriteAll(fd, bytes);
-    reason = ok ? 0 : errno;
-  }
-  if (ok && hadOld) ::fchmod(fd, old.st_mode & 07777);
-  if (ok && fault == FaultStage::Sync) {
-    ok = false;
-    reason = EIO;
-  }
-  if (ok && ::fsync(fd) != 0 && errno != EINVAL && errno != EROFS) {
-    ok = false;
-    reason = errno;
-  }
-  if (::close(fd) != 0 && ok) {
-    ok = false;
-    reason = errno;
-  }
-  if (ok && fault == FaultStage::Rename) {
-    ok = false;
-    reason = EBUSY;
-  }
-  if (ok && ::rename(temporary.c_str(), target.c_str()) != 0) {
-    ok = false;
-    reason = errno;
-  }
-  if (!ok) {
-    ::unlink(temporary.c_str());
-    SetError(error, path + ": " + SystemReason(reason));
-    return false;
-  }
-  // Make the rename itself durable; a failure here loses nothing.
-  int folderFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (folderFd >= 0) {
-    ::fsync(folderFd);
-    ::close(folderFd);
-  }
-  return true;
+  AtomicFileWriter writer;
+  if (!writer.Open(path, createFolders, error)) return false;
+  writer.Write(bytes);
+  return writer.Commit(error);
 }
 
 namespace {
