@@ -113,4 +113,17 @@ std::string TextFileToUtf8(std::string_view bytes) {
   return Windows1252ToUtf8(bytes);
 }
 
+std::vector<std::string_view> TextLines(std::string_view text) {
+  std::vector<std::string_view> lines;
+  size_t start = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\r' && text[i] != '\n') continue;
+    lines.push_back(text.substr(start, i - start));
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    start = i + 1;
+  }
+  lines.push_back(text.substr(start));
+  return lines;
+}
+
 }  // namespace tavelo

@@ -5,6 +5,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tavelo {
 
@@ -17,5 +18,9 @@ std::string Utf8ToWindows1252(std::string_view text, bool* lossless = nullptr);
 // The file's bytes as UTF-8: unchanged when valid UTF-8 (a BOM dropped),
 // else read as Windows-1252.
 std::string TextFileToUtf8(std::string_view bytes);
+
+// The lines of a text, split on CR LF, lone CR and lone LF (as a page text
+// starts its new lines); a text without a break is one line.
+std::vector<std::string_view> TextLines(std::string_view text);
 
 }  // namespace tavelo

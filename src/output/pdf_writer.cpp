@@ -155,20 +155,6 @@ void AppendLiteral(std::string& out, std::string_view bytes) {
   out += ')';
 }
 
-// Splits on CR LF, lone CR and lone LF, as the replay does.
-std::vector<std::string_view> TextLines(std::string_view text) {
-  std::vector<std::string_view> lines;
-  size_t start = 0;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] != '\r' && text[i] != '\n') continue;
-    lines.push_back(text.substr(start, i - start));
-    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-    start = i + 1;
-  }
-  lines.push_back(text.substr(start));
-  return lines;
-}
-
 // The standard font closest to a face name: Times and Courier by name,
 // Helvetica (Arial's twin) for the rest.
 int StandardFamily(const std::string& name) {

@@ -127,20 +127,6 @@ std::vector<U_POINT16> ToRecordPoints(const std::vector<Pt>& points) {
   return out;
 }
 
-// Splits UTF-8 text on CR LF, lone CR and lone LF.
-std::vector<std::string_view> TextLines(std::string_view text) {
-  std::vector<std::string_view> lines;
-  size_t start = 0;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] != '\r' && text[i] != '\n') continue;
-    lines.push_back(text.substr(start, i - start));
-    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-    start = i + 1;
-  }
-  lines.push_back(text.substr(start));
-  return lines;
-}
-
 // Where the records go: a string (the clipboard) or a file as it is
 // written, so a page of millions of points never sits in memory twice.
 class WmfSink {
