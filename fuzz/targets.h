@@ -444,8 +444,10 @@ inline int FuzzMetafile(const uint8_t* data, size_t size) {
         const double x = in.Coordinate(), y = in.Coordinate();
         const double w = in.Coordinate() - 12000, h = in.Coordinate() - 12000;
         std::vector<Color> colors(in.U16() % 6000);
-        const Color base = static_cast<Color>(in.U32());
-        for (size_t k = 0; k < colors.size(); ++k) colors[k] = base + static_cast<Color>(k * 977);
+        // Any 32-bit pattern is a colour: wrap in unsigned arithmetic.
+        const uint32_t base = in.U32();
+        for (size_t k = 0; k < colors.size(); ++k)
+          colors[k] = static_cast<Color>(base + static_cast<uint32_t>(k * 977));
         page.DrawCells(x, y, w, h, colors);
         break;
       }
