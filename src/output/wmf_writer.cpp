@@ -432,6 +432,9 @@ class WmfBuilder {
     // without outline, then the outline as a closed line.
     if (!brushIsNull_) {
       UseNullPen(true);
+      // A ring that zigzags across the whole range does not get shorter
+      // when cut; the budget keeps the cutting linear in the ring's length.
+      pieceBudget_ = 64 + 8 * (points_.size() / kMaxRecordPoints + 1);
       FillPieces(inRange ? points_ : ClipRingToBox(points_, kCoordinateBox), 0);
       UseNullPen(false);
     }
@@ -443,6 +446,7 @@ class WmfBuilder {
   // Cuts the ring in two halves across the longer side of its bounds until
   // each piece fits one record; the halves' alternate fills add up to the
   // ring's, whatever its shape.
+  size_t pieceBudget_ = 0;  // cuts left for the polygon being filled
   void FillPieces(const std::vector<Pt>& ring, int depth) {
     std::vector<U_POINT16> record = ToRecordPoints(ring);
     if (record.size() <= kMaxRecordPoints) {
@@ -460,8 +464,9 @@ class WmfBuilder {
     const double lo = vertical ? bounds.x0 : bounds.y0;
     const double hi = vertical ? bounds.x1 : bounds.y1;
     const double cut = std::floor((lo + hi) / 2);
-    if (depth > 64 || hi - lo < 2 || cut <= lo || cut >= hi) {
-      // Within a unit or two: nothing a reader would see goes wrong.
+    if (pieceBudget_ > 0) --pieceBudget_;
+    if (depth > 64 || pieceBudget_ == 0 || hi - lo < 2 || cut <= lo || cut >= hi) {
+      // Within a unit or two (or out of budget): plain pieces of the ring.
       for (size_t first = 0; first < record.size(); first += kMaxRecordPoints) {
         const size_t count = std::min(kMaxRecordPoints, record.size() - first);
         EmitPolygon(std::vector<U_POINT16>(record.begin() + static_cast<std::ptrdiff_t>(first),
