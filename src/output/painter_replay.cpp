@@ -328,14 +328,17 @@ class PixelCanvas {
       if (dy <= 0) continue;
       const double xNext = x + dxdy * dy;
       const float d = static_cast<float>(dy) * direction;
-      const double lo = std::min(x, xNext), hi = std::max(x, xNext);
+      // Left of the image an edge covers the whole row from column 0 on:
+      // clamp there (and never turn a negative x into an index).
+      const double xc = std::max(0.0, x), xNextC = std::max(0.0, xNext);
+      const double lo = std::min(xc, xNextC), hi = std::max(xc, xNextC);
       float* cell = cells_.data() + static_cast<size_t>(row) * stride;
       const double loFloor = FloorOf(lo);
       const size_t i0 = static_cast<size_t>(loFloor);
       const size_t i1 = static_cast<size_t>(std::ceil(hi));
       if (i1 <= i0 + 1) {
         // Within one cell: the part right of the edge's middle is covered.
-        const float right = static_cast<float>(0.5 * (x + xNext) - loFloor);
+        const float right = static_cast<float>(0.5 * (xc + xNextC) - loFloor);
         cell[std::min(i0, limit)] += d * (1 - right);
         cell[std::min(i0 + 1, limit)] += d * right;
       } else {
