@@ -11,8 +11,20 @@
 // last replay; --reference draws it through the painter alone, without the
 // replay's own hairline writer, to compare the two pictures. Prints one line:
 // "first FIRST_MS median MEDIAN_MS bytes RECORDED_BYTES".
+//
+//   bench_replay DUMP --preview [--size WIDTHxHEIGHT] [--repeat N]
+//
+// times the preview widget itself, the page fitted in a view of that size:
+// its first paint (a replay), a redraw (from its cached picture), a paint
+// while the view is being resized (the cached picture scaled) and the paint
+// once the resizing pauses (a replay at the new size; "-" for a page that
+// replays fast enough to be replayed at every size). Prints
+// "first MS redraw MS resizing MS settled MS bytes RECORDED_BYTES".
 
-#include <QGuiApplication>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
 #include <QImage>
 #include <QPainter>
 #include <QRectF>
@@ -30,6 +42,7 @@
 
 #include "output/painter_replay.h"
 #include "page/page_document.h"
+#include "ui/preview_widget.h"
 
 namespace {
 
@@ -115,13 +128,56 @@ double Milliseconds(std::chrono::steady_clock::duration d) {
   return std::chrono::duration<double, std::milli>(d).count();
 }
 
+double Median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v.empty() ? 0 : v[v.size() / 2];
+}
+
+// One paint of the widget, timed.
+double TimedPaint(tavelo::PreviewWidget& preview) {
+  const auto start = std::chrono::steady_clock::now();
+  preview.grab();
+  return Milliseconds(std::chrono::steady_clock::now() - start);
+}
+
+int MeasurePreview(const PageDocument& page, int width, int height, int repeat) {
+  tavelo::PreviewWidget preview(page);
+  // Hidden, so that every paint is the one timed here (grab paints it).
+  preview.resize(width, height);
+  const double first = TimedPaint(preview);
+  std::vector<double> redraws;
+  for (int i = 0; i < repeat; ++i) redraws.push_back(TimedPaint(preview));
+  // A window edge dragged: a few pixels smaller at every step.
+  std::vector<double> resizing;
+  for (int i = 1; i <= repeat; ++i) {
+    preview.resize(width - 4 * i, height - 3 * i);
+    QApplication::processEvents();
+    resizing.push_back(TimedPaint(preview));
+  }
+  const bool scaled = preview.ShowsScaledPicture();
+  QElapsedTimer wait;
+  wait.start();
+  while (preview.ShowsScaledPicture() && wait.elapsed() < 10000) {
+    QEventLoop loop;
+    QTimer::singleShot(20, &loop, &QEventLoop::quit);
+    loop.exec();
+  }
+  const double settled = TimedPaint(preview);
+  // A page that replays fast is replayed at every size: nothing waits.
+  char settledText[32] = "-";
+  if (scaled) std::snprintf(settledText, sizeof settledText, "%.1f", settled);
+  std::printf("first %.1f redraw %.1f resizing %.1f settled %s bytes %llu\n", first, Median(redraws),
+              Median(resizing), settledText, static_cast<unsigned long long>(page.RecordedBytes()));
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   std::string dump, save;
   int width = 1280, height = 800, repeat = 10;
   double dpi = 0;
-  bool sized = false, reference = false;
+  bool sized = false, reference = false, preview = false;
   int originX = 0, originY = 0;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -130,6 +186,8 @@ int main(int argc, char** argv) {
       sized = true;
     } else if (arg == "--origin" && i + 1 < argc) {
       if (std::sscanf(argv[++i], "%d,%d", &originX, &originY) != 2) return 2;
+    } else if (arg == "--preview") {
+      preview = true;
     } else if (arg == "--reference") {
       reference = true;
     } else if (arg == "--dpi" && i + 1 < argc) {
@@ -145,16 +203,18 @@ int main(int argc, char** argv) {
   }
   if (dump.empty() || width < 1 || height < 1) {
     std::cerr << "usage: bench_replay DUMP [--size WIDTHxHEIGHT] [--dpi DPI [--origin X,Y]] [--repeat N]"
-                 " [--save IMAGE] [--reference]\n";
+                 " [--save IMAGE] [--reference]\n"
+                 "       bench_replay DUMP --preview [--size WIDTHxHEIGHT] [--repeat N]\n";
     return 2;
   }
   if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  QGuiApplication app(argc, argv);
+  QApplication app(argc, argv);
   PageDocument page;
   if (!LoadDump(dump, page)) {
     std::cerr << "bench_replay: cannot read " << dump << "\n";
     return 1;
   }
+  if (preview) return MeasurePreview(page, width, height, repeat);
   const double paperWidth = dpi > 0 ? page.PageWidth() / 1440 * dpi : width;
   const double paperHeight = dpi > 0 ? page.PageHeight() / 1440 * dpi : height;
   if (dpi > 0 && !sized) {

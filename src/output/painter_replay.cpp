@@ -15,6 +15,7 @@
 #include <QTransform>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -171,7 +172,6 @@ class PixelCanvas {
 
   void Hairline(double x1, double y1, double x2, double y2) {
     if (!ClipSegment(x1, y1, x2, y2)) return;
-    const double dx = x2 - x1, dy = y2 - y1;
     // The pixels the segment may mark: its box and one pixel around.
     const int left = static_cast<int>(FloorOf(std::min(x1, x2))) - 1;
     const int right = static_cast<int>(FloorOf(std::max(x1, x2))) + 1;
@@ -179,22 +179,23 @@ class PixelCanvas {
     const int bottom = static_cast<int>(FloorOf(std::max(y1, y2))) + 1;
     const bool inside = left >= clip_.left() && right <= clip_.right() && top >= clip_.top() && bottom <= clip_.bottom();
     Touch(left, top, right, bottom);
-    if (std::abs(dx) < std::abs(dy)) {
-      if (y1 > y2) {
-        std::swap(x1, x2);
-        std::swap(y1, y2);
-      }
-      if (inside) Sweep<true, false>(y1, y2, x1, dx / dy);
-      else Sweep<true, true>(y1, y2, x1, dx / dy);
-    } else if (dx != 0) {
-      if (x1 > x2) {
-        std::swap(x1, x2);
-        std::swap(y1, y2);
-      }
-      if (inside) Sweep<false, false>(x1, x2, y1, dy / dx);
-      else Sweep<false, true>(x1, x2, y1, dy / dx);
-    }
+    if (inside) Segment<false>(x1, y1, x2, y2);
+    else Segment<true>(x1, y1, x2, y2);
   }
+
+  // True when every pixel a hairline within this box may mark lies in the
+  // clip: HairlineInside may then draw it, once TouchBox has been told.
+  bool HoldsBox(double minX, double minY, double maxX, double maxY) const {
+    return minX >= clip_.left() + 1.0 && maxX < clip_.right() && minY >= clip_.top() + 1.0 && maxY < clip_.bottom();
+  }
+  void TouchBox(double minX, double minY, double maxX, double maxY) {
+    Touch(static_cast<int>(FloorOf(minX)) - 1, static_cast<int>(FloorOf(minY)) - 1,
+          static_cast<int>(FloorOf(maxX)) + 1, static_cast<int>(FloorOf(maxY)) + 1);
+  }
+  // A hairline of a polyline whose box HoldsBox accepted: the same marks as
+  // Hairline, without the checks a polyline of millions of points need not
+  // repeat for every segment.
+  void HairlineInside(double x1, double y1, double x2, double y2) { Segment<false>(x1, y1, x2, y2); }
 
   // False when the polygon covers too many pixels for the scratch rows;
   // the caller then lets the painter fill it.
@@ -275,6 +276,24 @@ class PixelCanvas {
     if (a2 < lo) cut(a2, b2, lo);
     else if (a2 > hi) cut(a2, b2, hi);
     return true;
+  }
+
+  template <bool checked>
+  void Segment(double x1, double y1, double x2, double y2) {
+    const double dx = x2 - x1, dy = y2 - y1;
+    if (std::abs(dx) < std::abs(dy)) {
+      if (y1 > y2) {
+        std::swap(x1, x2);
+        std::swap(y1, y2);
+      }
+      Sweep<true, checked>(y1, y2, x1, dx / dy);
+    } else if (dx != 0) {
+      if (x1 > x2) {
+        std::swap(x1, x2);
+        std::swap(y1, y2);
+      }
+      Sweep<false, checked>(x1, x2, y1, dy / dx);
+    }
   }
 
   // Along the main axis from `from` to `to` (steep: y, else x), the other
@@ -504,13 +523,43 @@ class Replayer {
     if (canvas_) canvas_->Flush();
   }
 
-  // The op's points in device pixels, in buffer_.
-  void LoadDevicePoints(const PageOp& op) {
+  // The op's points in device pixels, in buffer_, and their box in box_;
+  // true when all of their hairlines lie inside the canvas.
+  bool LoadDevicePoints(const PageOp& op) {
     page_.PointsOf(op, xy_);
     const size_t total = xy_.size() / 2;
     buffer_.resize(total);
+    if (total == 0) return false;
     const float* p = xy_.data();
-    for (size_t i = 0; i < total; ++i) buffer_[i] = QPointF(p[2 * i] * sx_ + ox_, p[2 * i + 1] * sy_ + oy_);
+    double minX = p[0] * sx_ + ox_, minY = p[1] * sy_ + oy_;
+    double maxX = minX, maxY = minY;
+    for (size_t i = 0; i < total; ++i) {
+      const double x = p[2 * i] * sx_ + ox_, y = p[2 * i + 1] * sy_ + oy_;
+      buffer_[i] = QPointF(x, y);
+      minX = std::min(minX, x);
+      maxX = std::max(maxX, x);
+      minY = std::min(minY, y);
+      maxY = std::max(maxY, y);
+    }
+    box_ = {minX, minY, maxX, maxY};
+    return canvas_->HoldsBox(minX, minY, maxX, maxY);
+  }
+
+  // The hairlines from each point to the next (and, closed, back to the
+  // first).
+  void Hairlines(bool inside, bool closed) {
+    const size_t count = buffer_.size();
+    const QPointF* b = buffer_.data();
+    if (inside) {
+      // After the colour is set: a change of colour writes out what the
+      // canvas knows of.
+      canvas_->TouchBox(box_[0], box_[1], box_[2], box_[3]);
+      for (size_t i = 1; i < count; ++i) canvas_->HairlineInside(b[i - 1].x(), b[i - 1].y(), b[i].x(), b[i].y());
+      if (closed && count > 1) canvas_->HairlineInside(b[count - 1].x(), b[count - 1].y(), b[0].x(), b[0].y());
+    } else {
+      for (size_t i = 1; i < count; ++i) canvas_->Hairline(b[i - 1].x(), b[i - 1].y(), b[i].x(), b[i].y());
+      if (closed && count > 1) canvas_->Hairline(b[count - 1].x(), b[count - 1].y(), b[0].x(), b[0].y());
+    }
   }
 
   // The op's points, from `first` on, `count` of them.
@@ -525,10 +574,8 @@ class Replayer {
   void DrawPolyline(const PageOp& op) {
     UseShapePen();
     if (DrawsPixels()) {
-      LoadDevicePoints(op);
       canvas_->SetColor(penColor_);
-      for (size_t i = 1; i < buffer_.size(); ++i)
-        canvas_->Hairline(buffer_[i - 1].x(), buffer_[i - 1].y(), buffer_[i].x(), buffer_[i].y());
+      Hairlines(LoadDevicePoints(op), false);
       return;
     }
     FlushPixels();
@@ -546,7 +593,7 @@ class Replayer {
     if (op.count == 0 || op.count > static_cast<uint32_t>(std::numeric_limits<int>::max())) return;
     UseShapePen();
     if (DrawsPixels()) {
-      LoadDevicePoints(op);
+      const bool inside = LoadDevicePoints(op);
       const size_t count = buffer_.size();
       if (count == 0) return;
       if (brush_.style != 1) {
@@ -563,11 +610,7 @@ class Replayer {
         }
       }
       canvas_->SetColor(penColor_);
-      for (size_t i = 0; i < count; ++i) {
-        const QPointF& a = buffer_[i];
-        const QPointF& b = buffer_[i + 1 < count ? i + 1 : 0];
-        canvas_->Hairline(a.x(), a.y(), b.x(), b.y());
-      }
+      Hairlines(inside, true);
       return;
     }
     FlushPixels();
@@ -648,6 +691,7 @@ class Replayer {
   std::vector<float> xy_;
   std::vector<Color> colors_;
   std::vector<QPointF> buffer_;
+  std::array<double, 4> box_{};  // buffer_'s left, top, right, bottom
   std::vector<QPointF> pageBuffer_;
 };
 

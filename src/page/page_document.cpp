@@ -176,6 +176,20 @@ int64_t UnZigZag(uint64_t v) {
   return static_cast<int64_t>(v >> 1) ^ -static_cast<int64_t>(v & 1);
 }
 
+constexpr size_t kMaxVarintBytes = 10;
+
+// A varint read in place; the caller makes sure kMaxVarintBytes are there.
+inline uint64_t VarintAt(const uint8_t*& p) {
+  uint64_t v = *p & 0x7F;
+  if (*p++ < 0x80) return v;
+  for (int shift = 7; shift < 64; shift += 7) {
+    const uint8_t b = *p++;
+    v |= static_cast<uint64_t>(b & 0x7F) << shift;
+    if (b < 0x80) break;
+  }
+  return v;
+}
+
 void AppendVarint(std::vector<uint8_t>& out, uint64_t v) {
   while (v >= 0x80) {
     out.push_back(static_cast<uint8_t>(v | 0x80));
@@ -309,11 +323,29 @@ void PageDocument::PointsOf(const PageOp& op, std::vector<float>& xy) const {
   xy.resize(size_t{op.count} * 2);
   if (encoding == kHalfTwipDeltas) {
     int64_t hx = 0, hy = 0;
-    for (size_t i = 0; i < xy.size(); i += 2) {
+    size_t i = 0;
+    while (i < xy.size()) {
+      // Points whose bytes surely lie in this block are decoded straight
+      // from it (a point takes at most two ten-byte varints); the last few
+      // of a block go through the cursor.
+      const size_t inPlace = std::min((xy.size() - i) / 2, in.Available() / (2 * kMaxVarintBytes));
+      if (inPlace > 0) {
+        const uint8_t* start = in.Here();
+        const uint8_t* p = start;
+        for (const size_t stop = i + 2 * inPlace; i < stop; i += 2) {
+          hx += UnZigZag(VarintAt(p));
+          hy += UnZigZag(VarintAt(p));
+          xy[i] = static_cast<float>(static_cast<double>(hx) * 0.5);
+          xy[i + 1] = static_cast<float>(static_cast<double>(hy) * 0.5);
+        }
+        in.Advance(static_cast<size_t>(p - start));
+        continue;
+      }
       hx += UnZigZag(in.Varint());
       hy += UnZigZag(in.Varint());
       xy[i] = static_cast<float>(static_cast<double>(hx) * 0.5);
       xy[i + 1] = static_cast<float>(static_cast<double>(hy) * 0.5);
+      i += 2;
     }
   } else {
     in.Read(xy.data(), xy.size() * sizeof(float));

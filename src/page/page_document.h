@@ -101,6 +101,15 @@ class ByteCursor {
   double Double();
   void Read(void* out, size_t count);
   void Skip(uint64_t count) { Seek(pos_ + count); }
+  // The bytes readable in place from here (to the end of the block, or of
+  // the page), for decoders that read many values at once; Advance moves
+  // past what they used (at most `Available()` bytes).
+  const uint8_t* Here() const { return p_; }
+  size_t Available() const { return static_cast<size_t>(end_ - p_); }
+  void Advance(size_t count) {
+    p_ += count;
+    pos_ += count;
+  }
 
  private:
   void Seek(uint64_t pos);

@@ -5,6 +5,7 @@
 #include <QScrollBar>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 
 #include "output/painter_replay.h"
@@ -28,6 +29,12 @@ PreviewWidget::PreviewWidget(const PageDocument& page, QWidget* parent)
   setFrameShape(QFrame::NoFrame);
   horizontalScrollBar()->setSingleStep(24);
   verticalScrollBar()->setSingleStep(24);
+  settle_.setSingleShot(true);
+  settle_.setInterval(kSettleMs);
+  connect(&settle_, &QTimer::timeout, this, [this] {
+    settled_ = true;
+    viewport()->update();
+  });
 }
 
 void PreviewWidget::SyncWithPage() {
@@ -152,6 +159,7 @@ void PreviewWidget::RenderCache(const Geometry& g, const QRect& visible) {
     const QSize view = viewport()->size();
     region = visible.adjusted(-view.width(), -view.height(), view.width(), view.height()) & whole;
   }
+  const auto started = std::chrono::steady_clock::now();
   const qreal ratio = devicePixelRatioF();
   cache_ = QImage((QSizeF(region.size()) * ratio).toSize().expandedTo(QSize(1, 1)), QImage::Format_RGB32);
   cache_.setDevicePixelRatio(ratio);
@@ -168,11 +176,30 @@ void PreviewWidget::RenderCache(const Geometry& g, const QRect& visible) {
     ReplayPage(page_, painter, QRectF(0, 0, page_.PageWidth() * g.sx, page_.PageHeight() * g.sx));
     ++replays_;
   }
+  lastReplayMs_ = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();
+  settle_.stop();
+  settled_ = false;
   cacheRect_ = region;
   cacheGeneration_ = page_.Generation();
   cacheSx_ = g.sx;
   cacheSy_ = g.sy;
   cacheSheet_ = g.sheet;
+}
+
+bool PreviewWidget::DrawScaledCache(QPainter& painter, const Geometry& g, const QRectF& sheet) {
+  if (!(cacheSx_ > 0) || !(cacheSy_ > 0)) return false;
+  const double fx = g.sx / cacheSx_, fy = g.sy / cacheSy_;
+  // Far from the cached zoom the picture says too little; replay instead.
+  if (fx > 4 || fy > 4 || fx < 0.25 || fy < 0.25) return false;
+  const QRectF target(sheet.left() + cacheRect_.x() * fx, sheet.top() + cacheRect_.y() * fy, cacheRect_.width() * fx,
+                      cacheRect_.height() * fy);
+  painter.save();
+  painter.setClipRect(sheet);
+  painter.fillRect(sheet, Qt::white);
+  painter.setRenderHint(QPainter::SmoothPixmapTransform);
+  painter.drawImage(target, cache_);
+  painter.restore();
+  return true;
 }
 
 void PreviewWidget::paintEvent(QPaintEvent*) {
@@ -190,11 +217,18 @@ void PreviewWidget::paintEvent(QPaintEvent*) {
   const QRect visible =
       QRectF(QRectF(viewport()->rect()) & sheet).translated(-sheet.topLeft()).toAlignedRect() & whole;
   if (visible.isEmpty()) return;
-  if (cache_.isNull() || cacheGeneration_ != page_.Generation() || cacheSx_ != g.sx || cacheSy_ != g.sy ||
-      cacheSheet_ != g.sheet || !cacheRect_.contains(visible))
+  const bool current = !cache_.isNull() && cacheGeneration_ == page_.Generation() && cacheSheet_ == g.sheet;
+  if (current && cacheSx_ == g.sx && cacheSy_ == g.sy && cacheRect_.contains(visible)) {
+    const QPointF origin = sheet.topLeft() + QPointF(cacheRect_.topLeft());
+    painter.drawImage(QPointF(std::round(origin.x()), std::round(origin.y())), cache_);
+  } else if (current && !settled_ && lastReplayMs_ >= quickReplayMs_ && (cacheSx_ != g.sx || cacheSy_ != g.sy) &&
+             DrawScaledCache(painter, g, sheet)) {
+    settle_.start();  // again: the pause is counted from the last change
+  } else {
     RenderCache(g, visible);
-  const QPointF origin = sheet.topLeft() + QPointF(cacheRect_.topLeft());
-  painter.drawImage(QPointF(std::round(origin.x()), std::round(origin.y())), cache_);
+    const QPointF origin = sheet.topLeft() + QPointF(cacheRect_.topLeft());
+    painter.drawImage(QPointF(std::round(origin.x()), std::round(origin.y())), cache_);
+  }
 
   if (showGuides_) {
     // The page's margins, where the page builder starts its drawing.

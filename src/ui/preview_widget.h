@@ -8,12 +8,16 @@
 // The page is drawn once into a cached image at the shown zoom; paints
 // copy from it. A page of millions of points is replayed again only when
 // the page, the zoom or the view's size changes, or when scrolling leaves
-// the cached part of a very large zoomed page.
+// the cached part of a very large zoomed page. When the zoom or the view's
+// size changes on a page that is slow to replay (a window being dragged
+// larger), the cached picture is shown scaled at once and the page is
+// replayed at the new size when the changes pause.
 
 #include <QAbstractScrollArea>
 #include <QImage>
 #include <QMarginsF>
 #include <QRect>
+#include <QTimer>
 
 #include <cstdint>
 
@@ -52,6 +56,14 @@ class PreviewWidget : public QAbstractScrollArea, public PreviewView {
   void SetUnprintableMargins(const QMarginsF& twips);
   // How many times the page was replayed into the cache (for tests).
   int Replays() const { return replays_; }
+  // A page whose last replay took at least this long (ms) is shown scaled
+  // while the zoom or size changes; a faster one is replayed at once.
+  void SetQuickReplayMs(double ms) { quickReplayMs_ = ms; }
+  // True while the shown picture is the cached one scaled, waiting for
+  // the changes to pause.
+  bool ShowsScaledPicture() const { return settle_.isActive(); }
+  // How long the pause is (ms).
+  static constexpr int kSettleMs = 150;
 
   QSize sizeHint() const override { return {480, 600}; }
 
@@ -71,6 +83,9 @@ class PreviewWidget : public QAbstractScrollArea, public PreviewView {
   // The sheet's pixel rect in content coordinates (before scrolling).
   QRectF SheetInContent(const Geometry& g) const;
   void RenderCache(const Geometry& g, const QRect& visible);
+  // The cached picture scaled to the new geometry, where it can stand in
+  // for a replay; false when it cannot.
+  bool DrawScaledCache(QPainter& painter, const Geometry& g, const QRectF& sheet);
 
   const PageDocument& page_;
   uint64_t shownGeneration_ = 0;
@@ -88,6 +103,10 @@ class PreviewWidget : public QAbstractScrollArea, public PreviewView {
   double cacheSx_ = 0, cacheSy_ = 0;
   QRectF cacheSheet_;
   int replays_ = 0;
+  double lastReplayMs_ = 0;
+  double quickReplayMs_ = 40;
+  QTimer settle_;
+  bool settled_ = false;  // the pause came: replay at the shown size
 };
 
 }  // namespace tavelo

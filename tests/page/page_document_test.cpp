@@ -181,6 +181,14 @@ TEST(PageDocumentDrawing, BigPagesSpanBlocksAndCellsKeepEveryColour) {
     wiggle.push_back(static_cast<float>(1553 + j / 2) + (j % 2 ? 0.5f : 0));
   }
   page.DrawPolyline(wiggle);
+  const uint64_t wiggleBytes = page.RecordedBytes();
+  // Jumps that take eight bytes a coordinate, across a block's end.
+  std::vector<float> jumps;
+  for (int j = 0; j < 150000; ++j) {
+    jumps.push_back(j % 2 ? 1e15f : -1e15f);
+    jumps.push_back(j % 3 ? 0.5f : -4e14f);
+  }
+  page.DrawPolyline(jumps);
   // 300 distinct colours: more than one byte can name.
   std::vector<Color> colours;
   for (int k = 0; k < 300; ++k) colours.push_back(k * 65793);
@@ -188,19 +196,20 @@ TEST(PageDocumentDrawing, BigPagesSpanBlocksAndCellsKeepEveryColour) {
   page.DrawCells(40.5, 20, 30.5, 2, std::vector<Color>{0, 65793, 16777215});
   page.DrawText("after");
   EXPECT_GT(page.RecordedBytes(), ByteBlocks::kBlockBytes);
-  EXPECT_LT(page.RecordedBytes(), wiggle.size() * 2);  // well under a float pair a point
+  EXPECT_LT(wiggleBytes, wiggle.size() * 2);  // well under a float pair a point
 
   const std::vector<PageOp> ops = CollectOps(page);
-  ASSERT_EQ(ops.size(), 6u);  // pen, polyline, cells, cells, font, text
+  ASSERT_EQ(ops.size(), 7u);  // pen, polyline, polyline, cells, cells, font, text
   EXPECT_TRUE(page.PointsOf(ops[1]) == wiggle);
-  EXPECT_EQ(ops[2].kind, OpKind::Cells);
-  EXPECT_EQ(ops[2].x, 10);
-  EXPECT_EQ(ops[2].y2, -2);
-  EXPECT_EQ(page.CellColorsOf(ops[2]), colours);
-  EXPECT_EQ(ops[3].x, 40.5);
-  EXPECT_EQ(page.CellColorsOf(ops[3]), (std::vector<Color>{0, 65793, 16777215}));
+  EXPECT_TRUE(page.PointsOf(ops[2]) == jumps);
+  EXPECT_EQ(ops[3].kind, OpKind::Cells);
+  EXPECT_EQ(ops[3].x, 10);
+  EXPECT_EQ(ops[3].y2, -2);
+  EXPECT_EQ(page.CellColorsOf(ops[3]), colours);
+  EXPECT_EQ(ops[4].x, 40.5);
+  EXPECT_EQ(page.CellColorsOf(ops[4]), (std::vector<Color>{0, 65793, 16777215}));
   EXPECT_TRUE(page.CellColorsOf(ops[1]).empty());
-  EXPECT_EQ(page.texts()[ops[5].index], "after");
+  EXPECT_EQ(page.texts()[ops[6].index], "after");
 
   // A new page starts empty; its ops do not see the old bytes.
   page.BeginDocument();

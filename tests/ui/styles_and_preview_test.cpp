@@ -5,9 +5,11 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QEventLoop>
 #include <QImage>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -281,6 +283,7 @@ TEST_F(WindowTest, ThePreviewDrawsFromItsCacheUntilPageOrZoomChange) {
   window->show();
   ShowTab(state, 1);
   PreviewWidget* preview = window->Preview();
+  preview->SetQuickReplayMs(1e9);  // replayed at every change, however slow
   QImage first = preview->grab().toImage();
   const int replays = preview->Replays();
   EXPECT_GE(replays, 1);
@@ -309,6 +312,65 @@ TEST_F(WindowTest, ThePreviewDrawsFromItsCacheUntilPageOrZoomChange) {
   preview->grab();
   EXPECT_GT(preview->Replays(), replays + 1);
   EXPECT_FALSE(first.isNull());
+}
+
+TEST_F(WindowTest, ASlowPageIsShownScaledWhileTheZoomChangesThenReplayed) {
+  BuildPage();
+  window->resize(1000, 800);
+  window->show();
+  ShowTab(state, 1);
+  PreviewWidget* preview = window->Preview();
+  preview->SetQuickReplayMs(0);  // every page counts as slow to replay
+  const QRectF whole = preview->PaperRect();
+  preview->grab();
+  const int replays = preview->Replays();
+  EXPECT_FALSE(preview->ShowsScaledPicture());
+
+  // A larger zoom shows the cached picture scaled, the page on it.
+  emit Widget<QComboBox>("cmbZoomMode")->activated(0);
+  emit Widget<QComboBox>("cmbPercent")->activated(4);
+  const QRectF zoomed = preview->PaperRect();
+  ASSERT_GT(zoomed.width(), whole.width());
+  ASSERT_LT(zoomed.width(), 4 * whole.width());
+  const QImage scaled = preview->grab().toImage();
+  EXPECT_EQ(preview->Replays(), replays);
+  EXPECT_TRUE(preview->ShowsScaledPicture());
+  const QRect inView = zoomed.toAlignedRect() & scaled.rect();
+  int ink = 0;
+  for (int y = inView.top(); y <= inView.bottom(); y += 2)
+    for (int x = inView.left(); x <= inView.right(); x += 2) ink += qGray(scaled.pixel(x, y)) < 128;
+  EXPECT_GT(ink, 0);
+
+  // When the changes pause, the page is replayed at the new zoom.
+  for (int i = 0; i < 100 && preview->ShowsScaledPicture(); ++i) {
+    QEventLoop wait;
+    QTimer::singleShot(PreviewWidget::kSettleMs / 4, &wait, &QEventLoop::quit);
+    wait.exec();
+  }
+  EXPECT_FALSE(preview->ShowsScaledPicture());
+  preview->grab();
+  EXPECT_EQ(preview->Replays(), replays + 1);
+
+  // A new page is never shown as the old one scaled.
+  emit Widget<QComboBox>("cmbPercent")->activated(3);
+  preview->grab();
+  EXPECT_TRUE(preview->ShowsScaledPicture());
+  Click("Command1");
+  preview->grab();
+  EXPECT_EQ(preview->Replays(), replays + 2);
+  EXPECT_FALSE(preview->ShowsScaledPicture());
+
+  // Nor is a picture far from the shown zoom.
+  emit Widget<QComboBox>("cmbZoomMode")->activated(1);  // a thumbnail
+  preview->grab();
+  EXPECT_EQ(preview->Replays(), replays + 3);
+
+  // A page that replays fast is replayed at every change.
+  preview->SetQuickReplayMs(1e9);
+  emit Widget<QComboBox>("cmbZoomMode")->activated(3);
+  preview->grab();
+  EXPECT_EQ(preview->Replays(), replays + 4);
+  EXPECT_FALSE(preview->ShowsScaledPicture());
 }
 
 }  // namespace
