@@ -18,9 +18,11 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <exception>
 #include <limits>
 #include <mutex>
 #include <optional>
+#include <thread>
 #include <vector>
 
 #include "page/page_document.h"
@@ -138,6 +140,8 @@ class PixelCanvas {
   PixelCanvas& operator=(const PixelCanvas&) = delete;
   ~PixelCanvas() { Flush(); }
 
+  const QRect& Clip() const { return clip_; }
+
   // Pixels beyond this take too much scratch memory (a float each).
   static constexpr double kMaxPixels = 16e6;
   static constexpr int kStrip = 8;
@@ -188,6 +192,12 @@ class PixelCanvas {
   bool HoldsBox(double minX, double minY, double maxX, double maxY) const {
     return minX >= clip_.left() + 1.0 && maxX < clip_.right() && minY >= clip_.top() + 1.0 && maxY < clip_.bottom();
   }
+  // True when neither a hairline nor a fill within this box can mark a
+  // pixel of the clip (the margins of ClipSegment).
+  bool MissesBox(double minX, double minY, double maxX, double maxY) const {
+    return maxX < clip_.left() - 2.0 || minX > clip_.right() + 3.0 || maxY < clip_.top() - 2.0 ||
+           minY > clip_.bottom() + 3.0;
+  }
   void TouchBox(double minX, double minY, double maxX, double maxY) {
     Touch(static_cast<int>(FloorOf(minX)) - 1, static_cast<int>(FloorOf(minY)) - 1,
           static_cast<int>(FloorOf(maxX)) + 1, static_cast<int>(FloorOf(maxY)) + 1);
@@ -201,19 +211,31 @@ class PixelCanvas {
   // the caller then lets the painter fill it.
   bool Fill(const QPointF* points, size_t count) {
     if (count < 3) return true;
-    // Pulling points outside the clip onto its edges changes nothing inside.
     const double left = clip_.left(), top = clip_.top();
     const double right = clip_.right() + 1.0, bottom = clip_.bottom() + 1.0;
-    clamped_.resize(count);
-    double minX = right, maxX = left, minY = bottom, maxY = top;
-    for (size_t i = 0; i < count; ++i) {
-      const double x = std::clamp(points[i].x(), left, right);
-      const double y = std::clamp(points[i].y(), top, bottom);
-      clamped_[i] = QPointF(x, y);
-      minX = std::min(minX, x);
-      maxX = std::max(maxX, x);
-      minY = std::min(minY, y);
-      maxY = std::max(maxY, y);
+    double minX = points[0].x(), maxX = minX, minY = points[0].y(), maxY = minY;
+    for (size_t i = 1; i < count; ++i) {
+      minX = std::min(minX, points[i].x());
+      maxX = std::max(maxX, points[i].x());
+      minY = std::min(minY, points[i].y());
+      maxY = std::max(maxY, points[i].y());
+    }
+    if (!(maxX > left && minX < right && maxY > top && minY < bottom)) return true;  // outside, or not finite
+    if (minX < left || maxX > right || minY < top || maxY > bottom) {
+      // Cut to the clip, one side at a time: each part outside a side is
+      // replaced by a path along that side, which leaves every point inside
+      // covered as often as before.
+      CutPolygon(points, count, left, top, right, bottom);
+      points = clipped_.data();
+      count = clipped_.size();
+      if (count < 3) return true;
+      minX = right, maxX = left, minY = bottom, maxY = top;
+      for (size_t i = 0; i < count; ++i) {
+        minX = std::min(minX, points[i].x());
+        maxX = std::max(maxX, points[i].x());
+        minY = std::min(minY, points[i].y());
+        maxY = std::max(maxY, points[i].y());
+      }
     }
     if (!(minX < maxX) || !(minY < maxY)) return true;
     const int x0 = static_cast<int>(FloorOf(minX));
@@ -225,8 +247,8 @@ class PixelCanvas {
     cells_.assign(stride * static_cast<size_t>(height), 0.0f);
     Touch(x0, y0, x0 + width - 1, y0 + height - 1);
     for (size_t i = 0; i < count; ++i) {
-      const QPointF& a = clamped_[i];
-      const QPointF& b = clamped_[i + 1 < count ? i + 1 : 0];
+      const QPointF& a = points[i];
+      const QPointF& b = points[i + 1 < count ? i + 1 : 0];
       AccumulateEdge(a.x() - x0, a.y() - y0, b.x() - x0, b.y() - y0, stride);
     }
     for (int row = 0; row < height; ++row) {
@@ -248,6 +270,39 @@ class PixelCanvas {
 
  private:
   static constexpr double kMaxFillCells = 4e6;
+
+  // The polygon cut to left..right x top..bottom, in clipped_.
+  void CutPolygon(const QPointF* points, size_t count, double left, double top, double right, double bottom) {
+    clipped_.assign(points, points + count);
+    // Keeps the part where `inside` holds; `cross` gives the point where an
+    // edge meets the side.
+    const auto side = [this](auto inside, auto cross) {
+      cutting_.swap(clipped_);
+      clipped_.clear();
+      const size_t n = cutting_.size();
+      for (size_t i = 0; i < n; ++i) {
+        const QPointF& from = cutting_[i == 0 ? n - 1 : i - 1];
+        const QPointF& to = cutting_[i];
+        const bool fromIn = inside(from), toIn = inside(to);
+        if (fromIn != toIn) clipped_.push_back(cross(from, to));
+        if (toIn) clipped_.push_back(to);
+      }
+    };
+    const auto atX = [](double x) {
+      return [x](const QPointF& a, const QPointF& b) {
+        return QPointF(x, a.y() + (x - a.x()) / (b.x() - a.x()) * (b.y() - a.y()));
+      };
+    };
+    const auto atY = [](double y) {
+      return [y](const QPointF& a, const QPointF& b) {
+        return QPointF(a.x() + (y - a.y()) / (b.y() - a.y()) * (b.x() - a.x()), y);
+      };
+    };
+    side([left](const QPointF& p) { return p.x() >= left; }, atX(left));
+    side([right](const QPointF& p) { return p.x() <= right; }, atX(right));
+    side([top](const QPointF& p) { return p.y() >= top; }, atY(top));
+    side([bottom](const QPointF& p) { return p.y() <= bottom; }, atY(bottom));
+  }
 
   // Cuts the segment to the clip widened by two pixels (a hairline just
   // outside still shades the edge pixels), one side at a time so that a cut
@@ -429,7 +484,7 @@ class PixelCanvas {
   uint32_t color_ = 0xFF000000u;
   std::vector<float> keep_;  // per pixel of the clip: share of the old colour kept
   int dirtyLeft_ = 0, dirtyRight_ = -1, dirtyTop_ = 0, dirtyBottom_ = -1;
-  std::vector<QPointF> clamped_;
+  std::vector<QPointF> clipped_, cutting_;
   std::vector<float> cells_;
 };
 
@@ -449,22 +504,31 @@ class Replayer {
     // World coordinates that are the device's own pixels, whatever scaling
     // the device adds itself (a high-dpi preview image).
     if (invertible) deviceWorld_ = fromDevice * painter.worldTransform();
+    QImage* image = PixelImage(painter, pixelClip);
+    const QRect clip = image ? pixelClip & image->rect() : QRect();
+    // Beyond this the scratch would take too much memory: the painter draws.
+    if (image && static_cast<double>(clip.width()) * clip.height() <= PixelCanvas::kMaxPixels)
+      canvas_.emplace(image->bits(), image->bytesPerLine(), clip);
+  }
+
+  // The image whose pixels the replay may write itself, within `pixelClip`:
+  // an antialiased 32-bit raster image drawn on without rotation, blending
+  // or transparency; else null.
+  static QImage* PixelImage(const QPainter& painter, const QRect& pixelClip) {
+    const QTransform toDevice = painter.deviceTransform();
     QPaintDevice* device = painter.device();
     const QPaintEngine* engine = painter.paintEngine();
     if (pixelClip.isEmpty() || !device || device->devType() != QInternal::Image || !engine ||
-        engine->type() != QPaintEngine::Raster || toDevice.type() > QTransform::TxScale ||
+        engine->type() != QPaintEngine::Raster || toDevice.type() > QTransform::TxScale || !toDevice.isInvertible() ||
         !painter.testRenderHint(QPainter::Antialiasing) ||
         painter.compositionMode() != QPainter::CompositionMode_SourceOver || painter.opacity() != 1.0)
-      return;
+      return nullptr;
     auto* image = static_cast<QImage*>(device);
     if ((image->format() != QImage::Format_RGB32 && image->format() != QImage::Format_ARGB32_Premultiplied) ||
         !image->isDetached())
-      return;
-    const QRect clip = pixelClip & image->rect();
-    if (clip.isEmpty() || static_cast<double>(clip.width()) * clip.height() > PixelCanvas::kMaxPixels ||
-        !invertible)
-      return;
-    canvas_.emplace(image->bits(), image->bytesPerLine(), clip);
+      return nullptr;
+    if ((pixelClip & image->rect()).isEmpty()) return nullptr;
+    return image;
   }
 
   void Run() {
@@ -523,26 +587,33 @@ class Replayer {
     if (canvas_) canvas_->Flush();
   }
 
-  // The op's points in device pixels, in buffer_, and their box in box_;
-  // true when all of their hairlines lie inside the canvas.
-  bool LoadDevicePoints(const PageOp& op) {
+  // Where an op's hairlines and fill may mark the canvas.
+  enum class Reach { Nowhere, Inside, Partly };
+
+  // The op's box in device pixels in box_ and, unless it misses the canvas
+  // (the other half of a page replayed in halves), its points in buffer_.
+  Reach LoadDevicePoints(const PageOp& op) {
     page_.PointsOf(op, xy_);
     const size_t total = xy_.size() / 2;
-    buffer_.resize(total);
-    if (total == 0) return false;
+    buffer_.clear();
+    if (total == 0) return Reach::Nowhere;
     const float* p = xy_.data();
-    double minX = p[0] * sx_ + ox_, minY = p[1] * sy_ + oy_;
-    double maxX = minX, maxY = minY;
-    for (size_t i = 0; i < total; ++i) {
-      const double x = p[2 * i] * sx_ + ox_, y = p[2 * i + 1] * sy_ + oy_;
-      buffer_[i] = QPointF(x, y);
-      minX = std::min(minX, x);
-      maxX = std::max(maxX, x);
-      minY = std::min(minY, y);
-      maxY = std::max(maxY, y);
+    float loX = p[0], hiX = p[0], loY = p[1], hiY = p[1];
+    for (size_t i = 1; i < total; ++i) {
+      loX = std::min(loX, p[2 * i]);
+      hiX = std::max(hiX, p[2 * i]);
+      loY = std::min(loY, p[2 * i + 1]);
+      hiY = std::max(hiY, p[2 * i + 1]);
     }
-    box_ = {minX, minY, maxX, maxY};
-    return canvas_->HoldsBox(minX, minY, maxX, maxY);
+    // The points are mapped one by one below in the same way, and mapping
+    // keeps their order: this is the box of the mapped points.
+    const double x1 = loX * sx_ + ox_, x2 = hiX * sx_ + ox_;
+    const double y1 = loY * sy_ + oy_, y2 = hiY * sy_ + oy_;
+    box_ = {std::min(x1, x2), std::min(y1, y2), std::max(x1, x2), std::max(y1, y2)};
+    if (canvas_->MissesBox(box_[0], box_[1], box_[2], box_[3])) return Reach::Nowhere;
+    buffer_.resize(total);
+    for (size_t i = 0; i < total; ++i) buffer_[i] = QPointF(p[2 * i] * sx_ + ox_, p[2 * i + 1] * sy_ + oy_);
+    return canvas_->HoldsBox(box_[0], box_[1], box_[2], box_[3]) ? Reach::Inside : Reach::Partly;
   }
 
   // The hairlines from each point to the next (and, closed, back to the
@@ -574,8 +645,10 @@ class Replayer {
   void DrawPolyline(const PageOp& op) {
     UseShapePen();
     if (DrawsPixels()) {
+      const Reach reach = LoadDevicePoints(op);
+      if (reach == Reach::Nowhere) return;
       canvas_->SetColor(penColor_);
-      Hairlines(LoadDevicePoints(op), false);
+      Hairlines(reach == Reach::Inside, false);
       return;
     }
     FlushPixels();
@@ -593,9 +666,10 @@ class Replayer {
     if (op.count == 0 || op.count > static_cast<uint32_t>(std::numeric_limits<int>::max())) return;
     UseShapePen();
     if (DrawsPixels()) {
-      const bool inside = LoadDevicePoints(op);
+      const Reach reach = LoadDevicePoints(op);
       const size_t count = buffer_.size();
-      if (count == 0) return;
+      if (reach == Reach::Nowhere) return;
+      const bool inside = reach == Reach::Inside;
       if (brush_.style != 1) {
         canvas_->SetColor(ToQRgb(brush_.color));
         if (!canvas_->Fill(buffer_.data(), count)) {
@@ -644,9 +718,19 @@ class Replayer {
     if (op.count == 0 || op.count > static_cast<uint32_t>(std::numeric_limits<int>::max())) return;
     double x = op.x, y = op.y, width = op.x2, height = op.y2;
     if (width == 0 || height == 0) return;
+    const int count = static_cast<int>(op.count);
+    QRectF rect(x, y, width, height * count);
+    rect = rect.normalized();
+    // Columns meet at fractions of a device pixel; widen each to whole
+    // pixels so no white seam shows between neighbours at screen size.
+    const QRectF device = painter_.deviceTransform().mapRect(rect);
+    const QRectF snapped(QPointF(FloorOf(device.left()), FloorOf(device.top())),
+                         QPointF(std::ceil(device.right()), std::ceil(device.bottom())));
+    // A column beside the part of the image being drawn (the other half)
+    // is not decoded.
+    if (canvas_ && !QRectF(canvas_->Clip()).intersects(snapped)) return;
     page_.CellColorsOf(op, colors_);
     if (colors_.size() != op.count) return;
-    const int count = static_cast<int>(op.count);
     QImage image(1, count, QImage::Format_RGB32);
     if (image.isNull()) return;
     // Cells run downwards from y; a negative cell height runs them upwards.
@@ -655,13 +739,6 @@ class Replayer {
       int row = upwards ? count - 1 - k : k;
       reinterpret_cast<QRgb*>(image.scanLine(row))[0] = ToQRgb(colors_[static_cast<size_t>(k)]);
     }
-    QRectF rect(x, y, width, height * count);
-    rect = rect.normalized();
-    // Columns meet at fractions of a device pixel; widen each to whole
-    // pixels so no white seam shows between neighbours at screen size.
-    const QRectF device = painter_.deviceTransform().mapRect(rect);
-    const QRectF snapped(QPointF(FloorOf(device.left()), FloorOf(device.top())),
-                         QPointF(std::ceil(device.right()), std::ceil(device.bottom())));
     // Sharp cell edges, and no blended seam between neighbouring columns.
     painter_.save();
     if (deviceWorld_) painter_.setWorldTransform(*deviceWorld_);
@@ -694,6 +771,64 @@ class Replayer {
   std::array<double, 4> box_{};  // buffer_'s left, top, right, bottom
   std::vector<QPointF> pageBuffer_;
 };
+
+// An image this wide or wider is replayed in two halves side by side, one
+// on each core, when the replay writes its pixels itself.
+constexpr int kHalvesFromWidth = 512;
+
+// The left and right halves of `pixelClip`, each replayed by its own painter
+// on its own view of the image's pixels, the right one on a second thread.
+// Every mark and every painter call depends on its pixel alone, so the
+// halves together make the picture of one pass; ops outside a half are
+// decoded but not drawn there. Only where the replay writes the pixels
+// itself: a shape the painter draws costs each half the whole of its outline
+// (an image too large for the pixel writer, a PNG export, is drawn by the
+// painter in one pass). False (nothing drawn) where this does not apply.
+// TAVELO_REPLAY_THREADS=1 keeps the replay on the calling thread.
+bool ReplayInHalves(const PageDocument& page, QPainter& painter, const QRect& pixelClip) {
+  if (pixelClip.width() < kHalvesFromWidth || std::thread::hardware_concurrency() < 2 ||
+      qEnvironmentVariableIntValue("TAVELO_REPLAY_THREADS") == 1)
+    return false;
+  QImage* image = Replayer::PixelImage(painter, pixelClip);
+  if (!image) return false;
+  const QRect clip = pixelClip & image->rect();
+  if (static_cast<double>(clip.width()) * clip.height() > PixelCanvas::kMaxPixels) return false;
+  const int middle = clip.left() + clip.width() / 2;
+  const QRect halves[2] = {QRect(clip.topLeft(), QPoint(middle - 1, clip.bottom())),
+                           QRect(QPoint(middle, clip.top()), clip.bottomRight())};
+  // The views draw in the image's device pixels: its own scaling (a
+  // high-dpi preview) goes into their transform.
+  const QTransform toDevice = painter.deviceTransform();
+  const QPainter::RenderHints hints = painter.renderHints();
+  uchar* bits = image->bits();
+  const auto replayHalf = [&](const QRect& half) {
+    QImage view(bits, image->width(), image->height(), image->bytesPerLine(), image->format());
+    view.setDotsPerMeterX(image->dotsPerMeterX());
+    view.setDotsPerMeterY(image->dotsPerMeterY());
+    QPainter halfPainter(&view);
+    halfPainter.setRenderHints(hints);
+    halfPainter.setClipRect(half);
+    halfPainter.setWorldTransform(toDevice);
+    Replayer(page, halfPainter, half).Run();
+  };
+  std::exception_ptr failure;
+  std::thread right([&] {
+    try {
+      replayHalf(halves[1]);
+    } catch (...) {
+      failure = std::current_exception();
+    }
+  });
+  try {
+    replayHalf(halves[0]);
+  } catch (...) {
+    right.join();
+    throw;
+  }
+  right.join();
+  if (failure) std::rethrow_exception(failure);
+  return true;
+}
 
 }  // namespace
 
@@ -737,7 +872,7 @@ void ReplayPage(const PageDocument& page, QPainter& painter, const QRectF& targe
     pixelClip = QRect(QPoint(edge(paper.left()), edge(paper.top())),
                       QPoint(edge(paper.right()) - 1, edge(paper.bottom()) - 1));
   }
-  Replayer(page, painter, pixelClip).Run();
+  if (!ReplayInHalves(page, painter, pixelClip)) Replayer(page, painter, pixelClip).Run();
   painter.restore();
 }
 

@@ -223,6 +223,80 @@ TEST_F(ReplayPixelsTest, HighDensityImagesAndLargeFillsLandInPlace) {
   EXPECT_LE(Compare(largePainter, large).largest, 24);
 }
 
+// A wide image is replayed in two halves side by side on two threads; the
+// halves must make the picture one pass makes, wherever the shapes, texts,
+// cells and thick lines cross the middle. Only rounding may differ: the
+// painter's antialiasing and the fills' sums run over a different stretch.
+TEST_F(ReplayPixelsTest, HalvesOnTwoThreadsMakeTheOnePassPicture) {
+  PageDocument page;
+  page.SetPaperSize(6000, 4000);
+  page.BeginDocument();
+  page.SetPenWidth(0);
+  for (int t = 0; t < 120; ++t) {
+    std::vector<float> wiggle;
+    for (int k = 0; k < 300; ++k) {
+      wiggle.push_back(static_cast<float>(1800 + t * 20 + 60 * std::sin(0.1 * k + t)));
+      wiggle.push_back(static_cast<float>(200 + k * 12));
+    }
+    page.SetBrushColor(t % 2 ? 0 : 255);
+    page.DrawPolygon(std::span<const float>(wiggle));
+    page.DrawPolyline(std::span<const float>(wiggle));
+  }
+  page.SetPenColor(255 * 256);
+  page.SetPenWidth(40);
+  page.DrawLine(500, 300, 5500, 3700);
+  page.SetFontSize(40);
+  page.SetTextX(2700);
+  page.SetTextY(1500);
+  page.DrawText("Across the middle\r\nof the page");
+  const Color cells[] = {255, 255 * 256, 255 * 65536};
+  page.DrawCells(2990.5, 2500, 25, 300, cells);
+  page.EndDocument();
+
+  for (const qreal ratio : {1.0, 2.0}) {
+    for (const QImage::Format format : {QImage::Format_RGB32, QImage::Format_ARGB32_Premultiplied}) {
+      const QImage halves = Draw(page, format, 1500, 1000, ratio);
+      qputenv("TAVELO_REPLAY_THREADS", "1");
+      const QImage onePass = Draw(page, format, 1500, 1000, ratio);
+      qunsetenv("TAVELO_REPLAY_THREADS");
+      const Difference d = Compare(onePass, halves);
+      EXPECT_LE(d.largest, 2) << "ratio " << ratio << ", format " << format;
+      EXPECT_EQ(d.visible, 0) << "ratio " << ratio << ", format " << format;
+      EXPECT_LT(qGray(halves.pixel(750, 500)), 255);  // something is drawn about the middle
+    }
+  }
+}
+
+// A window on a zoomed page (the preview's partial cache): fills that run
+// out of the image are cut at its edge, keeping their slanted sides.
+TEST_F(ReplayPixelsTest, FillsCutAtTheImageEdgeKeepTheirShape) {
+  PageDocument page;
+  page.SetPaperSize(4000, 4000);
+  page.BeginDocument();
+  page.SetPenWidth(0);
+  page.SetPenColor(255);
+  page.DrawPolygonText(" 100 100 3900 2000 100 3900");  // its right corner lies right of the window
+  page.DrawPolygonText(" 2000 -3000 2600 600 1400 600");  // its top above it
+  page.EndDocument();
+  const auto draw = [&](QImage::Format format) {
+    QImage image(200, 200, format);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.translate(-150, -20);
+    ReplayPage(page, painter, QRectF(0, 0, 400, 400));
+    painter.end();
+    return image.convertToFormat(QImage::Format_RGB32);
+  };
+  const QImage own = draw(QImage::Format_RGB32);
+  const QImage painter = draw(QImage::Format_ARGB32);
+  const Difference d = Compare(painter, own);
+  EXPECT_LE(d.largest, 40);
+  EXPECT_EQ(d.visible, 0);
+  EXPECT_EQ(own.pixel(199, 10), qRgb(255, 255, 255)) << "above the triangle's upper side";
+  EXPECT_NE(own.pixel(199, 190), qRgb(255, 255, 255)) << "inside the triangle";
+}
+
 TEST_F(ReplayPixelsTest, CallerClipLeavesTheDrawingToThePainter) {
   const PageDocument page = Section(40, 100);
   const QRectF clip(20, 10, 150, 120);
