@@ -119,6 +119,7 @@ inline double FloorOf(double v) {
   const double t = static_cast<double>(static_cast<int64_t>(v));
   return t > v ? t - 1 : t;
 }
+inline double CeilOf(double v) { return -FloorOf(-v); }
 
 // Hairlines and fills written straight into the pixels of a 32-bit image,
 // for pages of millions of points where a painter call per segment or per
@@ -240,8 +241,8 @@ class PixelCanvas {
     if (!(minX < maxX) || !(minY < maxY)) return true;
     const int x0 = static_cast<int>(FloorOf(minX));
     const int y0 = static_cast<int>(FloorOf(minY));
-    const int width = static_cast<int>(std::ceil(maxX)) - x0;
-    const int height = static_cast<int>(std::ceil(maxY)) - y0;
+    const int width = static_cast<int>(CeilOf(maxX)) - x0;
+    const int height = static_cast<int>(CeilOf(maxY)) - y0;
     const size_t stride = static_cast<size_t>(width) + 2;
     if (static_cast<double>(stride) * height > kMaxFillCells) return false;
     cells_.assign(stride * static_cast<size_t>(height), 0.0f);
@@ -395,7 +396,7 @@ class PixelCanvas {
     const double dxdy = (xb - xa) / (yb - ya);
     double x = xa;
     const int rowFirst = static_cast<int>(FloorOf(ya));
-    const int rowLast = static_cast<int>(std::ceil(yb)) - 1;
+    const int rowLast = static_cast<int>(CeilOf(yb)) - 1;
     const size_t limit = stride - 1;
     for (int row = rowFirst; row <= rowLast; ++row) {
       const double dy = std::min(row + 1.0, yb) - std::max(static_cast<double>(row), ya);
@@ -409,7 +410,8 @@ class PixelCanvas {
       float* cell = cells_.data() + static_cast<size_t>(row) * stride;
       const double loFloor = FloorOf(lo);
       const size_t i0 = static_cast<size_t>(loFloor);
-      const size_t i1 = static_cast<size_t>(std::ceil(hi));
+      const double hiCeil = CeilOf(hi);
+      const size_t i1 = static_cast<size_t>(hiCeil);
       if (i1 <= i0 + 1) {
         // Within one cell: the part right of the edge's middle is covered.
         const float right = static_cast<float>(0.5 * (xc + xNextC) - loFloor);
@@ -419,7 +421,7 @@ class PixelCanvas {
         const double inverse = 1.0 / (hi - lo);
         const double f0 = lo - loFloor;
         const double firstArea = 0.5 * inverse * (1 - f0) * (1 - f0);
-        const double f1 = hi - std::ceil(hi) + 1;
+        const double f1 = hi - hiCeil + 1;
         const double lastArea = 0.5 * inverse * f1 * f1;
         cell[std::min(i0, limit)] += static_cast<float>(d * firstArea);
         if (i1 == i0 + 2) {
