@@ -124,6 +124,9 @@ QRectF PreviewWidget::SheetInContent(const Geometry& g) const {
 }
 
 void PreviewWidget::Relayout() {
+  // The pause before the replay counts from the last change of zoom or
+  // size (other repaints do not put it off).
+  if (settle_.isActive()) settle_.start();
   const Geometry g = Compute();
   const QSize view = viewport()->size();
   const auto range = [](double content, int shown) {
@@ -223,7 +226,7 @@ void PreviewWidget::paintEvent(QPaintEvent*) {
     painter.drawImage(QPointF(std::round(origin.x()), std::round(origin.y())), cache_);
   } else if (current && !settled_ && lastReplayMs_ >= quickReplayMs_ && (cacheSx_ != g.sx || cacheSy_ != g.sy) &&
              DrawScaledCache(painter, g, sheet)) {
-    settle_.start();  // again: the pause is counted from the last change
+    if (!settle_.isActive()) settle_.start();
   } else {
     RenderCache(g, visible);
     const QPointF origin = sheet.topLeft() + QPointF(cacheRect_.topLeft());
