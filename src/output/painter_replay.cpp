@@ -120,6 +120,12 @@ inline double FloorOf(double v) {
   return t > v ? t - 1 : t;
 }
 inline double CeilOf(double v) { return -FloorOf(-v); }
+// The same for values known to lie well within int (pixels of a clip).
+inline int FloorInt(double v) {
+  const int t = static_cast<int>(v);
+  return t > v ? t - 1 : t;
+}
+inline int CeilInt(double v) { return -FloorInt(-v); }
 
 // Hairlines and fills written straight into the pixels of a 32-bit image,
 // for pages of millions of points where a painter call per segment or per
@@ -353,22 +359,22 @@ class PixelCanvas {
   }
 
   // Along the main axis from `from` to `to` (steep: y, else x), the other
-  // coordinate starting at `across` and changing by `slope` per pixel.
+  // coordinate starting at `across` and changing by `slope` per pixel (at
+  // most one). The segment lies within a few pixels of the clip.
   template <bool steep, bool checked>
   void Sweep(double from, double to, double across, double slope) {
     const int lowest = steep ? clip_.top() : clip_.left();
     const int highest = steep ? clip_.bottom() : clip_.right();
-    const int first = std::max(static_cast<int>(FloorOf(from)), lowest);
-    const int last = std::min(static_cast<int>(FloorOf(to)), highest);
+    const int first = std::max(FloorInt(from), lowest);
+    const int last = std::min(FloorInt(to), highest);
     // The other coordinate where the line crosses a row's middle, less half
     // a pixel: the two nearest pixel centres share the row's ink.
     double at = across + slope * (first + 0.5 - from) - 0.5;
     for (int line = first; line <= last; ++line, at += slope) {
       const double part = std::min(to, line + 1.0) - std::max(from, static_cast<double>(line));
       if (part <= 0) continue;
-      const double base = FloorOf(at);
-      const double share = at - base;
-      const int near = static_cast<int>(base);
+      const int near = FloorInt(at);
+      const double share = at - near;
       const auto a1 = static_cast<float>(part * (1 - share));
       const auto a2 = static_cast<float>(part * share);
       const int x = steep ? near : line, y = steep ? line : near;
@@ -395,8 +401,8 @@ class PixelCanvas {
     }
     const double dxdy = (xb - xa) / (yb - ya);
     double x = xa;
-    const int rowFirst = static_cast<int>(FloorOf(ya));
-    const int rowLast = static_cast<int>(CeilOf(yb)) - 1;
+    const int rowFirst = FloorInt(ya);
+    const int rowLast = CeilInt(yb) - 1;
     const size_t limit = stride - 1;
     for (int row = rowFirst; row <= rowLast; ++row) {
       const double dy = std::min(row + 1.0, yb) - std::max(static_cast<double>(row), ya);
@@ -408,9 +414,9 @@ class PixelCanvas {
       const double xc = std::max(0.0, x), xNextC = std::max(0.0, xNext);
       const double lo = std::min(xc, xNextC), hi = std::max(xc, xNextC);
       float* cell = cells_.data() + static_cast<size_t>(row) * stride;
-      const double loFloor = FloorOf(lo);
+      const double loFloor = FloorInt(lo);
       const size_t i0 = static_cast<size_t>(loFloor);
-      const double hiCeil = CeilOf(hi);
+      const double hiCeil = CeilInt(hi);
       const size_t i1 = static_cast<size_t>(hiCeil);
       if (i1 <= i0 + 1) {
         // Within one cell: the part right of the edge's middle is covered.
