@@ -14,17 +14,10 @@
 #include "program/state.h"
 #include "support/su_writer.h"
 #include "ui/editor_widget.h"
+#include "support/gui_app.h"
 
 namespace tavelo {
 namespace {
-
-void EnsureApp() {
-  if (QCoreApplication::instance()) return;
-  static int argc = 1;
-  static char name[] = "editor_widget_test";
-  static char* argv[] = {name, nullptr};
-  static QApplication app(argc, argv);
-}
 
 struct WidgetFixture {
   ScriptedDialogs dialogs;
@@ -32,7 +25,7 @@ struct WidgetFixture {
   EditorCommands commands{state};
 
   explicit WidgetFixture(std::string text = {}) {
-    EnsureApp();
+    test::EnsureGuiApp();
     AttachFieldHandlers(state);
     AttachEditorHandlers(state, commands);
     state.editorText = std::move(text);

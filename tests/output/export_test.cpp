@@ -22,19 +22,10 @@
 
 #include "output/painter_replay.h"
 #include "page/page_document.h"
+#include "support/gui_app.h"
 
 namespace tavelo {
 namespace {
-
-// The exports need fonts, hence a GUI application; made once, on first use.
-void EnsureApp() {
-  if (QCoreApplication::instance()) return;
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  static int argc = 1;
-  static char name[] = "test_output";
-  static char* argv[] = {name, nullptr};
-  static QGuiApplication app(argc, argv);
-}
 
 // Runs a poppler tool; empty optional-like result (false) when it cannot run.
 bool RunTool(const QString& program, const QStringList& arguments, QString& output) {
@@ -85,7 +76,7 @@ bool IsWhite(QRgb c) { return qRed(c) > 240 && qGreen(c) > 240 && qBlue(c) > 240
 class ExportTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    EnsureApp();
+    test::EnsureGuiApp();
     ASSERT_TRUE(dir_.isValid());
   }
   QString Path(const char* name) const { return dir_.filePath(QString::fromLatin1(name)); }

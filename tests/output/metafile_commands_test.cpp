@@ -18,18 +18,10 @@
 #include "output/wmf_writer.h"
 #include "support/program_fixture.h"
 #include "support/su_writer.h"
+#include "support/gui_app.h"
 
 namespace tavelo {
 namespace {
-
-void EnsureGuiApp() {
-  if (QCoreApplication::instance()) return;
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  static int argc = 1;
-  static char name[] = "test_output";
-  static char* argv[] = {name, nullptr};
-  static QGuiApplication app(argc, argv);
-}
 
 std::string ClipboardWmf() {
   const QMimeData* data = QGuiApplication::clipboard()->mimeData();
@@ -40,7 +32,7 @@ std::string ClipboardWmf() {
 class MetafileCommands : public ::testing::Test {
  protected:
   void SetUp() override {
-    EnsureGuiApp();
+    test::EnsureGuiApp();
     dir_ = test::TempDir();
     fx_.state.su.ActiveFilePath = dir_ + "/line1.su";
     PageDocument& page = fx_.state.page;

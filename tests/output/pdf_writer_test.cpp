@@ -24,18 +24,10 @@
 
 #include "output/painter_replay.h"
 #include "page/page_document.h"
+#include "support/gui_app.h"
 
 namespace tavelo {
 namespace {
-
-void EnsureApp() {
-  if (QCoreApplication::instance()) return;
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  static int argc = 1;
-  static char name[] = "test_output";
-  static char* argv[] = {name, nullptr};
-  static QGuiApplication app(argc, argv);
-}
 
 // Runs a tool; false when it is missing or fails.
 bool RunTool(const QString& program, const QStringList& arguments, QString* output = nullptr) {
@@ -57,7 +49,7 @@ bool HaveTool(const char* program) {
 class PdfWriterTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    EnsureApp();
+    test::EnsureGuiApp();
     ASSERT_TRUE(dir_.isValid());
     if (!HaveTool("pdftotext")) GTEST_SKIP() << "poppler-utils missing";
   }

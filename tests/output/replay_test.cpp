@@ -18,18 +18,10 @@
 
 #include "output/painter_replay.h"
 #include "page/page_document.h"
+#include "support/gui_app.h"
 
 namespace tavelo {
 namespace {
-
-void EnsureApp() {
-  if (QCoreApplication::instance()) return;
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  static int argc = 1;
-  static char name[] = "test_output";
-  static char* argv[] = {name, nullptr};
-  static QGuiApplication app(argc, argv);
-}
 
 // The page drawn as the preview draws it. Plain ARGB32 is not one of the
 // formats the replay writes itself, so it gives the painter's own picture.
@@ -112,7 +104,7 @@ PageDocument Section(double traceStep = 60, int traces = 80) {
 
 class ReplayPixelsTest : public ::testing::Test {
  protected:
-  void SetUp() override { EnsureApp(); }
+  void SetUp() override { test::EnsureGuiApp(); }
 };
 
 TEST_F(ReplayPixelsTest, DenseSectionLooksAsThePainterDrawsIt) {

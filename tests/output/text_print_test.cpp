@@ -14,17 +14,10 @@
 #include "program/editor_commands.h"
 #include "program/state.h"
 #include "support/su_writer.h"
+#include "support/gui_app.h"
 
 namespace tavelo {
 namespace {
-
-void EnsureApp() {
-  if (QCoreApplication::instance()) return;
-  static int argc = 1;
-  static char name[] = "text_print_test";
-  static char* argv[] = {name, nullptr};
-  static QGuiApplication app(argc, argv);
-}
 
 // A poppler tool's output; false when the tool cannot run.
 bool RunTool(const QString& program, const QStringList& arguments, std::string& output) {
@@ -42,7 +35,7 @@ bool PdfText(const std::string& pdf, std::string& text) {
 }
 
 TEST(TextPrint, PrintsEveryLinePageAfterPage) {
-  EnsureApp();
+  test::EnsureGuiApp();
   std::string text = "sunmo vnmo=1500 tnmo=0\r\nsustack | suximage\r\n* vitesses \xC3\xA9tude\r\n";
   for (int i = 1; i <= 150; ++i) text += "line " + std::to_string(i) + "\r\n";
   const std::string pdf = test::TempFile("text.pdf");
@@ -63,7 +56,7 @@ TEST(TextPrint, PrintsEveryLinePageAfterPage) {
 }
 
 TEST(TextPrint, APrinterSetToPdfPrintsTheSameWay) {
-  EnsureApp();
+  test::EnsureGuiApp();
   const std::string pdf = test::TempFile("printer.pdf");
   QPrinter printer(QPrinter::HighResolution);
   printer.setOutputFormat(QPrinter::PdfFormat);
@@ -79,7 +72,7 @@ TEST(TextPrint, APrinterSetToPdfPrintsTheSameWay) {
 }
 
 TEST(TextPrint, ThePrintCommandPrintsTheSelectionOrElseTheWholeText) {
-  EnsureApp();
+  test::EnsureGuiApp();
   ScriptedDialogs dialogs;
   ProgramState state(dialogs);
   EditorCommands commands(state);

@@ -27,6 +27,7 @@
 #include "settings/profile.h"
 #include "support/program_fixture.h"
 #include "support/su_writer.h"
+#include "support/gui_app.h"
 
 namespace tavelo {
 namespace {
@@ -35,15 +36,6 @@ using test::ProgramFixture;
 using test::ReadBytes;
 using test::TempDir;
 using test::WriteBytes;
-
-void EnsureGuiApp() {
-  if (QCoreApplication::instance()) return;
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  static int argc = 1;
-  static char name[] = "test_reliability";
-  static char* argv[] = {name, nullptr};
-  static QGuiApplication app(argc, argv);
-}
 
 // The main application's settings: its own keys, sections and comments,
 // none of which we may lose.
@@ -220,7 +212,7 @@ TEST_F(SettingsFaults, FailedSaveKeepsTheOldFilesAndSaysWhy) {
 class WrittenFiles : public ::testing::Test {
  protected:
   void SetUp() override {
-    EnsureGuiApp();
+    test::EnsureGuiApp();
     folder_ = TempDir();
     picks_ = folder_ + "/line1.NMO";
     table_ = folder_ + "/line1.VEL";
