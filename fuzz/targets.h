@@ -297,7 +297,7 @@ inline int FuzzPicks(const uint8_t* data, size_t size) {
 
 namespace detail {
 
-// The product's loop with the documented bounds, one replacement at a time.
+// The plain replace loop with the documented bounds, one replacement at a time.
 inline std::string ReplaceAllReference(std::string text, std::string_view a, std::string_view b,
                                        size_t& count) {
   count = 0;

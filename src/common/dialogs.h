@@ -16,7 +16,7 @@
 
 namespace tavelo {
 
-// Message-box styles and answers, numbered as the product's platform does.
+// Message-box styles and answers, numbered as Windows message boxes number them.
 namespace msg {
 inline constexpr int kOkOnly = 0;
 inline constexpr int kOkCancel = 1;
@@ -33,7 +33,7 @@ inline constexpr int kYes = 6;
 inline constexpr int kNo = 7;
 }  // namespace msg
 
-// The product's default title for messages and input boxes.
+// The default title of messages and input boxes.
 inline constexpr const char* kDefaultTitle = "Korvane Printer 4.2";
 
 struct CommonDialogFields {

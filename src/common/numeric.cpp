@@ -178,7 +178,7 @@ std::string DecimalText(double value) {
   if (std::isinf(value)) return value < 0 ? "-Infinity" : "Infinity";
   if (value == 0.0) return "0";
   // Fifteen significant digits in scientific form give the digits and the
-  // decimal exponent; the text is then laid out as the product writes it.
+  // decimal exponent; the text is then laid out in the settings files' number form.
   char buffer[64];
   auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value,
                                  std::chars_format::scientific, 14);

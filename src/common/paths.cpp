@@ -36,7 +36,7 @@ bool IsNonFolderEntry(const std::string& path) {
 }  // namespace
 
 int FileExists(const std::string& path) {
-  // Like the directory search the product relies on, a folder is not a hit.
+  // A folder of that name is not the file asked for.
   return IsNonFolderEntry(path) ? 1 : 0;
 }
 

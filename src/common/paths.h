@@ -1,6 +1,6 @@
 #pragma once
-// Path helpers. The product looks for the last backslash; we accept both
-// '/' and '\' as separators wherever it does.
+// Path helpers. Paths from the main application's settings use '\';
+// both '/' and '\' are accepted as separators wherever a folder is cut off.
 
 #include <cstdint>
 #include <optional>
@@ -27,7 +27,7 @@ std::optional<int64_t> FileLength(const std::string& path);
 
 // Derived names (history ".txt", velocity ".vel", metafile ".wmf") are looked
 // up as built and, when absent, without regard to letter case in the same
-// folder: on the platform the product comes from those are one file.
+// folder: settings written on Windows name them in any case.
 // Returns the existing path, or empty when neither exists.
 std::string FindFileIgnoringCase(const std::string& path);
 

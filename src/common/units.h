@@ -1,6 +1,7 @@
 #pragma once
 // Page units: twips (1440 per inch). Fields hold millimetres; every
-// conversion multiplies by 56.7, as the product always has.
+// conversion multiplies by 56.7 (not 56.6929...), so pages keep the
+// positions stored files and earlier plots have.
 
 namespace tavelo {
 inline constexpr double kTwipsPerMm = 56.7;

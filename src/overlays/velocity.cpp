@@ -34,7 +34,7 @@ constexpr const char* kHeader = "  ms Vnmo  Vint ";
 
 bool IsContinuationByte(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
 
-// Characters, not bytes, as the product counts them.
+// Characters, not bytes: a panel's width is counted in characters.
 size_t CharacterCount(std::string_view text) {
   size_t count = 0;
   for (char c : text)

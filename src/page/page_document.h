@@ -230,7 +230,7 @@ class PageDocument {
   void DrawPolygon(std::span<const double> xy);
   void DrawPolyline(std::span<const float> xy);
   void DrawPolygon(std::span<const float> xy);
-  // Point-list text (" 100 200-5 300") as the product passes it.
+  // Point-list text (" 100 200-5 300"), as callers that build text lists pass it.
   void DrawPolylineText(std::string_view points);
   void DrawPolygonText(std::string_view points);
 

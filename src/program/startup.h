@@ -1,7 +1,7 @@
 #pragma once
 // Start-up without the window: settings, page size, the describing read,
 // the window fields, the font list, the language caption and the history
-// text, in the product's order. The window and the command line both run it.
+// text, in that order. The window and the command line both run it.
 
 #include <string>
 

@@ -1,5 +1,5 @@
 #pragma once
-// The trace pass of the page builder (the product's Affichage_traces): reads
+// The trace pass of the page builder (Affichage_traces): reads
 // every trace of the chosen range and draws it into its column in the
 // display type chosen in combo1 (state.drawingMode):
 //   0 wiggle and black positive lobes, 1 wiggle, 2 positive lobes only,

@@ -1,11 +1,11 @@
 #pragma once
 // The parameters window's fields as a plain model. The values the window
 // shows (Text4, combo1, fold, ...) live here; the Qt window only binds
-// widgets to them. Fields are observable: the product's change and click
+// widgets to them. Fields are observable: the change and click
 // handlers are attached once (see program/handlers) and run whoever writes
 // the field: the user, the describing read, the numbering refresh, --set.
 //
-// Events follow the product's controls: writing a text box's text fires its
+// Events follow the classic controls: writing a text box's text fires its
 // Change handlers when the text really changes; writing a check box's value
 // or a list's selected index fires its Click handlers when it changes.
 // Double click, key release and focus loss are fired by whoever sees them
@@ -31,7 +31,7 @@ enum class FieldKind : uint8_t {
 enum class FieldEvent : uint8_t { Change, Click, DoubleClick, KeyUp, LostFocus };
 
 struct Field {
-  std::string name;  // the control's name as the product spells it
+  std::string name;  // the control's name (Text4, combo1, Inverse_trace)
   FieldKind kind = FieldKind::Text;
   std::string text;  // text box text; list: text of the selected entry
   int value = 0;     // check box value; tab index

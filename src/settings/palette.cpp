@@ -41,7 +41,8 @@ void Recherche_couleur(double& amplitude, int32_t& colour, AmplitudePalette& pal
   const double a = amplitude;
   if (palette.colors[5] < 1000) palette.colors = kReplacementAmplitudeColors;
 
-  // Band bounds M * k / 8, each in single precision as the product has them.
+  // Band bounds M * k / 8, each rounded to single precision before the
+  // comparison, so a sample lying on a bound always takes the same band.
   float bound[9];
   for (int k = 1; k <= 8; ++k) bound[k] = maxAmplitude * static_cast<float>(k) / 8.0f;
 

@@ -27,7 +27,7 @@ inline int32_t GreyColor(int32_t level) { return RgbColor(level, level, level); 
 
 // Lecture_INI_Couleur: reads "Amplitude1".."Amplitude16" of section
 // "KORVANE" afresh from the file behind `korvane` (the in-memory profile
-// when it names no file), with the product's defaults. A value that does
+// when it names no file), with the built-in defaults. A value that does
 // not fit 32 bits leaves its colour as it was.
 void Lecture_INI_Couleur(const ProfileFile& korvane, AmplitudePalette& palette);
 

@@ -68,7 +68,7 @@ struct SettingsFiles {
 inline constexpr const char* kTaveloSection = "Draw_Parameter";
 inline constexpr const char* kKorvaneSection = "KORVANE";
 
-// Reads every parameter in the product's order, filling the shared values
+// Reads every parameter in the settings file's order, filling the shared values
 // and the window fields (whose change handlers run as they are written).
 void LoadSettings(SettingsFiles& files, PlotSettings& settings, AmplitudePalette& palette,
                   Form& form);
@@ -77,7 +77,7 @@ void LoadSettings(SettingsFiles& files, PlotSettings& settings, AmplitudePalette
 // (colour 1), B (colour 8) and C (colour 16) and their component fields.
 void PaintPaletteBoxes(const AmplitudePalette& palette, Form& form);
 
-// Writes every parameter in the product's order and formats, one atomic
+// Writes every parameter in the settings file's order and formats, one atomic
 // write per file. Returns false when a file could not be written.
 bool SaveSettings(SettingsFiles& files, PlotSettings& settings, Form& form,
                   std::string* error = nullptr);

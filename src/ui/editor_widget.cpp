@@ -84,7 +84,7 @@ void EditorWidget::SyncFromState() {
   if (shown_ != state_.editorText) {
     shown_ = state_.editorText;
     if (shown_.find("\r\n") != std::string::npos || shown_.find_first_of("\r\n") == std::string::npos)
-      break_ = Break::CrLf;  // the product's own line break, also for new text
+      break_ = Break::CrLf;  // CR LF, the program's own line break, also for new text
     else
       break_ = shown_.find('\n') != std::string::npos ? Break::Lf : Break::Cr;
     ++updating_;

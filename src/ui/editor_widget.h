@@ -3,7 +3,7 @@
 // state.editorText both ways, with line numbers, Qt's undo and redo, a
 // "modified" mark and the font of the "Font" command.
 //
-// The text in the state keeps its own line breaks (CR LF as the product
+// The text in the state keeps its own line breaks (CR LF as the program
 // writes them, or what the file had); the box shows plain line feeds and
 // writes edits back with the text's own breaks. Commands (find, replace,
 // open, ...) work on the state; SyncFromState() shows what they changed:

@@ -1,7 +1,7 @@
 // Files we write (settings, velocity tables, editor saves, metafiles) under
 // faults: a process killed in the middle of a save, a full disk, an
 // unwritable target. The old file must stay whole and the failure must be
-// reported the product's way (or, in batch mode, exit 1 with a line).
+// reported with its message box (or, in batch mode, exit 1 with a line).
 
 #include <gtest/gtest.h>
 #include <signal.h>
