@@ -80,12 +80,69 @@ FaultStage InjectedFault(const fs::path& target) {
   return FaultStage::None;
 }
 
+constexpr const char* kNotAFile = "not a regular file (a device, pipe or socket), not written";
+
+// Our own open file named as /dev/stdout, /dev/stderr, /dev/fd/N or
+// /proc/self/fd/N: its descriptor, else -1.
+int OwnDescriptor(const std::string& path) {
+  if (path == "/dev/stdout") return 1;
+  if (path == "/dev/stderr") return 2;
+  const std::string prefixes[] = {"/dev/fd/", "/proc/self/fd/",
+                                  "/proc/" + IntegerText(static_cast<int64_t>(::getpid())) + "/fd/"};
+  for (const std::string& prefix : prefixes) {
+    if (path.compare(0, prefix.size(), prefix) != 0) continue;
+    const std::string digits = path.substr(prefix.size());
+    if (digits.empty() || digits.size() > 6 || digits.find_first_not_of("0123456789") != std::string::npos)
+      return -1;
+    const int fd = std::stoi(digits);
+    return ::fcntl(fd, F_GETFD) >= 0 ? fd : -1;
+  }
+  return -1;
+}
+
+// Where a write to `path` lands: links followed one by one (a dangling one
+// to the file it would create), stopping at a descriptor of our own.
+struct Target {
+  fs::path path;
+  int ownDescriptor = -1;
+  int error = 0;
+};
+
+Target ResolveTarget(const std::string& path) {
+  fs::path current(path);
+  for (int hops = 0; hops < 40; ++hops) {
+    const int own = OwnDescriptor(current.lexically_normal().string());
+    if (own >= 0) return {current, own, 0};
+    struct stat info {};
+    if (::lstat(current.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return {current, -1, 0};
+    std::error_code ec;
+    const fs::path next = fs::read_symlink(current, ec);
+    if (ec) return {current, -1, ec.value()};
+    current = next.is_absolute() ? next : current.parent_path() / next;
+  }
+  return {current, -1, ELOOP};
+}
+
+// An unnamed file in the temporary folder that gathers what goes to a
+// device, so headers patched at the end still work and nothing half-made
+// reaches the device.
+int OpenSpool() {
+  const char* folder = std::getenv("TMPDIR");
+  if (!folder || !*folder) folder = "/tmp";
+  int fd = ::open(folder, O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+  if (fd >= 0 || (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)) return fd;
+  std::string name = std::string(folder) + "/.tavelo-spool-XXXXXX";
+  fd = ::mkostemp(name.data(), O_CLOEXEC);
+  if (fd >= 0) ::unlink(name.c_str());
+  return fd;
+}
+
 }  // namespace
 
 bool WriteFileAtomically(const std::string& path, std::string_view bytes, bool createFolders,
-                         std::string* error) {
+                         std::string* error, DeviceTargets devices) {
   AtomicFileWriter writer;
-  if (!writer.Open(path, createFolders, error)) return false;
+  if (!writer.Open(path, createFolders, error, devices)) return false;
   writer.Write(bytes);
   return writer.Commit(error);
 }
@@ -97,7 +154,8 @@ constexpr size_t kWriterBuffer = size_t{1} << 20;
 
 AtomicFileWriter::~AtomicFileWriter() { Abandon(); }
 
-bool AtomicFileWriter::Open(const std::string& path, bool createFolders, std::string* error) {
+bool AtomicFileWriter::Open(const std::string& path, bool createFolders, std::string* error,
+                            DeviceTargets devices) {
   Abandon();
   failure_ = 0;
   size_ = flushed_ = 0;
@@ -107,32 +165,56 @@ bool AtomicFileWriter::Open(const std::string& path, bool createFolders, std::st
     SetError(error, "no file name");
     return false;
   }
-  std::error_code ec;
-  fs::path target(path);
-  // Writing through a link replaces what it points to, not the link itself.
-  if (fs::is_symlink(target, ec)) {
-    fs::path resolved = fs::weakly_canonical(target, ec);
-    if (!ec) target = resolved;
-    ec.clear();
+  const Target resolved = ResolveTarget(path);
+  if (resolved.error != 0) {
+    SetError(error, path + ": " + SystemReason(resolved.error));
+    return false;
   }
+  const bool inPlace = devices == DeviceTargets::WriteInPlace;
+  if (resolved.ownDescriptor >= 0) {
+    // Our own standard output or another descriptor we hold: written
+    // where it points, at its own position, as a shell redirection expects.
+    struct stat info {};
+    if (::fstat(resolved.ownDescriptor, &info) != 0) {
+      SetError(error, path + ": " + SystemReason(errno));
+      return false;
+    }
+    if (!inPlace || !(S_ISREG(info.st_mode) || S_ISCHR(info.st_mode) || S_ISFIFO(info.st_mode))) {
+      SetError(error, path + ": " + kNotAFile);
+      return false;
+    }
+    return OpenInPlace(::fcntl(resolved.ownDescriptor, F_DUPFD_CLOEXEC, 3), error);
+  }
+  const fs::path target = resolved.path;
   if (!target.has_filename()) {
     SetError(error, path + ": not a file name");
     return false;
   }
   fs::path folder = target.parent_path();
   if (folder.empty()) folder = ".";
+  struct stat old {};
+  hadOld_ = ::stat(target.c_str(), &old) == 0;
+  if (!hadOld_ && errno != ENOENT) {
+    SetError(error, path + ": " + SystemReason(errno));
+    return false;
+  }
+  if (hadOld_ && S_ISDIR(old.st_mode)) {
+    SetError(error, path + ": is a folder");
+    return false;
+  }
+  if (hadOld_ && (S_ISCHR(old.st_mode) || S_ISFIFO(old.st_mode)) && inPlace)
+    return OpenInPlace(::open(target.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC), error);
+  if (hadOld_ && !S_ISREG(old.st_mode)) {
+    SetError(error, path + ": " + kNotAFile);
+    return false;
+  }
   if (createFolders) {
+    std::error_code ec;
     fs::create_directories(folder, ec);
     if (ec) {
       SetError(error, folder.string() + ": " + ec.message());
       return false;
     }
-  }
-  struct stat old {};
-  hadOld_ = ::stat(target.c_str(), &old) == 0;
-  if (hadOld_ && S_ISDIR(old.st_mode)) {
-    SetError(error, path + ": is a folder");
-    return false;
   }
   oldMode_ = hadOld_ ? static_cast<unsigned>(old.st_mode & 07777) : 0;
 
@@ -157,6 +239,30 @@ bool AtomicFileWriter::Open(const std::string& path, bool createFolders, std::st
   target_ = target.string();
   folder_ = folder.string();
   temporary_ = std::move(temporary);
+  return true;
+}
+
+bool AtomicFileWriter::OpenInPlace(int device, std::string* error) {
+  if (device < 0) {
+    SetError(error, path_ + ": " + SystemReason(errno));
+    return false;
+  }
+  const int spool = OpenSpool();
+  if (spool < 0) {
+    const int reason = errno;
+    ::close(device);
+    SetError(error, path_ + ": no room to gather the output: " + SystemReason(reason));
+    return false;
+  }
+  fd_ = spool;
+  device_ = device;
+  hadOld_ = false;
+  fault_ = static_cast<int>(InjectedFault(fs::path(path_)));
+  if (static_cast<FaultStage>(fault_) == FaultStage::Open) {
+    Abandon();
+    SetError(error, path_ + ": " + SystemReason(EACCES));
+    return false;
+  }
   return true;
 }
 
@@ -240,6 +346,16 @@ bool AtomicFileWriter::Commit(std::string* error) {
     return false;
   }
   const auto fault = static_cast<FaultStage>(fault_);
+  if (device_ >= 0) {
+    if (Flush() && fault == FaultStage::Sync) Fail(EIO);
+    if (failure_ == 0) CopyToDevice();
+    Abandon();
+    if (failure_ != 0) {
+      SetError(error, path_ + ": " + SystemReason(failure_));
+      return false;
+    }
+    return true;
+  }
   bool ok = Flush();
   if (ok && hadOld_) ::fchmod(fd_, static_cast<mode_t>(oldMode_));
   if (ok && fault == FaultStage::Sync) Fail(EIO);
@@ -266,10 +382,35 @@ bool AtomicFileWriter::Commit(std::string* error) {
   return true;
 }
 
+bool AtomicFileWriter::CopyToDevice() {
+  if (::lseek(fd_, 0, SEEK_SET) != 0) {
+    Fail(errno);
+    return false;
+  }
+  char chunk[65536];
+  for (;;) {
+    const ssize_t got = ::read(fd_, chunk, sizeof chunk);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) {
+      Fail(errno);
+      return false;
+    }
+    if (got == 0) return true;
+    if (!WriteAll(device_, std::string_view(chunk, static_cast<size_t>(got)))) {
+      Fail(errno);
+      return false;
+    }
+  }
+}
+
 void AtomicFileWriter::Abandon() {
   if (fd_ >= 0) {
     ::close(fd_);
     fd_ = -1;
+  }
+  if (device_ >= 0) {
+    if (::close(device_) != 0 && failure_ == 0 && errno != EINTR) Fail(errno);
+    device_ = -1;
   }
   if (!temporary_.empty()) {
     ::unlink(temporary_.c_str());
@@ -278,17 +419,42 @@ void AtomicFileWriter::Abandon() {
   buffer_ = std::string();
 }
 
+namespace {
+// A descriptor of the regular file at `path`, opened without blocking on a
+// FIFO (then refused) and switched back to blocking reads; -1 otherwise.
+int OpenRegularDescriptor(const std::string& path) {
+  if (path.empty() || path.find('\0') != std::string::npos) return -1;
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return -1;
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    ::close(fd);
+    return -1;
+  }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  return fd;
+}
+}  // namespace
+
+std::FILE* OpenRegularFile(const std::string& path) {
+  const int fd = OpenRegularDescriptor(path);
+  if (fd < 0) return nullptr;
+  std::FILE* file = ::fdopen(fd, "rb");
+  if (!file) ::close(fd);
+  return file;
+}
+
+bool IsSpecialFile(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode);
+}
+
 bool ReadWholeFile(const std::string& path, std::string& bytes) {
   bytes.clear();
-  if (path.empty() || path.find('\0') != std::string::npos) return false;
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  const int fd = OpenRegularDescriptor(path);
   if (fd < 0) return false;
   struct stat info {};
-  if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
-    ::close(fd);
-    return false;
-  }
-  if (S_ISREG(info.st_mode) && info.st_size > 0) {
+  if (::fstat(fd, &info) == 0 && info.st_size > 0) {
     bytes.reserve(static_cast<size_t>(info.st_size));
   }
   char buffer[65536];

@@ -4,16 +4,27 @@
 // loses the old one.
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <string_view>
 
 namespace tavelo {
 
+// Only regular files are ever replaced. A link is followed to the file it
+// names, which is replaced (never the link itself). A target that exists and
+// is a character device or a pipe (/dev/stdout, /dev/null, a FIFO) is
+// refused, or written in place when the user named it as an output
+// (WriteInPlace): the bytes are gathered aside and copied into it on
+// commit, so `--dump /dev/stdout` streams. Anything else that is not a
+// regular file (a socket, a block device, a folder) is always refused.
+enum class DeviceTargets { Refuse, WriteInPlace };
+
 // Writes `bytes` to `path` atomically. Creates missing parent folders when
 // `createFolders` is set. Returns false (and leaves any old file untouched)
 // on any failure; `error`, when given, receives a one-line reason.
 bool WriteFileAtomically(const std::string& path, std::string_view bytes,
-                         bool createFolders = false, std::string* error = nullptr);
+                         bool createFolders = false, std::string* error = nullptr,
+                         DeviceTargets devices = DeviceTargets::Refuse);
 
 // Fault injection for the reliability tests, which run as root where
 // permissions do not bind: TAVELO_TEST_WRITE_FAULT="STAGE:NAME" makes every
@@ -39,7 +50,8 @@ class AtomicFileWriter {
 
   // Creates the temporary file for `path` (and missing parent folders when
   // `createFolders` is set). False with a one-line reason in `error`.
-  bool Open(const std::string& path, bool createFolders = false, std::string* error = nullptr);
+  bool Open(const std::string& path, bool createFolders = false, std::string* error = nullptr,
+            DeviceTargets devices = DeviceTargets::Refuse);
   // Appends; false once anything has failed (Commit then says why).
   bool Write(std::string_view bytes);
   // Replaces bytes already written, e.g. a header whose sizes are known
@@ -60,12 +72,15 @@ class AtomicFileWriter {
   bool Flush();
   bool WriteOut(std::string_view bytes);
   void Fail(int reason);
+  bool OpenInPlace(int device, std::string* error);
+  bool CopyToDevice();
 
   std::string path_;       // as given, for messages
   std::string target_;     // where the file ends up (a link resolved)
   std::string folder_;
   std::string temporary_;
   int fd_ = -1;
+  int device_ = -1;  // a device or pipe written in place; fd_ is then a spool
   int failure_ = 0;  // errno of the first failure
   bool hadOld_ = false;
   unsigned oldMode_ = 0;
@@ -75,8 +90,16 @@ class AtomicFileWriter {
   std::string buffer_;
 };
 
-// Reads a whole file. Empty optional-like result: returns false when the file
-// cannot be opened or read.
+// Reads a whole regular file. Returns false when the file cannot be opened
+// or read, or is not a regular file (a FIFO would wait for a writer forever).
 bool ReadWholeFile(const std::string& path, std::string& bytes);
+
+// Opens a regular file for binary reading without waiting on a FIFO or a
+// device: null when the path is missing, unreadable or not a regular file.
+std::FILE* OpenRegularFile(const std::string& path);
+
+// True when `path` names something that is neither a regular file nor a
+// folder (links followed): a device, a FIFO, a socket.
+bool IsSpecialFile(const std::string& path);
 
 }  // namespace tavelo

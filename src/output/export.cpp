@@ -8,13 +8,15 @@
 #include <QPdfWriter>
 #include <QPrinter>
 #include <QRectF>
-#include <QSaveFile>
+#include <QBuffer>
+#include <QByteArray>
 #include <QSize>
 #include <QString>
 #include <QSvgGenerator>
 
 #include <cmath>
 
+#include "output/file_device.h"
 #include "output/painter_replay.h"
 #include "page/page_document.h"
 
@@ -40,19 +42,6 @@ bool PaperUsable(const PageDocument& page, std::string* error) {
   return true;
 }
 
-bool OpenTarget(QSaveFile& file, const std::string& path, std::string* error) {
-  if (path.empty()) return Fail(error, "no file name given");
-  if (!file.open(QIODevice::WriteOnly))
-    return Fail(error, "cannot write " + path + ": " + file.errorString().toStdString());
-  return true;
-}
-
-bool Commit(QSaveFile& file, const std::string& path, std::string* error) {
-  if (!file.commit())
-    return Fail(error, "cannot write " + path + ": " + file.errorString().toStdString());
-  return true;
-}
-
 // The paper as a page size in points; PDF boxes hold whole points.
 QPageSize PaperPageSize(const PageDocument& page) {
   return QPageSize(QSizeF(page.PageWidth() / 20.0, page.PageHeight() / 20.0), QPageSize::Point,
@@ -63,8 +52,8 @@ QPageSize PaperPageSize(const PageDocument& page) {
 
 bool ExportPdf(const PageDocument& page, const std::string& path, std::string* error) {
   if (!PaperUsable(page, error)) return false;
-  QSaveFile file(QString::fromStdString(path));
-  if (!OpenTarget(file, path, error)) return false;
+  SafeFileDevice file;
+  if (!file.OpenTarget(path, error)) return false;
   {
     QPdfWriter writer(&file);
     writer.setCreator(QStringLiteral("TAVELO"));
@@ -78,15 +67,15 @@ bool ExportPdf(const PageDocument& page, const std::string& path, std::string* e
     ReplayPage(page, painter, QRectF(0, 0, page.PageWidth() * scale, page.PageHeight() * scale));
     if (!painter.end()) return Fail(error, "cannot finish the PDF page for " + path);
   }
-  return Commit(file, path, error);
+  return file.Commit(error);
 }
 
 bool ExportSvg(const PageDocument& page, const std::string& path, std::string* error) {
   if (!PaperUsable(page, error)) return false;
   const double w = page.PageWidth(), h = page.PageHeight();
   if (w > 1e9 || h > 1e9) return Fail(error, "the paper is too large for an SVG picture");
-  QSaveFile file(QString::fromStdString(path));
-  if (!OpenTarget(file, path, error)) return false;
+  SafeFileDevice file;
+  if (!file.OpenTarget(path, error)) return false;
   {
     QSvgGenerator generator;
     generator.setOutputDevice(&file);
@@ -100,7 +89,7 @@ bool ExportSvg(const PageDocument& page, const std::string& path, std::string* e
     ReplayPage(page, painter, QRectF(0, 0, w, h));
     if (!painter.end()) return Fail(error, "cannot finish the SVG picture for " + path);
   }
-  return Commit(file, path, error);
+  return file.Commit(error);
 }
 
 bool ExportPng(const PageDocument& page, const std::string& path, int dpi, std::string* error) {
@@ -127,11 +116,19 @@ bool ExportPng(const PageDocument& page, const std::string& path, int dpi, std::
     ReplayPage(page, painter, QRectF(0, 0, width, height));
   }
 
-  QSaveFile file(QString::fromStdString(path));
-  if (!OpenTarget(file, path, error)) return false;
-  if (!image.save(&file, "PNG"))
-    return Fail(error, "cannot encode the picture for " + path);
-  return Commit(file, path, error);
+  // Encoded in memory first: the encoder's own complaints about a refused
+  // write never reach the user, the file writer reports why instead.
+  QByteArray encoded;
+  {
+    QBuffer buffer(&encoded);
+    buffer.open(QIODevice::WriteOnly);
+    if (!image.save(&buffer, "PNG")) return Fail(error, "cannot encode the picture for " + path);
+  }
+  image = QImage();
+  SafeFileDevice file;
+  if (!file.OpenTarget(path, error)) return false;
+  file.write(encoded);
+  return file.Commit(error);
 }
 
 bool PrintPage(const PageDocument& page, QPrinter& printer, std::string* error) {

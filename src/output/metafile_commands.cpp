@@ -156,7 +156,7 @@ void RecordMetafile(ProgramState& state) {
   } else if (name.empty()) {
     failure = ClassifySaveFailure(name);
   } else {
-    saved = WriteFileAtomically(name, wmf, false, &reason);
+    saved = WriteFileAtomically(name, wmf, false, &reason, DeviceTargets::WriteInPlace);
     if (!saved) failure = ClassifySaveFailure(name);
   }
   if (!saved) {

@@ -3,7 +3,7 @@
 #include <libdeflate.h>
 
 #include <QPageSize>
-#include <QSaveFile>
+#include <QIODevice>
 #include <QSizeF>
 #include <QString>
 
@@ -25,6 +25,7 @@
 
 #include "common/text_encoding.h"
 #include "common/units.h"
+#include "output/file_device.h"
 #include "output/painter_replay.h"
 #include "page/page_document.h"
 
@@ -171,7 +172,7 @@ constexpr const char* kStandardFonts[6] = {"Helvetica", "Helvetica-Bold", "Times
 
 class PdfBuilder {
  public:
-  PdfBuilder(const PageDocument& page, QSaveFile& file) : page_(page), file_(file) {}
+  PdfBuilder(const PageDocument& page, QIODevice& file) : page_(page), file_(file) {}
 
   ~PdfBuilder() {
     if (pending_.valid()) pending_.wait();
@@ -660,7 +661,7 @@ class PdfBuilder {
   }
 
   const PageDocument& page_;
-  QSaveFile& file_;
+  QIODevice& file_;
   Compressor compressor_;
   bool failed_ = false;
   uint64_t offset_ = 0;
@@ -706,25 +707,21 @@ bool WritePdf(const PageDocument& page, const std::string& path, std::string* er
   if (!(w > 0) || !(h > 0) || !std::isfinite(w) || !std::isfinite(h) || w > 2e8 || h > 2e8)
     return Fail(error, "the page has no usable paper size");
   if (path.empty()) return Fail(error, "no file name given");
-  QSaveFile file(QString::fromStdString(path));
-  if (!file.open(QIODevice::WriteOnly))
-    return Fail(error, "cannot write " + path + ": " + file.errorString().toStdString());
+  SafeFileDevice file;
+  if (!file.OpenTarget(path, error)) return false;
   bool built = false;
   try {
     built = PdfBuilder(page, file).Build();
   } catch (const std::bad_alloc&) {
-    file.cancelWriting();
+    file.Cancel();
     return Fail(error, "not enough memory for the PDF of " + path);
   }
-  if (!built) {
-    const std::string reason = file.error() != QFileDevice::NoError ? file.errorString().toStdString()
-                                                                    : "the PDF could not be made";
-    file.cancelWriting();
-    return Fail(error, "cannot write " + path + ": " + reason);
+  if (!built && !file.Failed()) {
+    file.Cancel();
+    return Fail(error, "cannot write " + path + ": the PDF could not be made");
   }
-  if (!file.commit())
-    return Fail(error, "cannot write " + path + ": " + file.errorString().toStdString());
-  return true;
+  // A refused write (a full disk) is reported by Commit with its reason.
+  return file.Commit(error);
 }
 
 }  // namespace tavelo

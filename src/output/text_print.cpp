@@ -7,9 +7,10 @@
 #include <QPagedPaintDevice>
 #include <QPdfWriter>
 #include <QPrinter>
-#include <QSaveFile>
 #include <QString>
 #include <QTextDocument>
+
+#include "output/file_device.h"
 
 namespace tavelo {
 namespace {
@@ -52,19 +53,15 @@ bool PrintTextOnPrinter(const std::string& text, const std::string& printerName,
 
 bool PrintTextToPdf(const std::string& text, const std::string& path, const QFont* font,
                     std::string* error) {
-  if (path.empty()) return Fail(error, "no file name given");
-  QSaveFile file(QString::fromStdString(path));
-  if (!file.open(QIODevice::WriteOnly))
-    return Fail(error, "cannot write " + path + ": " + file.errorString().toStdString());
+  SafeFileDevice file;
+  if (!file.OpenTarget(path, error)) return false;
   {
     QPdfWriter writer(&file);
     writer.setCreator(QStringLiteral("TAVELO"));
     writer.setPageSize(QPageSize(QPageSize::A4));
     PrintOn(text, writer, font);
   }
-  if (!file.commit())
-    return Fail(error, "cannot write " + path + ": " + file.errorString().toStdString());
-  return true;
+  return file.Commit(error);
 }
 
 }  // namespace tavelo

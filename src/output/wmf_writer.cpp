@@ -589,7 +589,7 @@ bool ExportWmf(const PageDocument& page, const std::string& path, std::string* e
   }
   // Records go to the file as they are made; the header is patched last.
   AtomicFileWriter file;
-  if (!file.Open(path, false, error)) return false;
+  if (!file.Open(path, false, error, DeviceTargets::WriteInPlace)) return false;
   bool built = false;
   try {
     FileSink sink(file);

@@ -119,7 +119,7 @@ bool EditorCommands::SaveTo(const std::string& path) {
   }
   if (encoding == EditorEncoding::Utf8) bytes = state_.editorText;
   if (encoding == EditorEncoding::Utf8WithBom) bytes = std::string(kBom) + state_.editorText;
-  if (!WriteFileAtomically(path, bytes)) return false;
+  if (!WriteFileAtomically(path, bytes, false, nullptr, DeviceTargets::WriteInPlace)) return false;
   state_.editorPath = path;
   session_.path = path;
   session_.cleanText = state_.editorText;

@@ -1,8 +1,14 @@
 #include "common/safe_file.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
 #include <unistd.h>
+
+#include <future>
 
 #include <cstdlib>
 #include <filesystem>
@@ -243,6 +249,119 @@ TEST_F(SafeFile, StreamingWriterFaultsKeepTheOldFile) {
   EXPECT_TRUE(file.Commit());
   unsetenv(kWriteFaultVariable);
   EXPECT_EQ(Content(target), "new");
+}
+
+
+// Where a write lands when the target is not a plain new or regular file.
+// The device is a null device made in the test folder (root may make one),
+// so nothing of the system's own /dev is at stake.
+TEST_F(SafeFile, DevicesArePassedThroughOnlyWhenNamedAndNeverReplaced) {
+  const fs::path device = folder_ / "null";
+  if (::mknod(device.c_str(), S_IFCHR | 0666, makedev(1, 3)) != 0) GTEST_SKIP() << "cannot make a device";
+  const fs::path link = folder_ / "page.wmf";
+  fs::create_symlink(device, link);
+  std::string error;
+  for (const fs::path& target : {device, link}) {
+    EXPECT_FALSE(WriteFileAtomically(target.string(), "settings", false, &error)) << target;
+    EXPECT_NE(error.find("not a regular file"), std::string::npos) << error;
+    EXPECT_TRUE(WriteFileAtomically(target.string(), std::string(3 << 20, 'x'), false, &error,
+                                    DeviceTargets::WriteInPlace))
+        << error;
+    EXPECT_TRUE(fs::is_character_file(device));
+    EXPECT_TRUE(fs::is_symlink(link));
+  }
+  EXPECT_EQ(EntryCount(folder_), 2u);  // no temporary file left beside either
+
+  // A socket is never written, whoever names it.
+  const fs::path socketPath = folder_ / "s.pdf";
+  const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::snprintf(address.sun_path, sizeof address.sun_path, "%s", socketPath.c_str());
+  ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  EXPECT_FALSE(WriteFileAtomically(socketPath.string(), "x", false, &error, DeviceTargets::WriteInPlace));
+  EXPECT_NE(error.find(socketPath.string() + ": not a regular file"), std::string::npos) << error;
+  EXPECT_TRUE(fs::is_socket(socketPath));
+  ::close(sock);
+}
+
+TEST_F(SafeFile, AFifoIsWrittenInPlaceAndNeverReadFrom) {
+  const fs::path fifo = folder_ / "pipe.svg";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  std::string error;
+  EXPECT_FALSE(WriteFileAtomically(fifo.string(), "x", false, &error));  // refused without opening
+  auto reader = std::async(std::launch::async, [&] {
+    std::string got;
+    std::ifstream in(fifo, std::ios::binary);
+    for (char c; in.get(c);) got += c;
+    return got;
+  });
+  EXPECT_TRUE(WriteFileAtomically(fifo.string(), "streamed", false, &error, DeviceTargets::WriteInPlace))
+      << error;
+  EXPECT_EQ(reader.get(), "streamed");
+  EXPECT_TRUE(fs::is_fifo(fifo));
+
+  // Readers refuse it at once instead of waiting for a writer.
+  std::string bytes = "stale";
+  EXPECT_FALSE(ReadWholeFile(fifo.string(), bytes));
+  EXPECT_EQ(OpenRegularFile(fifo.string()), nullptr);
+  EXPECT_TRUE(IsSpecialFile(fifo.string()));
+  EXPECT_FALSE(IsSpecialFile((folder_ / "missing").string()));
+  EXPECT_FALSE(IsSpecialFile(folder_.string()));
+}
+
+// Links are followed to the file they name, through a chain and to a file
+// not made yet; the links themselves stay links.
+TEST_F(SafeFile, LinkChainsReplaceTheFileAtTheirEnd) {
+  fs::create_directory(folder_ / "real");
+  const fs::path real = folder_ / "real" / "TAVELO3.ini";
+  ASSERT_TRUE(WriteFileAtomically(real.string(), "old"));
+  fs::create_symlink("real/TAVELO3.ini", folder_ / "one");
+  fs::create_symlink(folder_ / "one", folder_ / "two");
+  ASSERT_TRUE(WriteFileAtomically((folder_ / "two").string(), "new"));
+  EXPECT_EQ(Content(real), "new");
+  EXPECT_TRUE(fs::is_symlink(folder_ / "one"));
+  EXPECT_TRUE(fs::is_symlink(folder_ / "two"));
+
+  fs::create_symlink("real/later.vel", folder_ / "dangling");
+  ASSERT_TRUE(WriteFileAtomically((folder_ / "dangling").string(), "table"));
+  EXPECT_TRUE(fs::is_symlink(folder_ / "dangling"));
+  EXPECT_EQ(Content(folder_ / "real" / "later.vel"), "table");
+
+  fs::create_symlink(folder_ / "loop", folder_ / "loop");
+  std::string error;
+  EXPECT_FALSE(WriteFileAtomically((folder_ / "loop").string(), "x", false, &error));
+  EXPECT_TRUE(fs::is_symlink(folder_ / "loop"));
+}
+
+// /dev/stdout, /dev/fd/N and /proc/self/fd/N name a descriptor we hold: the
+// bytes go to it where it stands, as a shell redirection (even >>) expects.
+TEST_F(SafeFile, OwnDescriptorsAreWrittenWhereTheyStand) {
+  int ends[2];
+  ASSERT_EQ(::pipe(ends), 0);
+  std::string error;
+  ASSERT_TRUE(WriteFileAtomically("/dev/fd/" + std::to_string(ends[1]), "through a pipe", false, &error,
+                                  DeviceTargets::WriteInPlace))
+      << error;
+  ::close(ends[1]);
+  char buffer[64] = {};
+  EXPECT_EQ(std::string(buffer, static_cast<size_t>(::read(ends[0], buffer, sizeof buffer))), "through a pipe");
+  ::close(ends[0]);
+
+  const fs::path log = folder_ / "run.log";
+  ASSERT_TRUE(WriteFileAtomically(log.string(), "head\n"));
+  const int appending = ::open(log.c_str(), O_WRONLY | O_APPEND);
+  struct stat before {};
+  ::stat(log.c_str(), &before);
+  ASSERT_TRUE(WriteFileAtomically("/proc/self/fd/" + std::to_string(appending), "tail\n", false, &error,
+                                  DeviceTargets::WriteInPlace))
+      << error;
+  ::close(appending);
+  struct stat after {};
+  ::stat(log.c_str(), &after);
+  EXPECT_EQ(Content(log), "head\ntail\n");
+  EXPECT_EQ(before.st_ino, after.st_ino);
+  EXPECT_TRUE(fs::is_symlink("/dev/stdout"));
 }
 
 }  // namespace
