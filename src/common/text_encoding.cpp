@@ -127,3 +127,87 @@ std::vector<std::string_view> TextLines(std::string_view text) {
 }
 
 }  // namespace tavelo
+
+namespace tavelo {
+
+Utf16Order Utf16Detect(std::string_view bytes, size_t* markLength) {
+  if (markLength) *markLength = 0;
+  const auto b = [&](size_t k) { return static_cast<unsigned char>(bytes[k]); };
+  if (bytes.size() >= 2 && b(0) == 0xFF && b(1) == 0xFE) {
+    if (markLength) *markLength = 2;
+    return Utf16Order::Little;
+  }
+  if (bytes.size() >= 2 && b(0) == 0xFE && b(1) == 0xFF) {
+    if (markLength) *markLength = 2;
+    return Utf16Order::Big;
+  }
+  // Without a mark: mostly-ASCII text in UTF-16 has a zero byte in every
+  // other place, and on that side only.
+  if (bytes.size() < 4 || bytes.size() % 2 != 0) return Utf16Order::None;
+  size_t evenZeros = 0, oddZeros = 0;
+  for (size_t i = 0; i < bytes.size(); i += 2) {
+    evenZeros += b(i) == 0;
+    oddZeros += b(i + 1) == 0;
+  }
+  const size_t pairs = bytes.size() / 2;
+  if (evenZeros == 0 && oddZeros * 2 >= pairs) return Utf16Order::Little;
+  if (oddZeros == 0 && evenZeros * 2 >= pairs) return Utf16Order::Big;
+  return Utf16Order::None;
+}
+
+bool Utf16ToUtf8(std::string_view bytes, Utf16Order order, std::string& out) {
+  out.clear();
+  if (order == Utf16Order::None || bytes.size() % 2 != 0) return false;
+  const auto unit = [&](size_t i) -> char32_t {
+    const auto a = static_cast<unsigned char>(bytes[i]), z = static_cast<unsigned char>(bytes[i + 1]);
+    return order == Utf16Order::Little ? (a | (z << 8)) : ((a << 8) | z);
+  };
+  out.reserve(bytes.size() / 2);
+  for (size_t i = 0; i < bytes.size(); i += 2) {
+    char32_t c = unit(i);
+    if (c >= 0xDC00 && c <= 0xDFFF) return false;  // a trailing half alone
+    if (c >= 0xD800 && c <= 0xDBFF) {
+      if (i + 4 > bytes.size()) return false;
+      const char32_t low = unit(i + 2);
+      if (low < 0xDC00 || low > 0xDFFF) return false;
+      c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+      i += 2;
+    }
+    AppendUtf8(out, c);
+  }
+  return true;
+}
+
+std::string Utf8ToUtf16(std::string_view text, Utf16Order order) {
+  std::string out;
+  out.reserve(text.size() * 2);
+  const auto put = [&](char32_t u) {
+    const auto high = static_cast<char>(u >> 8), low = static_cast<char>(u & 0xFF);
+    if (order == Utf16Order::Big) {
+      out.push_back(high);
+      out.push_back(low);
+    } else {
+      out.push_back(low);
+      out.push_back(high);
+    }
+  };
+  for (size_t i = 0; i < text.size();) {
+    char32_t c;
+    size_t n = DecodeUtf8(text, i, c);
+    if (n == 0) {  // not UTF-8: the byte as Windows-1252
+      const std::string one = Windows1252ToUtf8(text.substr(i, 1));
+      DecodeUtf8(one, 0, c);
+      n = 1;
+    }
+    i += n;
+    if (c >= 0x10000) {
+      put(0xD800 + ((c - 0x10000) >> 10));
+      put(0xDC00 + ((c - 0x10000) & 0x3FF));
+    } else {
+      put(c);
+    }
+  }
+  return out;
+}
+
+}  // namespace tavelo

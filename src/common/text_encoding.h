@@ -19,6 +19,17 @@ std::string Utf8ToWindows1252(std::string_view text, bool* lossless = nullptr);
 // else read as Windows-1252.
 std::string TextFileToUtf8(std::string_view bytes);
 
+// UTF-16, as Windows programs write settings files: the byte order a mark
+// at the start announces (`markLength` 2), or, without a mark, the order
+// whose zero bytes every other place show; None for 8-bit text.
+enum class Utf16Order { None, Little, Big };
+Utf16Order Utf16Detect(std::string_view bytes, size_t* markLength = nullptr);
+// UTF-16 bytes (no mark) to UTF-8; false on an odd length or a lone
+// surrogate, so a damaged file is never taken for text.
+bool Utf16ToUtf8(std::string_view bytes, Utf16Order order, std::string& out);
+// UTF-8 to UTF-16 bytes (no mark) in that order.
+std::string Utf8ToUtf16(std::string_view text, Utf16Order order);
+
 // The lines of a text, split on CR LF, lone CR and lone LF (as a page text
 // starts its new lines); a text without a break is one line.
 std::vector<std::string_view> TextLines(std::string_view text);

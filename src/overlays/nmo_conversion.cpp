@@ -132,8 +132,8 @@ std::string VelocityTablePath(const std::string& pickPath) {
 bool ReadFirstLine(const std::string& path, std::string& line) {
   line.clear();
   if (path.empty() || path.find('\0') != std::string::npos) return false;
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
-                                                       &std::fclose);
+  // Only a regular file: a FIFO or a device would wait for a writer forever.
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(OpenRegularFile(path), &std::fclose);
   if (!file) return false;
   char buffer[4096];
   while (line.size() < kMaxLineBytes) {
@@ -151,6 +151,9 @@ bool ReadFirstLine(const std::string& path, std::string& line) {
 
 void Conversion_NMO(ProgramState& state) {
   const std::string pickPath = state.form.Text("Text21");
+  // A pick file that is a FIFO, a device or a socket (in /dev, say) is
+  // unreadable, and no table is made beside it.
+  if (IsSpecialFile(pickPath)) return;
   std::string line;
   ReadFirstLine(pickPath, line);  // unreadable: an empty line, so an empty table
   const PickTable table = ParsePickLine(line);

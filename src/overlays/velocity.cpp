@@ -8,6 +8,7 @@
 #include "common/dialogs.h"
 #include "common/numeric.h"
 #include "common/paths.h"
+#include "common/safe_file.h"
 #include "data/su_reader.h"
 #include "program/state.h"
 
@@ -170,8 +171,8 @@ void DrawFunction(ProgramState& state, const VelocityTable& table, int function,
 VelocityTable ReadVelocityTable(const std::string& path) {
   VelocityTable table;
   if (path.empty() || path.find('\0') != std::string::npos) return table;
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
-                                                       &std::fclose);
+  // Only a regular file: a FIFO or a device would wait for a writer forever.
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(OpenRegularFile(path), &std::fclose);
   if (!file) return table;
 
   int cell = 0;  // 0 .. 619, function by function

@@ -86,18 +86,34 @@ bool ProfileFile::Load() {
     return false;
   }
   LoadFromText(bytes);
-  return true;
+  return !loadFailed_;
 }
 
 void ProfileFile::LoadFromText(std::string_view bytes) {
   lines_.clear();
   modified_ = false;
   loadFailed_ = false;
+  unreadBytes_.clear();
   newLine_ = "\r\n";
-  byteOrderMark_ = bytes.substr(0, kByteOrderMark.size()) == kByteOrderMark;
-  if (byteOrderMark_) bytes.remove_prefix(kByteOrderMark.size());
-  windows1252_ = !IsValidUtf8(bytes);
-  std::string text = windows1252_ ? Windows1252ToUtf8(bytes) : std::string(bytes);
+  windows1252_ = false;
+  size_t utf16Mark = 0;
+  utf16_ = Utf16Detect(bytes, &utf16Mark);
+  std::string text;
+  if (utf16_ != Utf16Order::None) {
+    // Kept in UTF-16 when written back; a file that is not whole UTF-16
+    // cannot be read safely and is left as it is.
+    byteOrderMark_ = utf16Mark != 0;
+    if (!Utf16ToUtf8(bytes.substr(utf16Mark), utf16_, text)) {
+      loadFailed_ = true;
+      unreadBytes_ = std::string(bytes);
+      return;
+    }
+  } else {
+    byteOrderMark_ = bytes.substr(0, kByteOrderMark.size()) == kByteOrderMark;
+    if (byteOrderMark_) bytes.remove_prefix(kByteOrderMark.size());
+    windows1252_ = !IsValidUtf8(bytes);
+    text = windows1252_ ? Windows1252ToUtf8(bytes) : std::string(bytes);
+  }
 
   bool newLineSeen = false;
   size_t start = 0;
@@ -190,10 +206,16 @@ void ProfileFile::Set(std::string_view section, std::string_view key, std::strin
 }
 
 std::string ProfileFile::ToBytes() const {
+  if (loadFailed_) return unreadBytes_;
   std::string text;
   for (const Line& line : lines_) {
     text += line.text;
     text += line.end;
+  }
+  if (utf16_ != Utf16Order::None) {
+    std::string bytes;
+    if (byteOrderMark_) bytes = utf16_ == Utf16Order::Little ? "\xFF\xFE" : "\xFE\xFF";
+    return bytes + Utf8ToUtf16(text, utf16_);
   }
   std::string bytes = byteOrderMark_ ? std::string(kByteOrderMark) : std::string();
   bytes += windows1252_ ? Utf8ToWindows1252(text) : text;
@@ -202,7 +224,7 @@ std::string ProfileFile::ToBytes() const {
 
 bool ProfileFile::Save(std::string* error) {
   if (loadFailed_) {
-    if (error) *error = path_ + ": could not be read, so it is not rewritten";
+    if (error) *error = path_ + ": could not be read safely, so it is left as it is";
     return false;
   }
   if (!modified_) return true;

@@ -11,12 +11,15 @@
 //    key line, before trailing blank lines), or adds the section at the end
 //    of the file; every other line, comment and blank is kept byte for byte.
 // Files are read as UTF-8, falling back to Windows-1252 for a file that is
-// not valid UTF-8; text is held as UTF-8. New files use CR LF line ends; an
+// not valid UTF-8, or as UTF-16 (either byte order, with or without a mark)
+// and written back the same way; text is held as UTF-8. New files use CR LF line ends; an
 // existing file keeps the line ends it has. Values are never cut.
 
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "common/text_encoding.h"
 
 namespace tavelo {
 
@@ -67,8 +70,10 @@ class ProfileFile {
   std::string path_;
   std::vector<Line> lines_;
   bool windows1252_ = false;
-  bool byteOrderMark_ = false;  // a UTF-8 mark before the first line, kept
-  bool loadFailed_ = false;     // the file is there but could not be read
+  Utf16Order utf16_ = Utf16Order::None;  // UTF-16 files are written back so
+  bool byteOrderMark_ = false;  // a UTF-8 (or UTF-16) mark before the first line, kept
+  bool loadFailed_ = false;     // the file is there but could not be read (safely)
+  std::string unreadBytes_;     // what such a file holds, given back untouched
   bool modified_ = false;
   std::string newLine_ = "\r\n";
 };

@@ -3,15 +3,19 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <future>
 #include <random>
 #include <sstream>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "common/batch_dialogs.h"
 #include "overlays/nmo_conversion.h"
+#include "overlays/velocity.h"
 #include "program/state.h"
 #include "support/su_writer.h"
 
@@ -202,6 +206,43 @@ TEST(ConversionNmo, ATableThatCannotBeWrittenLeavesWhatIsThere) {
   Conversion_NMO(state);
   chmod(dir.c_str(), 0755);
   EXPECT_EQ(test::ReadBytes(dir + "/b.VEL"), "old");
+}
+
+}  // namespace
+}  // namespace tavelo
+
+namespace tavelo {
+namespace {
+
+// Runs `read` on a FIFO nobody writes to; one that waits for a writer is
+// released (by opening the FIFO for writing) and reported.
+template <typename Read>
+bool ReturnsWithoutAWriter(const std::string& fifo, Read read) {
+  auto done = std::async(std::launch::async, read);
+  if (done.wait_for(std::chrono::seconds(5)) == std::future_status::ready) return true;
+  const int writer = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+  if (writer >= 0) ::close(writer);
+  done.wait();
+  return false;
+}
+
+// A FIFO named as the pick file or the table file is unreadable at once
+// (no wait for a writer), and no table is made beside the pick FIFO.
+TEST(ConversionNmo, FifosAreUnreadableAndGetNoTableBesideThem) {
+  ScriptedDialogs dialogs;
+  ProgramState state(dialogs);
+  const std::string dir = test::TempDir();
+  const std::string picks = dir + "/line.NMO", table = dir + "/line2.VEL";
+  ASSERT_EQ(::mkfifo(picks.c_str(), 0600), 0);
+  ASSERT_EQ(::mkfifo(table.c_str(), 0600), 0);
+  state.form.SetText("Text21", picks);
+  EXPECT_TRUE(ReturnsWithoutAWriter(picks, [&] { Conversion_NMO(state); }));
+  EXPECT_FALSE(std::filesystem::exists(dir + "/line.VEL"));
+  EXPECT_EQ(state.form.Text("Text21"), picks);
+  VelocityTable read;
+  read.cells[0][0] = 7;
+  EXPECT_TRUE(ReturnsWithoutAWriter(table, [&] { read = ReadVelocityTable(table); }));
+  EXPECT_EQ(read.cells[0][0], 0);
 }
 
 }  // namespace

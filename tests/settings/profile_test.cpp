@@ -9,6 +9,8 @@
 #include <iterator>
 #include <sstream>
 
+#include "common/text_encoding.h"
+
 namespace tavelo {
 namespace {
 namespace fs = std::filesystem;
@@ -302,6 +304,56 @@ TEST_F(ProfileOnDisk, UnreadableFileIsNeverOverwritten) {
   profile.Set("KORVANE", "Amplitude1", " 1");
   EXPECT_FALSE(profile.Save());
   EXPECT_TRUE(fs::is_directory(path));
+}
+
+
+// A Korvane.ini that Windows tools saved in UTF-16: read in its own byte
+// order, marked or not, and written back in it with its own line ends; the
+// keys we add join its section instead of an 8-bit one at the end.
+TEST_F(ProfileOnDisk, Utf16FilesStayUtf16InTheirOwnOrderAndLineEnds) {
+  const std::string text = "; Korvane \xC3\xA9quipe\r[KORVANE]\rLangue=F\rAmplitude1= 5\r[Other]\rk=v\r";
+  struct Case {
+    Utf16Order order;
+    std::string mark;
+  };
+  for (const Case& c : {Case{Utf16Order::Little, "\xFF\xFE"}, Case{Utf16Order::Big, "\xFE\xFF"},
+                        Case{Utf16Order::Little, ""}}) {
+    const fs::path path = folder_ / "Korvane.ini";
+    const std::string original = c.mark + Utf8ToUtf16(text, c.order);
+    WriteBytes(path, original);
+    ProfileFile profile(path.string());
+    ASSERT_TRUE(profile.Load());
+    EXPECT_EQ(profile.Get("KORVANE", "Langue", "E"), "F");
+    EXPECT_EQ(profile.ToBytes(), original);  // unchanged, byte for byte
+    profile.Set("KORVANE", "Amplitude1", " 69782");
+    profile.Set("KORVANE", "Amplitude2", " 7");
+    ASSERT_TRUE(profile.Save());
+    const std::string saved = ReadBytes(path);
+    ASSERT_EQ(saved.substr(0, c.mark.size()), c.mark);
+    std::string back;
+    ASSERT_TRUE(Utf16ToUtf8(std::string_view(saved).substr(c.mark.size()), c.order, back));
+    EXPECT_EQ(back,
+              "; Korvane \xC3\xA9quipe\r[KORVANE]\rLangue=F\rAmplitude1= 69782\rAmplitude2= 7\r"
+              "[Other]\rk=v\r");
+  }
+}
+
+TEST_F(ProfileOnDisk, BrokenUtf16IsLeftAsItIsAndTheSaveSaysSo) {
+  const fs::path path = folder_ / "Korvane.ini";
+  for (const std::string& bytes :
+       {std::string("\xFF\xFE[\0K\0\x01", 7),                 // odd length
+        std::string("\xFF\xFE[\0\x00\xDC]\0", 8),             // a lone trailing surrogate
+        std::string("\xFE\xFF\xD8\x00\x00\x41", 6)}) {        // a leading one without its pair
+    WriteBytes(path, bytes);
+    ProfileFile profile(path.string());
+    EXPECT_FALSE(profile.Load());
+    EXPECT_EQ(profile.Get("KORVANE", "Langue", "E"), "E");
+    profile.Set("KORVANE", "Amplitude1", " 1");
+    std::string error;
+    EXPECT_FALSE(profile.Save(&error));
+    EXPECT_NE(error.find(path.string() + ": could not be read safely"), std::string::npos) << error;
+    EXPECT_EQ(ReadBytes(path), bytes);
+  }
 }
 
 }  // namespace
