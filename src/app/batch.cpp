@@ -1,6 +1,7 @@
 #include "app/batch.h"
 #include "output/program_handlers.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QFontDatabase>
@@ -28,6 +29,7 @@ const char* const kUsage =
     "  tavelo [SU_FILE]                         open the window (the file is optional)\n"
     "  tavelo --export OUT [options] SU_FILE    build the page and write it, no window\n"
     "    OUT's extension picks the format: .pdf .svg .png .wmf (a placeable metafile)\n"
+    "    (PDF for a device or pipe named without one, e.g. /dev/stdout)\n"
     "    --dump FILE          also write the page's display list as text\n"
     "    --settings-dir DIR   folder of TAVELO3.ini and Korvane.ini\n"
     "    --paper SIZE         A4, A3, A0, Letter, ... or WIDTHxHEIGHT in millimetres\n"
@@ -48,6 +50,20 @@ std::string Extension(const std::string& path) {
   const std::string name = FileNameOf(path);
   const size_t dot = name.rfind('.');
   return dot == std::string::npos ? std::string() : Lower(name.substr(dot));
+}
+
+// The format an export path asks for: its extension, or PDF for a device,
+// a pipe or our own standard output named without one (--export
+// /dev/stdout, also when it is redirected to a file); empty when neither.
+std::string ExportFormat(const std::string& path) {
+  const std::string ext = Extension(path);
+  if (ext == ".pdf" || ext == ".svg" || ext == ".png" || ext == ".wmf") return ext;
+  if (path == "/dev/stdout" || path.rfind("/dev/fd/", 0) == 0 || path.rfind("/proc/self/fd/", 0) == 0)
+    return ".pdf";
+  struct stat info {};
+  if (::stat(path.c_str(), &info) == 0 && (S_ISCHR(info.st_mode) || S_ISFIFO(info.st_mode)))
+    return ".pdf";
+  return {};
 }
 
 bool WholeNumber(const std::string& text, long long& out) {
@@ -177,10 +193,14 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLine& out, st
       out.help = true;
     } else if (a == "--version") {
       out.version = true;
-    } else if (a == "--export") {
-      if (!value(out.exportPath)) return false;
-    } else if (a == "--dump") {
-      if (!value(out.dumpPath)) return false;
+    } else if (a == "--export" || a == "--dump") {
+      std::string& target = a == "--export" ? out.exportPath : out.dumpPath;
+      if (!value(target)) return false;
+      // An empty name would fall through to the window.
+      if (target.empty()) {
+        error = a + " needs a file name";
+        return false;
+      }
     } else if (a == "--settings-dir") {
       if (!value(out.settingsDir)) return false;
     } else if (a == "--paper") {
@@ -225,8 +245,7 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLine& out, st
     }
   }
   if (!out.exportPath.empty()) {
-    const std::string ext = Extension(out.exportPath);
-    if (ext != ".pdf" && ext != ".svg" && ext != ".png" && ext != ".wmf") {
+    if (ExportFormat(out.exportPath).empty()) {
       error = "cannot tell the format of " + out.exportPath + " (use .pdf, .svg, .png or .wmf)";
       return false;
     }
@@ -282,7 +301,11 @@ int RunBatchExport(const CommandLine& options) {
         return 2;
       }
     }
-    DoDocument(state);
+    std::string failure;
+    if (!BuildPageSafely(state, &failure)) {
+      std::cerr << "tavelo: " << failure << "\n";
+      return 1;
+    }
   } catch (const BatchStopped& stop) {
     std::cerr << "tavelo: " << stop.what() << "\n";
     return 1;
@@ -293,7 +316,7 @@ int RunBatchExport(const CommandLine& options) {
   }
 
   std::string error;
-  const std::string ext = Extension(options.exportPath);
+  const std::string ext = ExportFormat(options.exportPath);
   bool written = false;
   // Our own PDF writer: large sections in a fraction of the Qt engine's time.
   if (ext == ".pdf") written = WritePdf(state.page, options.exportPath, &error);
@@ -305,7 +328,8 @@ int RunBatchExport(const CommandLine& options) {
     return 1;
   }
   if (!options.dumpPath.empty() &&
-      !WriteFileAtomically(options.dumpPath, DumpPage(state.page), false, &error)) {
+      !WriteFileAtomically(options.dumpPath, DumpPage(state.page), false, &error,
+                           DeviceTargets::WriteInPlace)) {
     std::cerr << "tavelo: " << options.dumpPath << " was not written: " << error << "\n";
     return 1;
   }

@@ -63,12 +63,21 @@ constexpr ByteOrder HostOrder() {
   return std::endian::native == std::endian::little ? ByteOrder::Little : ByteOrder::Big;
 }
 
+// ns as Seismic Unix means it: unsigned when the signed reading is negative
+// and traces of the unsigned size fit a file of `fileLength` bytes.
+int32_t SamplesPerTraceWord(uint16_t bits, int64_t fileLength) {
+  const int32_t signedValue = AsInt16(bits);
+  if (signedValue >= 0 || su::TraceBytes(bits) > fileLength) return signedValue;
+  return bits;
+}
+
 // How much one byte order is supported by a first trace header. Empty when
-// the header cannot be read that way at all: ns outside 1..32767 or one trace
+// the header cannot be read that way at all: ns not positive (read unsigned
+// as Seismic Unix writes it, when that fits the file) or one trace
 // longer than the whole file.
 std::optional<int> OrderScore(std::span<const unsigned char> h, int64_t fileLength,
                               ByteOrder order) {
-  const int32_t ns = AsInt16(Load16(h.data() + su::kNs.offset, order));
+  const int32_t ns = SamplesPerTraceWord(Load16(h.data() + su::kNs.offset, order), fileLength);
   const int64_t traceBytes = su::TraceBytes(ns);
   if (traceBytes == 0 || traceBytes > fileLength) return std::nullopt;
   int score = 0;
@@ -159,6 +168,12 @@ bool SuReader::ReadBytes(int64_t position, void* out, size_t count) const {
   if (position > length_ - static_cast<int64_t>(count)) return false;
   if (::fseeko(file_.get(), static_cast<off_t>(position), SEEK_SET) != 0) return false;
   return std::fread(out, 1, count, file_.get()) == count;
+}
+
+std::optional<int32_t> SuReader::ReadSamplesPerTrace() const {
+  unsigned char bytes[2];
+  if (!ReadBytes(su::kNs.offset, bytes, sizeof bytes)) return std::nullopt;
+  return SamplesPerTraceWord(Load16(bytes, order_), length_);
 }
 
 std::optional<int16_t> SuReader::ReadInt16(int64_t position) const {

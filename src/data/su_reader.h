@@ -40,6 +40,11 @@ class SuReader {
   int64_t Length() const { return length_; }
   ByteOrder Order() const { return order_; }
 
+  // ns of the first trace. Seismic Unix writes it unsigned, so a negative
+  // 16-bit value is read as its unsigned value (32768..65535) when traces of
+  // that size fit the file; otherwise it stays as read.
+  std::optional<int32_t> ReadSamplesPerTrace() const;
+
   // Raw reads at an absolute position (0-based byte offset in the file).
   std::optional<int16_t> ReadInt16(int64_t position) const;
   std::optional<int32_t> ReadInt32(int64_t position) const;

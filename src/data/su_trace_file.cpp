@@ -24,14 +24,22 @@ std::optional<int32_t> TraceCountFor(int64_t length, int64_t traceBytes) {
 namespace {
 
 // The sample interval of the first trace: dt, or d1 * 1000 when dt is 0.
-void ReadSampleInterval(const SuReader& reader, SuTraceFile& file) {
-  if (auto dt = reader.ReadInt16(su::kDt.offset)) {
-    if (*dt != 0) {
-      file.SampleInterval = *dt;
-    } else if (auto d1 = reader.ReadFloat(su::kD1.offset)) {
-      if (auto v = ToInt16(static_cast<double>(*d1) * 1000.0)) file.SampleInterval = *v;
-    }
+// NotGiven when the header has none (dt 0 and d1 0, not finite or out of
+// range); SampleInterval is then left as it is, as when dt cannot be read.
+enum class IntervalRead { Found, NotGiven, Unreadable };
+
+IntervalRead ReadSampleInterval(const SuReader& reader, SuTraceFile& file) {
+  auto dt = reader.ReadInt16(su::kDt.offset);
+  if (!dt) return IntervalRead::Unreadable;
+  if (*dt != 0) {
+    file.SampleInterval = *dt;
+    return IntervalRead::Found;
   }
+  auto d1 = reader.ReadFloat(su::kD1.offset);
+  const auto v = d1 ? ToInt16(static_cast<double>(*d1) * 1000.0) : std::nullopt;
+  if (!v || *v == 0) return IntervalRead::NotGiven;
+  file.SampleInterval = *v;
+  return IntervalRead::Found;
 }
 
 }  // namespace
@@ -91,8 +99,18 @@ bool SelectSuFile(SuTraceFile& file, Form& form, Dialogs& dialogs) {
 void ReadFileDescription(SuTraceFile& file, Form& form, Dialogs& dialogs) {
   auto reader = SuReader::Open(file.ActiveFilePath);
   if (reader) {
-    if (auto ns = reader->ReadInt16(su::kNs.offset)) file.SamplesPerTrace = *ns;
-    ReadSampleInterval(*reader, file);
+    if (auto ns = reader->ReadSamplesPerTrace()) file.SamplesPerTrace = *ns;
+    // A header without a sample interval (a file some tools write) gets
+    // one from the user, as the other sizes the file does not give.
+    if (ReadSampleInterval(*reader, file) == IntervalRead::NotGiven) {
+      file.SampleInterval = 0;
+      while (file.SampleInterval <= 0) {
+        const std::string answer = dialogs.InputBox(
+            "The file gives no sample interval (dt and d1 are 0): sample interval in microseconds ?",
+            kDefaultTitle, "");
+        if (auto v = ToInt16(LeadingNumber(answer))) file.SampleInterval = *v;
+      }
+    }
 
     const auto scalel = reader->ReadInt16(su::kScalel.offset);
     const auto interval = reader->ReadInt32(su::kD2AsInt.offset);

@@ -164,8 +164,12 @@ void AttachFieldHandlers(ProgramState& state) {
   on("Command2", FieldEvent::Click, load);
   on("Text16", FieldEvent::DoubleClick, load);
 
+  // A settings file that could not be written, or not read safely (and so
+  // is left as it is), is said so: the user asked for the save.
   on("Command101", FieldEvent::Click, [s] {
-    SaveSettings(s->settingsFiles, s->settings, s->form);
+    std::string error;
+    if (!SaveSettings(s->settingsFiles, s->settings, s->form, &error))
+      s->dialogs->MessageBox("The settings were not saved: " + error, msg::kExclamation, kDefaultTitle);
   });
 
   AttachPaletteHandlers(state);

@@ -1,6 +1,7 @@
 #include "render/builder.h"
 
 #include <cmath>
+#include <new>
 
 #include "common/numeric.h"
 #include "overlays/elevation.h"
@@ -79,6 +80,24 @@ void ComputeLayout(ProgramState& state, double widthMm, double heightMm) {
   state.settings.TraceSizeFactor = l.TraceSizeFactor;
 }
 
+// Why the section would stay blank, or empty when there is something to draw.
+std::string EmptySectionReason(const ProgramState& state) {
+  const PlotLayout& l = state.layout;
+  const SuTraceFile& su = state.su;
+  if (l.LastTrace < l.FirstTrace)
+    return "the last trace (" + IntegerText(l.LastTrace) + ") is before the first (" +
+           IntegerText(l.FirstTrace) + ")";
+  if (l.LastTrace < 1 || (su.TraceCount > 0 && l.FirstTrace > su.TraceCount))
+    return "the traces " + IntegerText(l.FirstTrace) + " to " + IntegerText(l.LastTrace) +
+           " are not in the file, which holds " + IntegerText(su.TraceCount);
+  if (su.SamplesPerTrace <= 0) return "the file's traces have no samples (ns " + IntegerText(su.SamplesPerTrace) + ")";
+  if (su.SampleInterval <= 0)
+    return "the sample interval is " + IntegerText(su.SampleInterval) + " microseconds";
+  if (l.SamplesToDraw <= 0)
+    return "the total time to draw (" + DecimalText(l.TimeToDraw) + " ms) holds no sample";
+  return {};
+}
+
 }  // namespace
 
 void DoDocument(ProgramState& state) {
@@ -103,6 +122,10 @@ void DoDocument(ProgramState& state) {
   if (widthMm + 20 > pageWidthMm)
     state.dialogs->MessageBox(" Your plot width is too large, correct size page or profile width",
                               msg::kCritical, kDefaultTitle);
+  // A section that would come out blank says why, once.
+  if (const std::string reason = EmptySectionReason(state); !reason.empty())
+    state.dialogs->MessageBox("Nothing is drawn in the section: " + reason, msg::kExclamation,
+                              kDefaultTitle);
 
   // Marks the build as running for the window, also when a question stops it.
   struct BuildingFlag {
@@ -151,11 +174,28 @@ void DoDocument(ProgramState& state) {
   page.EndDocument();
 }
 
+bool BuildPageSafely(ProgramState& state, std::string* failure) {
+  try {
+    DoDocument(state);
+    return true;
+  } catch (const std::bad_alloc&) {
+    // The half-built page goes, and with it the memory it held.
+    state.page.DiscardDocument();
+    const PlotLayout& l = state.layout;
+    const int64_t traces = static_cast<int64_t>(l.LastTrace) - l.FirstTrace + 1;
+    if (failure)
+      *failure = "not enough memory to build this page (" + IntegerText(traces) + " traces \u00D7 " +
+                 IntegerText(l.SamplesToDraw) + " samples)";
+    return false;
+  }
+}
+
 void AttachBuildCommands(ProgramState& state) {
   ProgramState* s = &state;
   state.form.On("Command1", FieldEvent::Click, [s] {
     if (s->building) return;
-    DoDocument(*s);
+    std::string failure;
+    if (!BuildPageSafely(*s, &failure)) s->dialogs->MessageBox(failure, msg::kCritical, kDefaultTitle);
     ShowTab(*s, 1);
   });
 }

@@ -12,6 +12,11 @@ namespace tavelo {
 // start (no active file) leaves the page as it was.
 void DoDocument(ProgramState& state);
 
+// DoDocument, with running out of memory on the way reported instead of
+// ending the program: the half-built page is discarded and false returned
+// with "not enough memory to build this page (N traces × M samples)".
+bool BuildPageSafely(ProgramState& state, std::string* failure);
+
 // "OK  Display": builds the page, then shows the "Virtual plot" tab, also
 // when the build stopped early. Attached to Command1's click.
 void AttachBuildCommands(ProgramState& state);

@@ -512,8 +512,10 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     return;
   }
   // Settings are written only where they were read from.
-  if (!state_.settingsFiles.tavelo.path().empty())
-    SaveSettings(state_.settingsFiles, state_.settings, state_.form);
+  std::string error;
+  if (!state_.settingsFiles.tavelo.path().empty() &&
+      !SaveSettings(state_.settingsFiles, state_.settings, state_.form, &error))
+    state_.dialogs->MessageBox("The settings were not saved: " + error, msg::kExclamation, kDefaultTitle);
   event->accept();
   QCoreApplication::quit();
 }

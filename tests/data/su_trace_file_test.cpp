@@ -2,6 +2,7 @@
 // synthetic files.
 
 #include <gtest/gtest.h>
+#include <limits>
 
 #include "common/batch_dialogs.h"
 #include "data/su_trace_file.h"
@@ -248,6 +249,59 @@ TEST_F(Numbering, OutOfRangeTracesLabelZeroAndNoFileDoesNothing) {
   RefreshNumbering(file_, form_);
   EXPECT_EQ(form_.Text("Text22"), "42");
   EXPECT_EQ(form_.Caption("Label20"), "1st trace Nb");
+}
+
+}  // namespace
+}  // namespace tavelo
+
+namespace tavelo {
+namespace {
+
+// Seismic Unix writes ns unsigned: 40000 samples is a valid file, in either
+// byte order, and is not turned into garbage by a negative 16-bit reading.
+TEST(DescribingRead, NsAbove32767IsReadUnsignedWhenItFitsTheFile) {
+  for (ByteOrder order : {ByteOrder::Little, ByteOrder::Big}) {
+    auto traces = MakeTraces(2, 40000, 2000, [](int s, int t) { return float(s % 100 + t); });
+    traces[0].Set(su::kSdel, 10);
+    const std::string path = test::TempFile("long.su");
+    ASSERT_TRUE(WriteSuFile(path, traces, order));
+    std::optional<SuReader> reader = SuReader::Open(path);
+    ASSERT_TRUE(reader);
+    EXPECT_EQ(reader->Order(), order);
+    EXPECT_EQ(reader->ReadSamplesPerTrace(), 40000);
+    std::vector<float> samples(40000);
+    ASSERT_TRUE(reader->ReadSamples(1, su::TraceBytes(40000), samples));
+    EXPECT_EQ(samples[39999], 100.0f);  // 39999 % 100 + 1
+
+    Described d;
+    d.Describe(path);
+    EXPECT_EQ(d.file.SamplesPerTrace, 40000);
+    EXPECT_EQ(d.file.TraceCount, 2);
+    EXPECT_EQ(d.form.Text("Text6"), "80000");  // 2 ms x 40000
+  }
+}
+
+// dt 0 with d1 0 or not finite gives no sample interval: it is asked for,
+// until a positive one is given, instead of drawing an empty section (or
+// keeping the previous file's interval).
+TEST(DescribingRead, MissingSampleIntervalIsAskedFor) {
+  for (float d1 : {0.0f, std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity()}) {
+    auto traces = MakeTraces(3, 100, 0);
+    traces[0].Set(su::kD1, d1);
+    traces[0].Set(su::kSdel, 10);
+    const std::string path = test::TempFile("nodt.su");
+    ASSERT_TRUE(WriteSuFile(path, traces));
+    Described d;
+    d.file.SampleInterval = 4000;  // what the previous file had
+    d.dialogs.answers = {"", "-3", "2000"};
+    d.Describe(path);
+    ASSERT_EQ(d.dialogs.asked.size(), 3u);
+    EXPECT_NE(d.dialogs.asked[0].prompt.find("no sample interval (dt and d1 are 0)"), std::string::npos);
+    EXPECT_EQ(d.file.SampleInterval, 2000);  // kept through the numbering refresh
+    EXPECT_EQ(d.form.Text("Text6"), "200");
+    RefreshNumbering(d.file, d.form);
+    EXPECT_EQ(d.file.SampleInterval, 2000);
+  }
 }
 
 }  // namespace

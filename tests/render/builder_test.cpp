@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <new>
+
 #include "common/numeric.h"
 #include "support/program_fixture.h"
 #include "support/su_writer.h"
@@ -108,6 +110,74 @@ TEST(PageBuilder, NoActiveFileBeginsNoDocumentAndLongTimesStopAtTheTrace) {
   q.form().SetText("Text2", "11");
   DoDocument(q.state);
   EXPECT_DOUBLE_EQ(q.state.layout.TraceSpacing, 198.4);
+}
+
+
+// A section that would come out blank says why, in one message, and the
+// page (frame, captions) is still built.
+TEST(PageBuilder, ABlankSectionSaysWhyInOneMessage) {
+  struct Case {
+    const char* field;
+    const char* value;
+    const char* reason;
+  };
+  for (const Case& c : {Case{"Text2", "11", "the last trace (10) is before the first (11)"},
+                        Case{"Text2", "20", "is before the first"},
+                        Case{"Text6", "0", "the total time to draw (0 ms) holds no sample"},
+                        Case{"Text6", "3", "the total time to draw (3 ms) holds no sample"}}) {
+    ProgramFixture p;
+    p.Start(TenTraceFile());
+    p.form().SetText(c.field, c.value);
+    p.dialogs.shown.clear();
+    DoDocument(p.state);
+    ASSERT_EQ(p.dialogs.shown.size(), 1u) << c.value;
+    EXPECT_EQ(p.dialogs.shown[0].text.rfind("Nothing is drawn in the section: ", 0), 0u);
+    EXPECT_NE(p.dialogs.shown[0].text.find(c.reason), std::string::npos) << p.dialogs.shown[0].text;
+    EXPECT_EQ(p.state.page.PageCount(), 1);
+  }
+  // A range past the end of the file.
+  ProgramFixture p;
+  p.Start(TenTraceFile());
+  p.form().SetText("Text3", "30");
+  p.form().SetText("Text2", "20");
+  p.dialogs.shown.clear();
+  DoDocument(p.state);
+  ASSERT_EQ(p.dialogs.shown.size(), 1u);
+  EXPECT_NE(p.dialogs.shown[0].text.find("the traces 20 to 30 are not in the file, which holds 10"),
+            std::string::npos)
+      << p.dialogs.shown[0].text;
+  // A section with something to draw says nothing.
+  p.form().SetText("Text2", "1");
+  p.form().SetText("Text3", "10");
+  p.dialogs.shown.clear();
+  DoDocument(p.state);
+  EXPECT_TRUE(p.dialogs.shown.empty());
+}
+
+// An allocation that fails in the middle of the trace pass (injected through
+// the progress hook the pass calls after every column) is reported with the
+// page's size; the half-built page is dropped and the program goes on.
+TEST(PageBuilder, RunningOutOfMemoryIsReportedAndTheWindowStays) {
+  ProgramFixture p;
+  p.Start(TenTraceFile());
+  p.state.progress = [](int64_t value, int64_t) {
+    if (value == 3) throw std::bad_alloc();
+  };
+  p.dialogs.shown.clear();
+  p.form().Fire("Command1", FieldEvent::Click);
+  ASSERT_EQ(p.dialogs.shown.size(), 1u);
+  EXPECT_EQ(p.dialogs.shown[0].text, "not enough memory to build this page (10 traces \u00D7 1000 samples)");
+  EXPECT_EQ(p.dialogs.shown[0].style, msg::kCritical);
+  EXPECT_EQ(p.state.page.PageCount(), 0);
+  EXPECT_FALSE(p.state.building);
+  EXPECT_EQ(p.form().Value("SSTab1"), 1);
+
+  std::string failure;
+  EXPECT_FALSE(BuildPageSafely(p.state, &failure));
+  EXPECT_EQ(failure, p.dialogs.shown[0].text);
+  p.state.progress = nullptr;
+  EXPECT_TRUE(BuildPageSafely(p.state, &failure));
+  EXPECT_EQ(p.state.page.PageCount(), 1);
 }
 
 }  // namespace
