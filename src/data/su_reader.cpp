@@ -1,14 +1,4 @@
-// 64-bit file positions even where off_t would default to 32 bits.
-#ifndef _FILE_OFFSET_BITS
-#define _FILE_OFFSET_BITS 64
-#endif
-
 #include "data/su_reader.h"
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <sys/types.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -16,9 +6,10 @@
 #include <cstring>
 #include <limits>
 
+#include "data/segy_reader.h"
+
 namespace tavelo {
 
-static_assert(sizeof(off_t) >= 8, "SU files over 2 GiB need a 64-bit off_t");
 static_assert(sizeof(float) == 4 && std::numeric_limits<float>::is_iec559,
               "samples are IEEE single-precision floats");
 
@@ -134,26 +125,21 @@ ByteOrder DetectByteOrder(std::span<const unsigned char> firstHeader, int64_t fi
 }
 
 std::optional<SuReader> SuReader::Open(const std::string& path) {
-  // Non-blocking open so that a FIFO or device named by mistake cannot hang
-  // us; anything but a regular file is refused below.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return std::nullopt;
-  struct stat info {};
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    ::close(fd);
-    return std::nullopt;
-  }
-  std::FILE* file = ::fdopen(fd, "rb");
-  if (!file) {
-    ::close(fd);
-    return std::nullopt;
-  }
+  return FromSource(OpenFileSource(path));
+}
+
+std::optional<SuReader> SuReader::FromSource(std::unique_ptr<ByteSource> source) {
+  if (!source) return std::nullopt;
   SuReader reader;
-  reader.file_.reset(file);
-  if (::fseeko(file, 0, SEEK_END) != 0) return std::nullopt;
-  const off_t end = ::ftello(file);
-  if (end < 0) return std::nullopt;
-  reader.length_ = static_cast<int64_t>(end);
+  if (segy::LooksLikeSegy(*source)) {
+    const segy::LayoutOrProblem found = segy::ReadLayout(*source);
+    if (!found.layout) return std::nullopt;
+    reader.source_ = segy::SuViewOf(std::move(source), *found.layout);
+    reader.length_ = reader.source_->Length();
+    return reader;  // the view is in the program's own order
+  }
+  reader.source_ = std::move(source);
+  reader.length_ = reader.source_->Length();
 
   std::array<unsigned char, su::kHeaderBytes> header{};
   if (reader.length_ >= su::kHeaderBytes && reader.ReadBytes(0, header.data(), header.size())) {
@@ -163,11 +149,7 @@ std::optional<SuReader> SuReader::Open(const std::string& path) {
 }
 
 bool SuReader::ReadBytes(int64_t position, void* out, size_t count) const {
-  if (!file_ || position < 0) return false;
-  if (count > static_cast<uint64_t>(length_)) return false;
-  if (position > length_ - static_cast<int64_t>(count)) return false;
-  if (::fseeko(file_.get(), static_cast<off_t>(position), SEEK_SET) != 0) return false;
-  return std::fread(out, 1, count, file_.get()) == count;
+  return source_ && source_->Read(position, out, count);
 }
 
 std::optional<int32_t> SuReader::ReadSamplesPerTrace() const {
@@ -232,7 +214,7 @@ bool SuReader::ReadSamples(int64_t traceIndex, int64_t traceBytes, std::span<flo
   std::fill(out.begin(), out.end(), 0.0f);
   if (out.empty()) return true;
   const std::optional<int64_t> start = TracePosition(traceIndex, traceBytes, su::kHeaderBytes);
-  if (!start || !file_ || *start >= length_) return false;
+  if (!start || !source_ || *start >= length_) return false;
 
   // As many whole samples as the file still holds, in one read.
   const int64_t available = (length_ - *start) / 4;
@@ -240,18 +222,18 @@ bool SuReader::ReadSamples(int64_t traceIndex, int64_t traceBytes, std::span<flo
   const size_t count =
       available < static_cast<int64_t>(wanted) ? static_cast<size_t>(available) : wanted;
   if (count > 0) {
-    if (::fseeko(file_.get(), static_cast<off_t>(*start), SEEK_SET) != 0) return false;
-    const size_t got = std::fread(out.data(), 4, count, file_.get());
-    if (got < count) std::fill(out.begin() + static_cast<std::ptrdiff_t>(got), out.end(), 0.0f);
+    if (!source_->Read(*start, out.data(), count * 4)) {
+      std::fill(out.begin(), out.end(), 0.0f);
+      return false;
+    }
     if (order_ != HostOrder()) {
-      for (size_t i = 0; i < got; ++i) {
+      for (size_t i = 0; i < count; ++i) {
         uint32_t bits;
         std::memcpy(&bits, &out[i], 4);
         bits = Swap32(bits);
         std::memcpy(&out[i], &bits, 4);
       }
     }
-    if (got < count) return false;
   }
   return count == wanted;
 }

@@ -8,12 +8,12 @@
 // machines and by many public data sets) is read big-endian.
 
 #include <cstdint>
-#include <cstdio>
 #include <memory>
 #include <optional>
 #include <span>
 #include <string>
 
+#include "data/byte_source.h"
 #include "data/su_format.h"
 
 namespace tavelo {
@@ -30,8 +30,12 @@ ByteOrder DetectByteOrder(std::span<const unsigned char> firstHeader, int64_t fi
 
 class SuReader {
  public:
-  // Opens the file for binary reading; empty when it cannot be opened.
+  // Opens the file for binary reading; empty when it cannot be opened. A
+  // SEG-Y file (told by its content) is read as the SU file it holds; a
+  // SEG-Y file that cannot be read is empty here too.
   static std::optional<SuReader> Open(const std::string& path);
+  // The same on bytes from any source (a file or memory).
+  static std::optional<SuReader> FromSource(std::unique_ptr<ByteSource> source);
 
   SuReader(SuReader&&) noexcept = default;
   SuReader& operator=(SuReader&&) noexcept = default;
@@ -66,13 +70,10 @@ class SuReader {
   bool ReadSamples(int64_t traceIndex, int64_t traceBytes, std::span<float> out) const;
 
  private:
-  struct FileCloser {
-    void operator()(std::FILE* f) const { if (f) std::fclose(f); }
-  };
   SuReader() = default;
   bool ReadBytes(int64_t position, void* out, size_t count) const;
 
-  std::unique_ptr<std::FILE, FileCloser> file_;
+  std::unique_ptr<ByteSource> source_;
   int64_t length_ = 0;
   ByteOrder order_ = ByteOrder::Little;
 };

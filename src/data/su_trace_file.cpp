@@ -5,6 +5,7 @@
 #include "common/dialogs.h"
 #include "common/numeric.h"
 #include "common/paths.h"
+#include "data/segy_reader.h"
 #include "data/su_reader.h"
 #include "settings/form.h"
 
@@ -42,6 +43,24 @@ IntervalRead ReadSampleInterval(const SuReader& reader, SuTraceFile& file) {
   return IntervalRead::Found;
 }
 
+// A SEG-Y file that cannot be read is refused with the reason; one that
+// ends inside a trace is read up to its last whole trace, with a notice.
+bool CheckSegyFile(const std::string& path, Dialogs& dialogs) {
+  const segy::FileCheck check = segy::CheckFile(path);
+  if (!check.segy) return true;
+  if (!check.layout) {
+    dialogs.MessageBox("SEG-Y file " + path + " " + check.problem + " !", msg::kCritical, kDefaultTitle);
+    return false;
+  }
+  if (check.layout->truncated) {
+    const std::string whole = std::to_string(check.layout->traceCount);
+    dialogs.MessageBox("SEG-Y file " + path + " ends inside a trace: its " + whole +
+                           " whole traces are read",
+                       msg::kOkOnly, kDefaultTitle);
+  }
+  return true;
+}
+
 }  // namespace
 
 bool CheckSuFile(const std::string& path, Dialogs& dialogs) {
@@ -49,6 +68,7 @@ bool CheckSuFile(const std::string& path, Dialogs& dialogs) {
     dialogs.MessageBox(" Input file " + path + " does not exist !", msg::kOkOnly, kDefaultTitle);
     return false;
   }
+  if (!CheckSegyFile(path, dialogs)) return false;
   auto length = FileLength(path);
   if (!length || !SuReader::Open(path)) {
     dialogs.MessageBox(" Korvane cannot access to " + path, msg::kCritical, kDefaultTitle);
@@ -64,7 +84,7 @@ bool CheckSuFile(const std::string& path, Dialogs& dialogs) {
 bool SelectSuFile(SuTraceFile& file, Form& form, Dialogs& dialogs) {
   CommonDialogFields& d = dialogs.fields();
   d.title = "Korvane File selection";
-  d.filter = "Seismic Unix (SU)|*.SU|All files|*.*|";
+  d.filter = "Seismic Unix (SU)|*.SU|SEG-Y|*.sgy;*.segy|All files|*.*|";
   d.filterIndex = 1;
   d.initialFolder = file.DataFolder;
   d.fileName = "*.SU";

@@ -158,7 +158,7 @@ TEST(FileChoice, CancelKeepsTheActiveFileAndSaysExtensionMustBeSu) {
   ASSERT_EQ(d.dialogs.requests.size(), 1u);
   const CommonDialogFields& r = d.dialogs.requests[0];
   EXPECT_EQ(r.title, "Korvane File selection");
-  EXPECT_EQ(r.filter, "Seismic Unix (SU)|*.SU|All files|*.*|");
+  EXPECT_EQ(r.filter, "Seismic Unix (SU)|*.SU|SEG-Y|*.sgy;*.segy|All files|*.*|");
   EXPECT_EQ(r.initialFolder, "/data/");
   EXPECT_EQ(r.fileName, "*.SU");
   EXPECT_EQ(r.flags, 4096);

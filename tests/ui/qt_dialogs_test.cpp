@@ -19,6 +19,9 @@ using test::WhenShown;
 TEST(QtNameFiltersTest, PairsBecomeQtFiltersMatchingEitherCase) {
   EXPECT_EQ(QtNameFilters("Seismic Unix (SU)|*.SU|All files|*.*|"),
             QStringList({"Seismic Unix (SU) (*.SU *.su)", "All files (*)"}));
+  EXPECT_EQ(QtNameFilters("Seismic Unix (SU)|*.SU|SEG-Y|*.sgy;*.segy|All files|*.*|"),
+            QStringList({"Seismic Unix (SU) (*.SU *.su)", "SEG-Y (*.sgy *.SGY *.segy *.SEGY)",
+                         "All files (*)"}));
   EXPECT_EQ(QtNameFilters("Text files|*.txt;*.NMO|"),
             QStringList({"Text files (*.txt *.TXT *.NMO *.nmo)"}));
   // A description left without its pattern is dropped; so is an empty filter.
