@@ -5,6 +5,7 @@
 
 #include "common/numeric.h"
 #include "program/palette_handlers.h"
+#include "program/startup.h"
 
 namespace tavelo {
 namespace {
@@ -157,7 +158,8 @@ void AttachFieldHandlers(ProgramState& state) {
 
   // The file choice: the describing read, then an empty preview.
   auto load = [s] {
-    SelectSuFile(s->su, s->form, *s->dialogs);
+    // A SEG-Y file without a history file brings its textual header along.
+    if (SelectSuFile(s->su, s->form, *s->dialogs)) LoadSegyTextualHeader(*s);
     s->page.BeginDocument();
     s->page.DiscardDocument();
   };

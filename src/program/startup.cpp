@@ -6,6 +6,7 @@
 #include "common/paths.h"
 #include "common/safe_file.h"
 #include "common/text_encoding.h"
+#include "data/segy_reader.h"
 #include "data/su_reader.h"
 #include "program/handlers.h"
 
@@ -22,6 +23,21 @@ bool LoadEditorFile(ProgramState& state, const std::string& path) {
   if (!ReadWholeFile(path, bytes)) return false;
   state.editorText = TextFileToUtf8(bytes);
   state.editorPath = path;
+  return true;
+}
+
+bool SegyTextStandsIn(const ProgramState& state) {
+  const std::string& path = state.su.ActiveFilePath;
+  return !FileExists(HistoryFileName(path)) && segy::CheckFile(path).segy;
+}
+
+bool LoadSegyTextualHeader(ProgramState& state) {
+  if (!SegyTextStandsIn(state)) return false;
+  std::optional<std::string> text = segy::SegyTextualHeader(state.su.ActiveFilePath);
+  if (!text) return false;
+  state.editorText = std::move(*text);
+  state.editorPath.clear();  // not a file of its own: a save asks for a name
+  state.form.SetCaption("Label32", "SEG-Y textual header of " + state.su.ActiveFilePath);
   return true;
 }
 
@@ -90,6 +106,7 @@ void Startup(ProgramState& state, const std::string& commandLine) {
 
   const std::string history = HistoryFileName(su.ActiveFilePath);
   if (FileExists(history) && LoadEditorFile(state, history)) form.SetCaption("Label32", history);
+  else if (FileExists(su.ActiveFilePath)) LoadSegyTextualHeader(state);
 
   ShowTab(state, 0);
 }

@@ -66,7 +66,9 @@ void DrawHistoryBlock(ProgramState& state) {
       ToInt32(state.form.Number("Text19") * kTwipsPerMm + page.TopMargin()).value_or(page.TopMargin());
   const std::string historyFile = HistoryFileName(state.su.ActiveFilePath);
 
-  if (FileExists(historyFile) != 1) {
+  // A SEG-Y file's textual header, loaded into the editor with the file,
+  // stands in for a missing history file.
+  if (FileExists(historyFile) != 1 && !SegyTextStandsIn(state)) {
     // No history beside the SU file: print a batch file instead.
     CommonDialogFields& f = state.dialogs->fields();
     f.title = "Korvane Batch file";
