@@ -105,6 +105,10 @@ if have update-mime-database; then
       grep -q "^[0-9]*:application/x-seismic-unix:$glob\(:\|\$\)" "$tmp/mime/globs2" ||
         fail "the type database does not map ${glob//\\/} to application/x-seismic-unix"
     done
+    for glob in '\*\.sgy' '\*\.segy'; do
+      grep -q "^[0-9]*:application/x-segy:$glob\(:\|\$\)" "$tmp/mime/globs2" ||
+        fail "the type database does not map ${glob//\\/} to application/x-segy"
+    done
   else
     cat "$tmp/mime.log" >&2
     fail "update-mime-database rejects mime/packages/tavelo.xml"

@@ -26,8 +26,9 @@ namespace tavelo {
 
 const char* const kUsage =
     "Usage:\n"
-    "  tavelo [SU_FILE]                         open the window (the file is optional)\n"
-    "  tavelo --export OUT [options] SU_FILE    build the page and write it, no window\n"
+    "  tavelo [FILE]                            open the window (the file is optional)\n"
+    "  tavelo --export OUT [options] FILE       build the page and write it, no window\n"
+    "    FILE is a Seismic Unix (SU) or a SEG-Y file, told apart by its content\n"
     "    OUT's extension picks the format: .pdf .svg .png .wmf (a placeable metafile)\n"
     "    (PDF for a device or pipe named without one, e.g. /dev/stdout)\n"
     "    --dump FILE          also write the page's display list as text\n"
