@@ -473,3 +473,5 @@ inline int FuzzMetafile(const uint8_t* data, size_t size) {
 }
 
 }  // namespace tavelo::reliability
+
+#include "segy_target.h"

@@ -43,6 +43,7 @@ TEST(FuzzCorpus, Profile) { Replay("profile", reliability::FuzzProfile); }
 TEST(FuzzCorpus, Picks) { Replay("picks", reliability::FuzzPicks); }
 TEST(FuzzCorpus, ReplaceAll) { Replay("replace_all", reliability::FuzzReplaceAll); }
 TEST(FuzzCorpus, Metafile) { Replay("wmf", reliability::FuzzMetafile); }
+TEST(FuzzCorpus, Segy) { Replay("segy", reliability::FuzzSegy); }
 
 }  // namespace
 }  // namespace tavelo
