@@ -52,6 +52,43 @@ mb() { awk -v b="$1" 'BEGIN { printf "%.1f", b / 1048576 }'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (a + 0 > 0 && b + 0 > 0) printf "%.1f", a / b; else print "-" }'; }
 
 names=("wiggle + area" "wiggle" "positive only" "colour" "grey" "colour + wiggle")
+
+# The PDF's text: a Latin title against a Cyrillic + Greek + Polish one (both
+# in embedded font subsets), 2000 traces, wiggle + area; median of 5 runs.
+title_rows() {
+  local su=$work/line_2000x1500.su
+  [ -f "$su" ] || "$gen" --traces 2000 --samples 1500 --dt 2000 "$su"
+  local latin="Profile 7 - Omega, Lodz" unicode="Профиль 7 – Ωμέγα, Łódź"
+  echo "## PDF text: Latin against Unicode title (2000 traces, wiggle + area)"
+  echo
+  echo "Median of 5 runs each; the orientation texts in the title's script too."
+  echo
+  echo "| title | time (s) | file (bytes) |"
+  echo "|---|---:|---:|"
+  local name title times t
+  declare -A median size
+  for name in latin unicode; do
+    title=${!name}
+    times=()
+    for _ in 1 2 3 4 5; do
+      read -r t _ <<<"$(timed "$tavelo" --settings-dir "$work/settings" --export "$work/title_$name.pdf" \
+        "${paper[@]}" --set combo1=0 --set "Text1=$title" --set "Text13=${title%% *}" --set "Text14=${title##* }" "$su")"
+      times+=("$t")
+    done
+    median[$name]=$(printf '%s\n' "${times[@]}" | sort -n | sed -n 3p)
+    size[$name]=$(size_of "$work/title_$name.pdf")
+    echo "| $title | ${median[$name]} | ${size[$name]} |"
+  done
+  echo
+  echo "Unicode / Latin: $(awk -v a="${median[unicode]}" -v b="${median[latin]}" 'BEGIN { printf "%.3f", a / b }') in time" \
+    "(bound 1.10), $(( ${size[unicode]} - ${size[latin]} )) bytes more in the file."
+  echo
+  rm -f "$work/title_latin.pdf" "$work/title_unicode.pdf"
+}
+if [ "${TITLES_ONLY:-0}" = 1 ]; then
+  title_rows
+  exit 0
+fi
 paper=(--paper 1200x900 --set Text4=1100 --set Text5=800)
 
 lines=("2000 1500")
@@ -100,6 +137,8 @@ for line in "${lines[@]}"; do
   done
   echo >>"$results.tmp"
 done
+
+title_rows >>"$results.tmp"
 
 # The preview: the page's redraw into a window-sized image.
 su=$work/line_2000x1500.su

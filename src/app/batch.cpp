@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <QFontDatabase>
 #include <QGuiApplication>
 #include <algorithm>
 #include <cctype>
@@ -16,6 +15,7 @@
 #include "common/paths.h"
 #include "common/safe_file.h"
 #include "output/export.h"
+#include "output/font_list.h"
 #include "output/pdf_writer.h"
 #include "output/wmf_writer.h"
 #include "program/handlers.h"
@@ -273,11 +273,7 @@ int RunBatchExport(const CommandLine& options) {
   ProgramState state(dialogs);
   state.settingsFolder = options.settingsDir.empty() ? DefaultSettingsFolder()
                                                      : AbsolutePath(options.settingsDir);
-  state.fontList = [] {
-    std::vector<std::string> fonts;
-    for (const QString& f : QFontDatabase::families()) fonts.push_back(f.toStdString());
-    return fonts;
-  };
+  state.fontList = PageFontFamilies;
   if (!options.paper.empty()) {
     double w = 0, h = 0;
     ParsePaper(options.paper, w, h);

@@ -12,6 +12,8 @@ constexpr char32_t kHigh1252[32] = {
     0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 
+}  // namespace
+
 void AppendUtf8(std::string& out, char32_t c) {
   if (c < 0x80) {
     out.push_back(static_cast<char>(c));
@@ -29,6 +31,8 @@ void AppendUtf8(std::string& out, char32_t c) {
     out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
   }
 }
+
+namespace {
 
 // Decodes one UTF-8 sequence at i; returns its length, 0 when invalid.
 size_t DecodeUtf8(std::string_view s, size_t i, char32_t& c) {
@@ -104,6 +108,28 @@ std::string Utf8ToWindows1252(std::string_view text, bool* lossless) {
     }
   }
   if (lossless) *lossless = ok;
+  return out;
+}
+
+size_t Utf8SequenceAt(std::string_view text, size_t i, char32_t& c) {
+  return i < text.size() ? DecodeUtf8(text, i, c) : 0;
+}
+
+std::u32string Utf8ToCodePoints(std::string_view text) {
+  std::u32string out;
+  out.reserve(text.size());
+  char32_t c;
+  for (size_t i = 0; i < text.size();) {
+    const size_t n = DecodeUtf8(text, i, c);
+    if (n == 0) {
+      const auto b = static_cast<unsigned char>(text[i]);
+      out.push_back(b >= 0x80 && b < 0xA0 && kHigh1252[b - 0x80] ? kHigh1252[b - 0x80] : b);
+      ++i;
+      continue;
+    }
+    out.push_back(c);
+    i += n;
+  }
   return out;
 }
 

@@ -15,6 +15,14 @@ std::string Windows1252ToUtf8(std::string_view bytes);
 // UTF-8 to Windows-1252; characters it cannot hold become '?'. `lossless`
 // (optional) tells whether every character fitted.
 std::string Utf8ToWindows1252(std::string_view text, bool* lossless = nullptr);
+// The characters of a UTF-8 text; bytes that are not UTF-8 are read as
+// Windows-1252, as text files are.
+std::u32string Utf8ToCodePoints(std::string_view text);
+// The UTF-8 sequence at byte i: its length, with the character in `c`; 0
+// when the bytes there are not UTF-8.
+size_t Utf8SequenceAt(std::string_view text, size_t i, char32_t& c);
+// One character as UTF-8.
+void AppendUtf8(std::string& out, char32_t c);
 // The file's bytes as UTF-8: unchanged when valid UTF-8 (a BOM dropped),
 // else read as Windows-1252.
 std::string TextFileToUtf8(std::string_view bytes);

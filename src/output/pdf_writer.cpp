@@ -23,10 +23,10 @@
 #include <system_error>
 #include <vector>
 
-#include "common/text_encoding.h"
 #include "common/units.h"
 #include "output/file_device.h"
 #include "output/painter_replay.h"
+#include "output/pdf_fonts.h"
 #include "page/page_document.h"
 
 namespace tavelo {
@@ -137,39 +137,6 @@ void AppendColor(std::string& out, Color c, const char* op) {
   out += op;
 }
 
-// A PDF literal string of Windows-1252 bytes.
-void AppendLiteral(std::string& out, std::string_view bytes) {
-  out += '(';
-  for (char c : bytes) {
-    const auto u = static_cast<unsigned char>(c);
-    if (c == '(' || c == ')' || c == '\\') {
-      out += '\\';
-      out += c;
-    } else if (u < 32 || u == 127) {
-      char octal[5];
-      std::snprintf(octal, sizeof octal, "\\%03o", u);
-      out += octal;
-    } else {
-      out += c;
-    }
-  }
-  out += ')';
-}
-
-// The standard font closest to a face name: Times and Courier by name,
-// Helvetica (Arial's twin) for the rest.
-int StandardFamily(const std::string& name) {
-  std::string lower;
-  for (char c : name) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  const bool serif = lower.find("serif") != std::string::npos && lower.find("sans") == std::string::npos;
-  if (lower.find("times") != std::string::npos || serif) return 1;
-  if (lower.find("courier") != std::string::npos || lower.find("mono") != std::string::npos) return 2;
-  return 0;
-}
-
-constexpr const char* kStandardFonts[6] = {"Helvetica", "Helvetica-Bold", "Times-Roman",
-                                           "Times-Bold", "Courier",   "Courier-Bold"};
-
 class PdfBuilder {
  public:
   PdfBuilder(const PageDocument& page, QIODevice& file) : page_(page), file_(file) {}
@@ -187,7 +154,8 @@ class PdfBuilder {
     pageWidthPoints_ = std::max(points.width(), 1);
     pageHeightPoints_ = std::max(points.height(), 1);
 
-    Write("%PDF-1.4\n%\xE2\xE3\xCF\xD3\n");
+    // 1.6: embedded OpenType (CFF) font programs.
+    Write("%PDF-1.6\n%\xE2\xE3\xCF\xD3\n");
     // Fixed numbers for the objects written last.
     catalog_ = NewObject();
     pages_ = NewObject();
@@ -333,7 +301,6 @@ class PdfBuilder {
     double points = font.size;
     if (!std::isfinite(points) || points <= 0) points = 10;
     fontTwips_ = std::min(points, kMaxFontPoints) * 20;
-    fontKey_ = StandardFamily(font.name) * 2 + (font.bold ? 1 : 0);
     metrics_ = ReplayTextMetrics(font, kDeviceDpi);
     haveFont_ = true;
   }
@@ -341,31 +308,9 @@ class PdfBuilder {
   void DrawText(const PageOp& op) {
     if (op.index >= page_.texts().size()) return;
     if (!haveFont_) SelectFont(FontState{});
-    const std::string winAnsi = Utf8ToWindows1252(page_.texts()[op.index]);
-    const std::vector<std::string_view> lines = TextLines(winAnsi);
     // The page has no text colour: text is black whatever the pen.
     SetFill(0);
-    usedFonts_[fontKey_] = true;
-    content_ += "BT /F";
-    AppendInt(content_, fontKey_);
-    content_ += ' ';
-    AppendNumber(content_, fontTwips_);
-    content_ += " Tf\n";
-    double baseline = op.y + metrics_.ascent;
-    for (std::string_view line : lines) {
-      if (!line.empty()) {
-        // The flip puts the glyphs upright again under the page's y-down scale.
-        content_ += "1 0 0 -1 ";
-        AppendNumber(content_, op.x);
-        content_ += ' ';
-        AppendNumber(content_, baseline);
-        content_ += " Tm ";
-        AppendLiteral(content_, line);
-        content_ += " Tj\n";
-      }
-      baseline += metrics_.lineSpacing;
-    }
-    content_ += "ET\n";
+    text_.Draw(content_, font_, fontTwips_, metrics_, op.x, op.y, page_.texts()[op.index]);
   }
 
   void DrawLine(const PageOp& op) {
@@ -539,19 +484,31 @@ class PdfBuilder {
 
   // ------------------------------------------------------------ the rest
 
+  // The font objects' way into the file.
+  struct FontSink final : PdfObjectSink {
+    explicit FontSink(PdfBuilder& b) : builder(b) {}
+    uint32_t NewObject() override { return builder.NewObject(); }
+    void WriteObject(uint32_t number, std::string_view body) override {
+      builder.BeginObject(number);
+      builder.Write(body);
+      builder.Write("\nendobj\n");
+    }
+    bool WriteCompressedStream(uint32_t number, std::string_view dictionary, std::string_view data) override {
+      const std::string packed = Deflate(builder.compressor_.get(), data);
+      if (packed.empty() && !data.empty()) return false;
+      std::string entries = " /Filter /FlateDecode";
+      entries += dictionary;
+      builder.WriteStream(number, entries, packed);
+      return true;
+    }
+    PdfBuilder& builder;
+  };
+
   void WriteTrailerObjects() {
     std::string text;
-    // Fonts.
-    std::array<uint32_t, 6> fontObjects{};
-    for (int k = 0; k < 6; ++k) {
-      if (!usedFonts_[k]) continue;
-      fontObjects[k] = NewObject();
-      BeginObject(fontObjects[k]);
-      text = "<< /Type /Font /Subtype /Type1 /BaseFont /";
-      text += kStandardFonts[k];
-      text += " /Encoding /WinAnsiEncoding >>\nendobj\n";
-      Write(text);
-    }
+    std::string fontResources;
+    FontSink fontSink{*this};
+    if (!text_.WriteFonts(fontSink, fontResources)) failed_ = true;
     // The palette as each sample size reads it: images of n bits use the
     // first 2^n colours, which never change once the palette holds them.
     for (size_t k = 0; k < paletteObjects_.size(); ++k) {
@@ -576,14 +533,7 @@ class PdfBuilder {
     BeginObject(resources_);
     text = "<< /ProcSet [/PDF /Text /ImageC /ImageI]";
     text += " /Font <<";
-    for (int k = 0; k < 6; ++k) {
-      if (!fontObjects[k]) continue;
-      text += " /F";
-      AppendInt(text, k);
-      text += ' ';
-      AppendInt(text, fontObjects[k]);
-      text += " 0 R";
-    }
+    text += fontResources;
     text += " >>\n/ExtGState << /G0 << /Type /ExtGState /SA true >> >>";
     if (!images_.empty()) {
       text += "\n/XObject <<";
@@ -686,9 +636,8 @@ class PdfBuilder {
   FontState font_;
   bool haveFont_ = false;
   double fontTwips_ = 200;
-  int fontKey_ = 0;
   TextLineMetrics metrics_;
-  std::array<bool, 6> usedFonts_{};
+  PdfText text_;
 
   std::vector<float> xy_;
   std::vector<Color> colors_;

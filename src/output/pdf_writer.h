@@ -5,8 +5,9 @@
 // The page is one content stream in twips under a single scale to points;
 // paths keep their coordinates as recorded (whole or half twips, others to
 // a tenth of a twip); cell columns become one image each (indexed colours,
-// 4 bits a cell for the amplitude palette, no interpolation); text uses the standard PDF fonts (Helvetica, Times,
-// Courier) in WinAnsi encoding, placed with the metrics the QPainter replay
+// 4 bits a cell for the amplitude palette, no interpolation); text is
+// written in the faces the painter draws it with, embedded as subsets
+// (pdf_fonts.h), its lines placed with the metrics the QPainter replay
 // uses, so the page lines up with the preview and the print. The content is
 // compressed in pieces with libdeflate, the next piece being written while
 // the last one is compressed. Needs a QGuiApplication (text metrics).

@@ -8,12 +8,15 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <iostream>
 #include <limits>
 #include <string_view>
 #include <vector>
 
 #include "common/safe_file.h"
 #include "common/text_encoding.h"
+#include "output/font_faces.h"
+#include "output/wmf_text.h"
 #include "page/page_document.h"
 
 namespace tavelo {
@@ -307,7 +310,9 @@ class WmfBuilder {
     brushIsNull_ = state.style == 1;
   }
 
+  // The font in the character set of the code page the next text is in.
   void SelectFont(const FontState& state) {
+    fontState_ = state;
     double points = std::isfinite(state.size) && state.size > 0 ? state.size : 10;
     points = std::min(points, kMaxFontPoints);
     // A negative height asks for the character (em) height, as points mean.
@@ -316,7 +321,7 @@ class WmfBuilder {
     std::string face = Utf8ToWindows1252(state.name.empty() ? std::string("Arial") : state.name);
     if (face.size() > 31) face.resize(31);
     U_FONT* font = U_FONT_set(static_cast<int16_t>(-std::lround(height)), 0, 0, 0,
-                              state.bold ? U_FW_BOLD : U_FW_NORMAL, 0, 0, 0, U_ANSI_CHARSET, 0, 0,
+                              state.bold ? U_FW_BOLD : U_FW_NORMAL, 0, 0, 0, charset_, 0, 0,
                               0, 0, face.data());
     if (!font) {
       failed_ = true;
@@ -351,12 +356,38 @@ class WmfBuilder {
     for (std::string_view line : TextLines(page_.texts()[op.index])) {
       const Pt at{origin.x, origin.y + lineNumber++ * lineSpacing_ * scale_};
       if (line.empty() || !kCoordinateBox.Holds(at)) continue;
-      std::string ansi = Utf8ToWindows1252(line);
-      if (ansi.size() > 32767) ansi.resize(32767);
-      const U_RECT16 noRect{0, 0, 0, 0};
-      Add(U_WMREXTTEXTOUT_set(ToPoint16(at), static_cast<int16_t>(ansi.size()), 0, ansi.c_str(),
-                              nullptr, noRect));
+      std::string unheld;
+      const std::vector<CodePageRun> runs = CodePageRuns(line, &unheld);
+      double advance = 0;  // twips from the line's start to the run
+      for (size_t k = 0; k < runs.size(); ++k) {
+        const CodePageRun& run = runs[k];
+        if (run.charset != charset_) {
+          charset_ = run.charset;
+          SelectFont(fontState_);
+        }
+        std::string bytes = run.bytes;
+        if (bytes.size() > 32767) bytes.resize(32767);
+        const Pt runAt{at.x + advance * scale_, at.y};
+        const U_RECT16 noRect{0, 0, 0, 0};
+        if (kCoordinateBox.Holds(runAt))
+          Add(U_WMREXTTEXTOUT_set(ToPoint16(runAt), static_cast<int16_t>(bytes.size()), 0, bytes.c_str(),
+                                  nullptr, noRect));
+        if (k + 1 < runs.size()) advance += TextAdvance(run.utf8);
+      }
+      if (!unheld.empty())
+        std::cerr << "tavelo: no Windows code page holds \"" << unheld << "\" of the text \"" << line
+                  << "\"; the metafile shows \"?\" there\n";
     }
+  }
+
+  // The width the painter gives the text in the current font, twips.
+  double TextAdvance(std::string_view utf8) const {
+    double points = std::isfinite(fontState_.size) && fontState_.size > 0 ? fontState_.size : 10;
+    points = std::min(points, kMaxFontPoints);
+    const FaceChain& chain = FaceChain::For(fontState_.name, fontState_.bold);
+    // Without any font file: half an em a character.
+    if (chain.empty()) return 0.5 * points * 20 * static_cast<double>(Utf8ToCodePoints(utf8).size());
+    return chain.AdvanceEm(utf8) * points * 20;
   }
 
   void DrawLine(const PageOp& op) {
@@ -551,6 +582,8 @@ class WmfBuilder {
   uint32_t pen_ = 0, brush_ = 0, font_ = 0, nullPen_ = 0;
   bool brushIsNull_ = false;
   double lineSpacing_ = 0;  // twips
+  FontState fontState_;
+  uint8_t charset_ = U_ANSI_CHARSET;
   std::vector<Pt> points_;
   std::vector<float> xy_;
   std::vector<Color> colors_;

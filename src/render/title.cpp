@@ -1,6 +1,7 @@
 #include "render/title.h"
 
 #include "common/numeric.h"
+#include "common/text_case.h"
 #include "common/paths.h"
 #include "program/startup.h"
 
@@ -34,30 +35,7 @@ void DrawOrientationTexts(ProgramState& state) {
   page.DrawText(settings.RightOrientation);
 }
 
-std::string HistoryLowerCase(std::string_view text) {
-  std::string out(text);
-  for (size_t i = 0; i < out.size(); ++i) {
-    unsigned char c = static_cast<unsigned char>(out[i]);
-    if (c >= 'A' && c <= 'Z') {
-      out[i] = static_cast<char>(c + 32);
-      continue;
-    }
-    if (i + 1 >= out.size()) break;
-    const unsigned char next = static_cast<unsigned char>(out[i + 1]);
-    if (c == 0xC3 && next >= 0x80 && next <= 0x9E && next != 0x97) {
-      out[i + 1] = static_cast<char>(next + 0x20);  // À..Þ (not ×)
-      ++i;
-    } else if (c == 0xC5 && (next == 0x92 || next == 0xA0 || next == 0xBD)) {
-      out[i + 1] = static_cast<char>(next + 1);  // Œ Š Ž
-      ++i;
-    } else if (c == 0xC5 && next == 0xB8) {
-      out[i] = static_cast<char>(0xC3);  // Ÿ -> ÿ
-      out[i + 1] = static_cast<char>(0xBF);
-      ++i;
-    }
-  }
-  return out;
-}
+std::string HistoryLowerCase(std::string_view text) { return Utf8ToLower(text); }
 
 void DrawHistoryBlock(ProgramState& state) {
   PageDocument& page = state.page;

@@ -23,8 +23,8 @@ void DrawOrientationTexts(ProgramState& state);
 // editor first; a cancel prints the editor's text as it is.
 void DrawHistoryBlock(ProgramState& state);
 
-// Lower case of ASCII letters and of the Latin-1 and Windows-1252 capitals
-// (À..Þ, Œ, Š, Ž, Ÿ) in UTF-8 text; every other byte is kept.
+// The history's lower case: every capital letter of any script in UTF-8
+// text to its small letter; bytes that are not UTF-8 are kept.
 std::string HistoryLowerCase(std::string_view utf8);
 
 }  // namespace tavelo

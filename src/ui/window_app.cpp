@@ -1,12 +1,12 @@
 #include "ui/window_app.h"
 
 #include <QApplication>
-#include <QFontDatabase>
 #include <QPageSize>
 #include <QPrinterInfo>
 
 #include <cmath>
 
+#include "output/font_list.h"
 #include "output/print_commands.h"
 #include "output/program_handlers.h"
 #include "program/handlers.h"
@@ -26,11 +26,7 @@ int RunWindow(int argc, char** argv, const std::string& suPath, const std::strin
   QtDialogs dialogs;
   ProgramState state(dialogs);
   state.settingsFolder = settingsFolder.empty() ? DefaultSettingsFolder() : settingsFolder;
-  state.fontList = [] {
-    std::vector<std::string> fonts;
-    for (const QString& family : QFontDatabase::families()) fonts.push_back(family.toStdString());
-    return fonts;
-  };
+  state.fontList = PageFontFamilies;
 
   // The page starts on the printer's paper: the default queue, else the
   // first one there is. Without any queue the page goes to a PDF file,

@@ -308,11 +308,13 @@ TEST(TitleAndOrientation, PlacedAboveTheSectionAndSkippedWhenBothEmpty) {
   EXPECT_EQ(p.state.settings.RightOrientation, "");
 }
 
-TEST(History, LowerCaseCoversLatinLetters) {
+TEST(History, LowerCaseCoversEveryScript) {
   EXPECT_EQ(HistoryLowerCase("SUFILTER F=10,20 \u00c9T\u00c9 \u00d7 \u00de\u00df"),
             "sufilter f=10,20 \u00e9t\u00e9 \u00d7 \u00fe\u00df");
-  EXPECT_EQ(HistoryLowerCase("\u0152\u0160\u017d\u0178 \u03a9"), "\u0153\u0161\u017e\u00ff \u03a9");
+  EXPECT_EQ(HistoryLowerCase("\u0152\u0160\u017d\u0178 \u03a9"), "\u0153\u0161\u017e\u00ff \u03c9");
   EXPECT_EQ(HistoryLowerCase("A\xc3"), "a\xc3");  // a cut sequence is kept
+  EXPECT_EQ(HistoryLowerCase("\u041f\u0440\u043e\u0444\u0438\u043b\u044c 7 \u2013 \u03a9\u03bc\u03ad\u03b3\u03b1, \u0141\u00f3d\u017a"),
+            "\u043f\u0440\u043e\u0444\u0438\u043b\u044c 7 \u2013 \u03c9\u03bc\u03ad\u03b3\u03b1, \u0142\u00f3d\u017a");
 }
 
 struct HistoryCase : ::testing::Test {
