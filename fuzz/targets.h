@@ -66,6 +66,12 @@ inline void WritePlain(const std::string& path, std::string_view bytes) {
   std::fclose(f);
 }
 
+inline bool FileExistsPlain(const std::string& path) {
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (f) std::fclose(f);
+  return f != nullptr;
+}
+
 inline std::string ReadPlain(const std::string& path) {
   std::string bytes;
   std::FILE* f = std::fopen(path.c_str(), "rb");
@@ -260,6 +266,15 @@ inline int FuzzPicks(const uint8_t* data, size_t size) {
   ProgramState state(dialogs);
   state.form.SetText("Text21", picks);
   Conversion_NMO(state);
+  std::string first;
+  ReadFirstLine(picks, first);
+  if (!HasFunction(ParsePickLine(first))) {
+    // No function: no table, Text21 left on the pick file, one message.
+    if (state.form.Text("Text21") != picks) Fail("picks", "Text21 left the pick file without a table");
+    if (FileExistsPlain(table)) Fail("picks", "a table written for a pick file without functions");
+    if (dialogs.shown.size() != 1) Fail("picks", "no message for a pick file without functions");
+    return 0;
+  }
   if (state.form.Text("Text21") != table) Fail("picks", "Text21 does not name the table file");
 
   // 20 lines of 31 numbers, each ended by CR LF.

@@ -33,6 +33,8 @@ inline constexpr HeaderField kScalel{"scalel", 68, 2, FieldType::Int16};
 inline constexpr HeaderField kSx{"sx", 72, 4, FieldType::Int32};
 inline constexpr HeaderField kGx{"gx", 80, 4, FieldType::Int32};
 inline constexpr HeaderField kTstat{"tstat", 102, 2, FieldType::Int16};
+// Delay of the first sample (ms): a time-windowed file starts later.
+inline constexpr HeaderField kDelrt{"delrt", 108, 2, FieldType::Int16};
 inline constexpr HeaderField kNs{"ns", 114, 2, FieldType::Int16};
 inline constexpr HeaderField kDt{"dt", 116, 2, FieldType::Int16};
 inline constexpr HeaderField kD1{"d1", 180, 4, FieldType::Float32};
@@ -41,9 +43,9 @@ inline constexpr HeaderField kD2AsInt{"d2", 188, 4, FieldType::Int32};
 // Unassigned area, read by the statics diagram.
 inline constexpr HeaderField kUnassigned232{"unass", 232, 2, FieldType::Int16};
 
-inline constexpr std::array<HeaderField, 17> kAllFields{
+inline constexpr std::array<HeaderField, 18> kAllFields{
     kTracl, kEp, kCdp, kTrid, kNhs, kGelev, kGdel, kSdel, kScalel,
-    kSx, kGx, kTstat, kNs, kDt, kD1, kD2AsInt, kUnassigned232};
+    kSx, kGx, kTstat, kDelrt, kNs, kDt, kD1, kD2AsInt, kUnassigned232};
 
 // Size in bytes of one trace of ns samples; 0 when ns is not positive.
 constexpr int64_t TraceBytes(int32_t ns) {

@@ -5,6 +5,7 @@
 #include <bit>
 #include <cstring>
 #include <limits>
+#include <vector>
 
 #include "data/segy_reader.h"
 
@@ -66,10 +67,14 @@ int32_t SamplesPerTraceWord(uint16_t bits, int64_t fileLength) {
 // the header cannot be read that way at all: ns not positive (read unsigned
 // as Seismic Unix writes it, when that fits the file) or one trace
 // longer than the whole file.
+// The first header's ns read in `order`.
+int32_t FirstNs(std::span<const unsigned char> h, ByteOrder order, int64_t fileLength) {
+  return SamplesPerTraceWord(Load16(h.data() + su::kNs.offset, order), fileLength);
+}
+
 std::optional<int> OrderScore(std::span<const unsigned char> h, int64_t fileLength,
                               ByteOrder order) {
-  const int32_t ns = SamplesPerTraceWord(Load16(h.data() + su::kNs.offset, order), fileLength);
-  const int64_t traceBytes = su::TraceBytes(ns);
+  const int64_t traceBytes = su::TraceBytes(FirstNs(h, order, fileLength));
   if (traceBytes == 0 || traceBytes > fileLength) return std::nullopt;
   int score = 0;
   // A length that is a whole number of traces is strong evidence.
@@ -84,6 +89,21 @@ std::optional<int> OrderScore(std::span<const unsigned char> h, int64_t fileLeng
     if (v > -(1 << 24) && v < (1 << 24)) score += 1;
   }
   return score;
+}
+
+bool WholeTraces(std::span<const unsigned char> h, int64_t fileLength, ByteOrder order) {
+  const int64_t traceBytes = su::TraceBytes(FirstNs(h, order, fileLength));
+  return traceBytes > 0 && fileLength % traceBytes == 0;
+}
+
+// Whether the second trace header, where `start` holds it, repeats the
+// first one's ns read in `order` (every trace of a file has the same ns).
+std::optional<bool> SecondHeaderRepeatsNs(std::span<const unsigned char> start, int64_t fileLength,
+                                          ByteOrder order) {
+  const int64_t traceBytes = su::TraceBytes(FirstNs(start, order, fileLength));
+  const int64_t at = traceBytes + su::kNs.offset;
+  if (traceBytes == 0 || at + 2 > static_cast<int64_t>(start.size())) return std::nullopt;
+  return Load16(start.data() + at, order) == Load16(start.data() + su::kNs.offset, order);
 }
 
 // Checked trace position: traceIndex * traceBytes + offset, or empty when it
@@ -112,15 +132,28 @@ std::optional<int64_t> TracePosition(int64_t traceIndex, int64_t traceBytes, int
 // reads as a plausible 4 little-endian, and a big-endian ns of 100 reads as
 // 25600, which still fits a long file. A tie stays little-endian, so a
 // damaged little-endian file is not turned around by one coincidence.
-ByteOrder DetectByteOrder(std::span<const unsigned char> firstHeader, int64_t fileLength) {
-  if (firstHeader.size() < static_cast<size_t>(su::kHeaderBytes) ||
-      fileLength < su::kHeaderBytes) {
+//
+// When both readings are plausible, a trace size that divides the file
+// length outweighs everything else. Where both do (16 traces of ns 1024 are
+// also 271 traces of ns 4) and `start` reaches the second header, the
+// reading whose ns that header repeats wins.
+ByteOrder DetectByteOrder(std::span<const unsigned char> start, int64_t fileLength) {
+  if (start.size() < static_cast<size_t>(su::kHeaderBytes) || fileLength < su::kHeaderBytes) {
     return ByteOrder::Little;
   }
-  const std::optional<int> little = OrderScore(firstHeader, fileLength, ByteOrder::Little);
-  const std::optional<int> big = OrderScore(firstHeader, fileLength, ByteOrder::Big);
+  const std::optional<int> little = OrderScore(start, fileLength, ByteOrder::Little);
+  const std::optional<int> big = OrderScore(start, fileLength, ByteOrder::Big);
   if (!big) return ByteOrder::Little;
   if (!little) return ByteOrder::Big;
+  const bool littleWhole = WholeTraces(start, fileLength, ByteOrder::Little);
+  const bool bigWhole = WholeTraces(start, fileLength, ByteOrder::Big);
+  if (littleWhole != bigWhole) return bigWhole ? ByteOrder::Big : ByteOrder::Little;
+  if (littleWhole) {
+    const std::optional<bool> littleRepeats = SecondHeaderRepeatsNs(start, fileLength, ByteOrder::Little);
+    const std::optional<bool> bigRepeats = SecondHeaderRepeatsNs(start, fileLength, ByteOrder::Big);
+    if (littleRepeats && bigRepeats && *littleRepeats != *bigRepeats)
+      return *bigRepeats ? ByteOrder::Big : ByteOrder::Little;
+  }
   return *big > *little ? ByteOrder::Big : ByteOrder::Little;
 }
 
@@ -141,9 +174,12 @@ std::optional<SuReader> SuReader::FromSource(std::unique_ptr<ByteSource> source)
   reader.source_ = std::move(source);
   reader.length_ = reader.source_->Length();
 
-  std::array<unsigned char, su::kHeaderBytes> header{};
-  if (reader.length_ >= su::kHeaderBytes && reader.ReadBytes(0, header.data(), header.size())) {
-    reader.order_ = DetectByteOrder(header, reader.length_);
+  // The first header decides the byte order; the bytes after it, up to a
+  // second header of a usual trace size, may confirm its ns.
+  constexpr int64_t kProbeBytes = 64 * 1024;
+  std::vector<unsigned char> start(static_cast<size_t>(std::min(reader.length_, kProbeBytes)));
+  if (reader.length_ >= su::kHeaderBytes && reader.ReadBytes(0, start.data(), start.size())) {
+    reader.order_ = DetectByteOrder(start, reader.length_);
   }
   return reader;
 }

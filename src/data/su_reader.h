@@ -20,13 +20,16 @@ namespace tavelo {
 
 enum class ByteOrder : uint8_t { Little, Big };
 
-// Decides the byte order from the first 240 bytes and the file length.
-// Little-endian unless the header is implausible that way (ns not in
-// 1..32767, or a trace size that does not fit the file) while plausible
-// big-endian, or both readings are plausible and big-endian is clearly
-// better supported (whole number of traces, positive dt, small tracl..cdpt
-// counters). Fewer than 240 bytes, or a file shorter than a header: little.
-ByteOrder DetectByteOrder(std::span<const unsigned char> firstHeader, int64_t fileLength);
+// Decides the byte order from the first bytes of the file (at least its
+// first 240) and the file length. Little-endian unless the header is
+// implausible that way (ns not in 1..32767, or a trace size that does not
+// fit the file) while plausible big-endian, or both readings are plausible
+// and big-endian is better supported: its trace size alone divides the file
+// length, or both do and only its ns is repeated by the second header (when
+// `start` reaches it), or else it scores better on whole traces, positive dt
+// and small tracl..cdpt counters. Fewer than 240 bytes, or a file shorter
+// than a header: little.
+ByteOrder DetectByteOrder(std::span<const unsigned char> start, int64_t fileLength);
 
 class SuReader {
  public:

@@ -62,6 +62,22 @@ void EmptyPreview(ProgramState& state) {
 
 }  // namespace
 
+UnprintableMargins PrinterDialogs::Unprintable(const PrinterSetup& setup) {
+  if (!setup.outputFile.empty() || setup.printerName.empty()) return {};
+  QPrinter printer(QPrinter::HighResolution);
+  ConfigurePrinter(printer, setup);
+  QPageLayout layout = printer.pageLayout();
+  layout.setUnits(QPageLayout::Point);
+  const QMarginsF m = layout.minimumMargins();  // oriented as the paper is used
+  return {m.left() * 20.0, m.top() * 20.0, m.right() * 20.0, m.bottom() * 20.0};
+}
+
+UnprintableMargins CurrentUnprintableMargins(ProgramState& state) {
+  PrinterDialogs* dialogs = PrinterDialogsOf(state);
+  if (dialogs == nullptr) return {};
+  return dialogs->Unprintable(CurrentSetup(state, *dialogs));
+}
+
 std::optional<std::string> PaperSizeText(const PageDocument& page) {
   const auto w = ToInt16(page.PageWidth() / kTwipsPerMm);
   const auto h = ToInt16(page.PageHeight() / kTwipsPerMm);

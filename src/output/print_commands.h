@@ -31,9 +31,19 @@ struct PrinterSetup {
   int copies = 1;
 };
 
+// The edges of a sheet a printer cannot mark (twips).
+struct UnprintableMargins {
+  double left = 0, top = 0, right = 0, bottom = 0;
+  bool operator==(const UnprintableMargins&) const = default;
+};
+
 class PrinterDialogs {
  public:
   virtual ~PrinterDialogs() = default;
+
+  // The printer's unprintable edges on the setup's paper, as its driver
+  // reports them (a PDF file has none).
+  virtual UnprintableMargins Unprintable(const PrinterSetup& setup);
 
   // The chosen output file lives here between uses, as the page document's
   // printer keeps it; printer name, paper and margins live in the page.
@@ -59,6 +69,10 @@ std::optional<std::string> PaperSizeText(const PageDocument& page);
 // Sets `printer` to the setup: queue or PDF file, the paper (a standard
 // size is recognised, so queues get their own media name), copies.
 void ConfigurePrinter(QPrinter& printer, const PrinterSetup& setup);
+
+// The unprintable edges of the printer and paper in use; none where
+// state.dialogs offers no printer dialogs.
+UnprintableMargins CurrentUnprintableMargins(ProgramState& state);
 
 // cmdPrint: when a page has ended, the print dialog, then the page on the
 // chosen printer or into the chosen PDF file. A failure shows the page

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "common/dialogs.h"
 #include "common/numeric.h"
 #include "common/paths.h"
 #include "common/safe_file.h"
@@ -149,6 +150,12 @@ bool ReadFirstLine(const std::string& path, std::string& line) {
   return true;
 }
 
+bool HasFunction(const PickTable& table) {
+  for (int i = 1; i <= kVelocityFunctions; ++i)
+    if (table.At(i, 1) != 0) return true;
+  return false;
+}
+
 void Conversion_NMO(ProgramState& state) {
   const std::string pickPath = state.form.Text("Text21");
   // A pick file that is a FIFO, a device or a socket (in /dev, say) is
@@ -157,6 +164,15 @@ void Conversion_NMO(ProgramState& state) {
   std::string line;
   ReadFirstLine(pickPath, line);  // unreadable: an empty line, so an empty table
   const PickTable table = ParsePickLine(line);
+  if (!HasFunction(table)) {
+    // A table of zeros would draw nothing and be taken silently by every
+    // later build, even once the pick file is mended: write none, keep
+    // Text21 on the pick file and say why.
+    state.dialogs->MessageBox("No velocity function found on the first line of " + pickPath +
+                                  " (cdp=, tnmo= and vnmo= must stand on one line)",
+                              msg::kInformation, kDefaultTitle);
+    return;
+  }
   const std::string tablePath = VelocityTablePath(pickPath);
   WriteFileAtomically(tablePath, VelocityTableText(table));
   state.form.SetText("Text21", tablePath);

@@ -62,10 +62,17 @@ std::string VelocityTablePath(const std::string& pickPath);
 // when the file cannot be opened. Only the first 4 MiB are looked at.
 bool ReadFirstLine(const std::string& path, std::string& line);
 
+// True when some column of the table has a CDP other than 0.
+bool HasFunction(const PickTable& table);
+
 // Converts the pick file named in Text21: the table file is written
 // (atomically) beside it and Text21 then names it. Every step that fails
-// (unreadable file, missing keys, values out of range, a table file that
-// cannot be written) is skipped without a message.
+// (missing keys, values out of range, a table file that cannot be written)
+// is skipped without a message. A pick file that yields no function at all
+// (unreadable, or its picks not on the first line, as par files with one
+// key a line have them) writes no table, so none replaces one already
+// there: an information message names the file and the one-line rule, and
+// Text21 stays on the pick file, converted again once it is mended.
 void Conversion_NMO(ProgramState& state);
 
 }  // namespace tavelo

@@ -255,6 +255,7 @@ void Affichage_model_vitesse(ProgramState& state) {
   if (!EndsWithVel(path)) {
     Conversion_NMO(state);
     path = state.form.Text("Text21");
+    if (!EndsWithVel(path)) return;  // no function in the pick file: nothing to draw
   }
   const VelocityTable table = ReadVelocityTable(path);
 
@@ -267,12 +268,15 @@ void Affichage_model_vitesse(ProgramState& state) {
   const double left = page.LeftMargin();
   const int64_t columns = layout.ColumnCount();
   for (int64_t k = 0; k < columns; ++k) {
-    // A function belongs to the trace s with cdp(s) <= CDP < cdp(s + 1).
-    // The last trace of the range has no next trace on the plot, so nothing
-    // is drawn at it, in either order; nor where a header cannot be read
-    // (a value left from another column would draw a function twice).
+    // A function belongs to the trace s with cdp(s) <= CDP < cdp(s + 1),
+    // trace s + 1 being the next trace in the file. In normal order the
+    // last column has no next trace on the plot, so nothing is drawn there;
+    // in inverse order the last plotted trace stands at the first column and
+    // its next trace may well be in the file. Nothing is drawn where a header
+    // cannot be read, trace s + 1 beyond the file included (a value left
+    // from another column would draw a function twice).
     const int64_t trace = layout.TraceInColumn(k, inverse);
-    if (trace >= layout.LastTrace) continue;
+    if (!inverse && trace >= layout.LastTrace) continue;
     const auto cdpHere = cdps.Cdp(trace);
     const auto cdpNext = cdps.Cdp(trace + 1);
     if (!cdpHere || !cdpNext) continue;

@@ -1,6 +1,7 @@
 #include "render/time_lines.h"
 
 #include "common/numeric.h"
+#include "data/su_reader.h"
 
 namespace tavelo {
 
@@ -8,6 +9,14 @@ namespace {
 // Values beyond this are no depth or time anyone plots; bounding them keeps
 // datum - value inside 64 bits.
 constexpr int64_t kLargestLabel = int64_t{1} << 53;
+
+// The first trace's delrt (ms): a time-windowed file (suwind tmin=0.8)
+// starts that late, and its time lines count from there. 0 when unread.
+int64_t FirstSampleDelay(const ProgramState& state) {
+  const auto reader = SuReader::Open(state.su.ActiveFilePath);
+  if (!reader) return 0;
+  return reader->ReadHeaderInt(0, state.su.TraceBytes(), su::kDelrt).value_or(0);
+}
 }  // namespace
 
 void Affichage_line_Temps(ProgramState& state) {
@@ -23,6 +32,7 @@ void Affichage_line_Temps(ProgramState& state) {
   if (!step || *step <= 0) return;
 
   const bool timeSection = form.Checked("time");
+  const int64_t delay = timeSection ? FirstSampleDelay(state) : 0;
   const double left = page.LeftMargin();
   const double right = left + layout.SectionWidth;
   int64_t line = 1;
@@ -44,7 +54,7 @@ void Affichage_line_Temps(ProgramState& state) {
     // lie on whole samples, the values keep the spacing asked for.
     const auto value = ToInt64(static_cast<double>(line) * layout.TimeLineSpacing);
     if (!value || *value > kLargestLabel || *value < -kLargestLabel) continue;
-    page.DrawText(timeSection ? SignedText(*value) + " ms" : SignedText(datum - *value) + " m");
+    page.DrawText(timeSection ? SignedText(delay + *value) + " ms" : SignedText(datum - *value) + " m");
   }
 }
 

@@ -8,7 +8,9 @@ namespace tavelo {
 
 // Draws a line every TimeLineSpacing (rounded to whole samples) from the
 // first spacing down to SamplesToDraw, labelled " 100 ms" on a time section
-// or datum - depth (" 250 m", "-50 m") on a depth section. Sets no pen: the
+// or datum - depth (" 250 m", "-50 m") on a depth section. Times count
+// from the first trace's delrt (a file windowed from 800 ms labels its first
+// 100 ms line " 900 ms"). Sets no pen: the
 // lines use the pen the earlier drawing left. A spacing under half a sample
 // draws nothing.
 void Affichage_line_Temps(ProgramState& state);

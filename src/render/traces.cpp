@@ -159,8 +159,13 @@ void TracePass::DrawCells() {
   std::vector<Color> colours;
   colours.reserve(static_cast<size_t>(std::max(lastSample - firstSample + 1, 0)));
   PlotSettings& settings = state.settings;
+  // The bands are MaxAmplitude * k / 8 in sample units and the routine
+  // multiplies what it gets by 10: it is handed sample * TraceSizeFactor / 10,
+  // so the proposed maximum spans the section's amplitudes and a larger
+  // trace size factor (or a smaller answered maximum) saturates more.
+  const double cellFactor = layout.TraceSizeFactor / 10.0;
   for (int32_t j = firstSample; j <= lastSample; ++j) {
-    double amplitude = Sample(j) * amplitudeScale;
+    double amplitude = Sample(j) * cellFactor;
     int32_t colour = kBlack;
     Recherche_couleur(amplitude, colour, state.palette, settings.DisplayType, layout.MaxAmplitude);
     colours.push_back(colour);
@@ -201,6 +206,17 @@ int64_t FirstStepAtLeast(int64_t first, int64_t from, int64_t step) {
   return first + (from - first + step - 1) / step * step;
 }
 
+// The largest positive sample of the traces of the range, every sample
+// counted; 0 when there is none.
+float FullScanMaximum(TracePass& pass, int64_t last) {
+  float maximum = 0;
+  for (int64_t n = std::max<int64_t>(pass.layout.FirstTrace, 1); n <= last; ++n) {
+    if (!pass.ReadTrace(n)) continue;
+    for (float v : pass.samples) maximum = std::max(maximum, v);
+  }
+  return maximum;
+}
+
 }  // namespace
 
 // Affichage_traces.
@@ -238,6 +254,10 @@ void DrawTraces(ProgramState& state) {
       for (size_t i = 0; i < pass.samples.size(); i += 3)
         layout.MaxAmplitude = std::max(layout.MaxAmplitude, pass.samples[i]);
     }
+    // Isolated spikes (a test pattern, a sparse section) can all miss the
+    // sparse grid; a maximum of 0 would scale them by a million. Only then
+    // every sample of every trace of the range is looked at.
+    if (layout.MaxAmplitude == 0) layout.MaxAmplitude = FullScanMaximum(pass, last);
   }
   const int mode = state.drawingMode;
   if (mode >= 3 && mode <= 5) {

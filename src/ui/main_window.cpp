@@ -12,6 +12,7 @@
 #include <QMenuBar>
 #include <QPointer>
 #include <QProgressBar>
+#include <QResizeEvent>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QShortcut>
@@ -491,12 +492,35 @@ void MainWindow::AfterAction() {
 void MainWindow::SyncFromState() {
   SyncBusy();
   editor_->SyncFromState();
+  SyncUnprintableMargins();
   preview_->SyncWithPage();
+}
+
+void MainWindow::SyncUnprintableMargins() {
+  // Asked of the printer only when the printer or the paper changed.
+  const PageDocument& page = state_.page;
+  const std::string key = page.PrinterName() + "|" + std::to_string(page.PageWidth()) + "|" +
+                          std::to_string(page.PageHeight());
+  if (key == marginsFor_) return;
+  marginsFor_ = key;
+  const UnprintableMargins m = CurrentUnprintableMargins(state_);
+  preview_->SetUnprintableMargins(QMarginsF(m.left, m.top, m.right, m.bottom));
 }
 
 void MainWindow::SyncBusy() {
   for (const char* name : {"Command1", "Command2"})
     if (QWidget* w = FieldWidget(name)) w->setEnabled(state_.form.Enabled(name) && !state_.building);
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  const QSize smallest(kMinWindowWidth, kMinWindowHeight);
+  if (event->size().expandedTo(smallest) == event->size()) return;
+  // Once the handler has returned: the platform window is still busy with
+  // the size it just reported.
+  QTimer::singleShot(0, this, [this, smallest] {
+    if (size().expandedTo(smallest) != size()) resize(size().expandedTo(smallest));
+  });
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

@@ -59,6 +59,9 @@ class MainWindow : public QMainWindow {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  // A window made smaller than the smallest size springs back to it, also
+  // where no window manager holds the minimum-size hint.
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
   QWidget* BuildPlotParametersTab();
@@ -73,6 +76,9 @@ class MainWindow : public QMainWindow {
 
   void AfterAction();
   void SyncBusy();
+  // The preview's physical-page view leaves out the printer's unprintable
+  // edges: taken from the printer in use whenever it or the paper changes.
+  void SyncUnprintableMargins();
   bool WaitsForBuild(const std::string& name, FieldEvent event) const;
 
   ProgramState& state_;
@@ -85,6 +91,7 @@ class MainWindow : public QMainWindow {
   QGroupBox* printerFrame_ = nullptr;
   std::map<std::string, QWidget*> widgets_;  // key: lower-case field name
 
+  std::string marginsFor_;  // printer and paper the preview's margins are for
   bool closePending_ = false;  // closing waits for the build to end
   QElapsedTimer sinceEvents_;  // events are processed a few times a second
 };

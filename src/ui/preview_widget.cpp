@@ -128,7 +128,7 @@ void PreviewWidget::Relayout() {
   // size (other repaints do not put it off).
   if (settle_.isActive()) settle_.start();
   const Geometry g = Compute();
-  const QSize view = viewport()->size();
+  const QSize view = ViewWithScrollBarsFor(g.content);
   const auto range = [](double content, int shown) {
     return std::max(0, static_cast<int>(std::ceil(content)) - shown);
   };
@@ -137,6 +137,22 @@ void PreviewWidget::Relayout() {
   verticalScrollBar()->setRange(0, range(g.content.height(), view.height()));
   verticalScrollBar()->setPageStep(view.height());
   viewport()->update();
+}
+
+QSize PreviewWidget::ViewWithScrollBarsFor(const QSizeF& content) const {
+  // The room without scroll bars, less the bars this content needs: the
+  // current viewport may still be narrowed by the bars of the previous
+  // zoom, which a fitted page does not need.
+  const QSize room = maximumViewportSize();
+  const int barWidth = verticalScrollBar()->sizeHint().width();
+  const int barHeight = horizontalScrollBar()->sizeHint().height();
+  const int width = static_cast<int>(std::ceil(content.width()));
+  const int height = static_cast<int>(std::ceil(content.height()));
+  bool across = width > room.width();
+  bool down = height > room.height();
+  if (across && !down) down = height > room.height() - barHeight;
+  if (down && !across) across = width > room.width() - barWidth;
+  return QSize(room.width() - (down ? barWidth : 0), room.height() - (across ? barHeight : 0));
 }
 
 QRectF PreviewWidget::PaperRect() const {

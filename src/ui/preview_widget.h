@@ -80,6 +80,8 @@ class PreviewWidget : public QAbstractScrollArea, public PreviewView {
   };
   Geometry Compute() const;
   void Relayout();
+  // The viewport's size once the scroll bars `content` needs are shown.
+  QSize ViewWithScrollBarsFor(const QSizeF& content) const;
   // The sheet's pixel rect in content coordinates (before scrolling).
   QRectF SheetInContent(const Geometry& g) const;
   void RenderCache(const Geometry& g, const QRect& visible);

@@ -4,6 +4,7 @@
 #include <QColor>
 #include <QColorDialog>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QFont>
 #include <QFontDialog>
@@ -13,6 +14,9 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QAbstractSpinBox>
+#include <QComboBox>
 
 namespace tavelo {
 namespace {
@@ -78,6 +82,65 @@ void PreparePrinter(QPrinter& printer, const PrinterSetup& setup) {
   printer.setPageLayout(layout);
 }
 
+// The print dialogs of this platform put the queue's default paper into
+// the printer when they are accepted, also when the user never looked at
+// it. Unless the user touched a control that sets the paper, the page's own
+// paper, orientation and margins are put back.
+class PaperGuard {
+ public:
+  explicit PaperGuard(QDialog& dialog) {
+    for (QComboBox* box : dialog.findChildren<QComboBox*>())
+      if (box->objectName() != QStringLiteral("printers"))
+        QObject::connect(box, &QComboBox::activated, [this] { touched_ = true; });
+    for (QAbstractSpinBox* box : dialog.findChildren<QAbstractSpinBox*>())
+      QObject::connect(box, &QAbstractSpinBox::editingFinished, [this] { touched_ = true; });
+    for (QAbstractButton* button : dialog.findChildren<QAbstractButton*>())
+      if (button->objectName() == QStringLiteral("properties") || qobject_cast<QRadioButton*>(button))
+        QObject::connect(button, &QAbstractButton::clicked, [this] { touched_ = true; });
+  }
+  // After an accepted dialog: the setup's paper and margins again, unless
+  // the user changed them.
+  void Restore(QPrinter& printer, const PrinterSetup& setup) const {
+    if (touched_) return;
+    const std::string name = S(printer.printerName());
+    const std::string file = S(printer.outputFileName());
+    const QPrinter::OutputFormat format = printer.outputFormat();
+    PrinterSetup kept = setup;
+    kept.printerName = format == QPrinter::PdfFormat ? std::string() : name;
+    kept.outputFile = format == QPrinter::PdfFormat ? file : std::string();
+    kept.copies = printer.copyCount();
+    PreparePrinter(printer, kept);
+  }
+
+ private:
+  bool touched_ = false;
+};
+
+// Programs carry ".EXE" only on Windows. Here the "*.EXE" entry of a filter
+// stands for what it means there: the executable files of the folder.
+void ListProgramsAsExecutables(QFileDialog& dialog) {
+#ifndef Q_OS_WIN
+  QStringList filters = dialog.nameFilters();
+  const QString programs = QStringLiteral("Programs (*)");
+  bool any = false;
+  for (QString& f : filters)
+    if (f.contains(QStringLiteral("*.EXE"))) f = programs, any = true;
+  if (!any) return;
+  dialog.setOption(QFileDialog::DontUseNativeDialog);  // the executable test is Qt's own
+  const QString selected = dialog.selectedNameFilter();
+  dialog.setNameFilters(filters);
+  dialog.selectNameFilter(selected.contains(QStringLiteral("*.EXE")) ? programs : selected);
+  const QDir::Filters everything = dialog.filter();
+  auto select = [&dialog, everything, programs](const QString& filter) {
+    dialog.setFilter(filter == programs ? everything | QDir::Executable : everything);
+  };
+  select(dialog.selectedNameFilter());
+  QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, select);
+#else
+  (void)dialog;
+#endif
+}
+
 }  // namespace
 
 QStringList QtNameFilters(const std::string& filter) {
@@ -115,6 +178,7 @@ std::optional<FileChoice> QtDialogs::ShowFile(const CommonDialogFields& request,
     if (request.filterIndex >= 1 && request.filterIndex <= filters.size())
       dialog.selectNameFilter(filters[request.filterIndex - 1]);
   }
+  ListProgramsAsExecutables(dialog);
   if (!request.initialFolder.empty()) dialog.setDirectory(Q(request.initialFolder));
   // An initial pattern ("*.SU") is a filter there, not a name to propose.
   if (!request.fileName.empty() && !HasWildcard(request.fileName))
@@ -176,7 +240,8 @@ std::string QtDialogs::InputBox(const std::string& prompt, const std::string& ti
 
 int QtDialogs::MessageBox(const std::string& text, int style, const std::string& title) {
   QMessageBox box(parent_);
-  box.setWindowTitle(TitleOr(title, kDefaultTitle));
+  // An empty title stays empty: the metafile's report has none.
+  box.setWindowTitle(Q(title));
   box.setText(MessageText(text));
   switch (style & 0x70) {
     case msg::kCritical: box.setIcon(QMessageBox::Critical); break;
@@ -232,7 +297,9 @@ bool QtDialogs::ShowPrinterSetup(PrinterSetup& setup) {
   dialog.setOption(QAbstractPrintDialog::PrintCurrentPage, false);
   if (auto* buttons = dialog.findChild<QDialogButtonBox*>())
     if (QPushButton* ok = buttons->button(QDialogButtonBox::Ok)) ok->setText(QStringLiteral("OK"));
+  const PaperGuard guard(dialog);
   if (dialog.exec() != QDialog::Accepted) return false;
+  guard.Restore(printer, setup);
   ReadPrinter(printer, setup, false);
   return true;
 }
@@ -242,7 +309,9 @@ bool QtDialogs::ShowPageSetup(PrinterSetup& setup) {
   PreparePrinter(printer, setup);
   QPageSetupDialog dialog(&printer, parent_);
   dialog.setWindowTitle(QStringLiteral("Page Setup"));
+  const PaperGuard guard(dialog);
   if (dialog.exec() != QDialog::Accepted) return false;
+  guard.Restore(printer, setup);
   ReadPrinter(printer, setup, true);
   return true;
 }
@@ -253,7 +322,9 @@ bool QtDialogs::ShowPrint(PrinterSetup& setup) {
   QPrintDialog dialog(&printer, parent_);
   dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
   dialog.setOption(QAbstractPrintDialog::PrintCurrentPage, false);
+  const PaperGuard guard(dialog);
   if (dialog.exec() != QDialog::Accepted) return false;
+  guard.Restore(printer, setup);
   ReadPrinter(printer, setup, false);
   return true;
 }

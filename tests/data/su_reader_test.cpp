@@ -132,6 +132,26 @@ TEST(SuByteOrder, CommonBigEndianLayoutsAreRecognised) {
   EXPECT_EQ(Detect(bare, ByteOrder::Big), ByteOrder::Big);
 }
 
+TEST(SuByteOrder, TheSecondHeaderSettlesTwoReadingsThatBothDivideTheFile) {
+  // Zero counters and dt 8000 (1F 40, positive either way): 16 traces of
+  // ns 1024 are also 271 traces of ns 4 little-endian. Only the second
+  // header, which repeats ns 1024, tells.
+  std::vector<SuTrace> bare(16);
+  for (SuTrace& t : bare) {
+    t.Set(su::kNs, 1024).Set(su::kDt, 8000);
+    t.samples.assign(1024, 0.0f);
+  }
+  const std::string path = TempFile("bare-big.su");
+  ASSERT_TRUE(test::WriteSuFile(path, bare, ByteOrder::Big));
+  std::optional<SuReader> reader = SuReader::Open(path);
+  ASSERT_TRUE(reader);
+  EXPECT_EQ(reader->Order(), ByteOrder::Big);
+  EXPECT_EQ(reader->ReadHeaderInt(0, 0, su::kNs), 1024);
+  // The same file little-endian stays little.
+  ASSERT_TRUE(test::WriteSuFile(path, bare, ByteOrder::Little));
+  EXPECT_EQ(SuReader::Open(path)->Order(), ByteOrder::Little);
+}
+
 TEST(SuByteOrder, LittleEndianStaysLittleWhenTheOtherReadingAlsoFits) {
   // ns 256 reads as 1 big-endian and ns 512 as 2: both fit any file.
   for (int ns : {1, 2, 100, 256, 512, 1000, 1024, 4096}) {

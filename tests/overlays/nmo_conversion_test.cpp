@@ -165,24 +165,37 @@ TEST(ConversionNmo, WritesTheTableBesideThePickFileAndPointsText21AtIt) {
   EXPECT_EQ(entries, 2);
 }
 
-TEST(ConversionNmo, PicksOnTheSecondLineOrNoFileGiveAnEmptyTable) {
+TEST(ConversionNmo, PicksNotOnTheFirstLineSaySoAndLeaveNoTable) {
   ScriptedDialogs dialogs;
   ProgramState state(dialogs);
   const std::string dir = test::TempDir();
-  std::string zeros;
-  for (int r = 0; r < kVelocityRows; ++r) zeros += " 0 ";
+  // A par file with one key a line, as Seismic Unix users write them.
+  const std::string par = dir + "/line.NMO";
+  ASSERT_TRUE(test::WriteBytes(par, "cdp=100,200\ntnmo=0.1,0.5\nvnmo=1500,1800\n"));
+  state.form.SetText("Text21", par);
+  Conversion_NMO(state);
+  ASSERT_EQ(dialogs.shown.size(), 1u);
+  EXPECT_EQ(dialogs.shown[0].text, "No velocity function found on the first line of " + par +
+                                       " (cdp=, tnmo= and vnmo= must stand on one line)");
+  EXPECT_EQ(dialogs.shown[0].style, msg::kInformation);
+  EXPECT_FALSE(std::filesystem::exists(dir + "/line.VEL"));
+  EXPECT_EQ(state.form.Text("Text21"), par);  // converted again next time
+
+  // An existing table is not replaced by zeros; a pick set on the second
+  // line still yields no function.
+  ASSERT_TRUE(test::WriteBytes(dir + "/second.VEL", "old table"));
   ASSERT_TRUE(test::WriteBytes(dir + "/second.NMO", "# picks of line 1\n" + std::string(kTwoFunctions)));
   state.form.SetText("Text21", dir + "/second.NMO");
   Conversion_NMO(state);
-  std::vector<std::string> lines = Lines(test::ReadBytes(dir + "/second.VEL"));
-  ASSERT_EQ(lines.size(), 20u);
-  for (const std::string& line : lines) EXPECT_EQ(line, zeros);
+  EXPECT_EQ(test::ReadBytes(dir + "/second.VEL"), "old table");
+  EXPECT_EQ(dialogs.shown.size(), 2u);
 
-  // A folder named as the pick file cannot be read: the table is empty.
-  std::filesystem::create_directory(dir + "/folder.NMO");
-  state.form.SetText("Text21", dir + "/folder.NMO");
+  // Once mended, the same pick file converts.
+  ASSERT_TRUE(test::WriteBytes(par, kTwoFunctions));
+  state.form.SetText("Text21", par);
   Conversion_NMO(state);
-  EXPECT_EQ(Lines(test::ReadBytes(dir + "/folder.VEL")).size(), 20u);
+  EXPECT_EQ(state.form.Text("Text21"), dir + "/line.VEL");
+  EXPECT_EQ(Lines(test::ReadBytes(dir + "/line.VEL")).size(), 20u);
 }
 
 TEST(ConversionNmo, ATableThatCannotBeWrittenLeavesWhatIsThere) {

@@ -203,6 +203,27 @@ TEST(VelocityPanel, FunctionsLandOnTheColumnOfTheirCdp) {
   inverse.p.form().SetValue("Inverse_trace", 1);
   EXPECT_EQ(MarkerColumns(inverse.Panels()), (std::vector<double>{5, 9}));
 
+  // Inverse order on 19 of 20 traces: the last plotted trace stands at the
+  // first column, and its next trace is in the file, so its function is
+  // drawn there.
+  PanelPage partial;
+  ASSERT_TRUE(test::WriteSuFile(partial.su, test::MakeTraces(20, 100, 4000)));
+  partial.p.Start(partial.su);
+  partial.p.form().SetText("Text4", "100");
+  partial.p.form().SetText("Text9", "40");
+  partial.p.form().SetText("Text2", "1");
+  partial.p.form().SetText("Text3", "19");
+  partial.UseTable({{119, {100}, {1500}}, {101, {100}, {1500}}, {120, {100}, {1500}}});
+  partial.p.form().SetValue("Inverse_trace", 1);
+  const std::vector<double> inverseColumns = MarkerColumns(partial.Panels());
+  // In normal order the last column still draws nothing: CDP 101 alone, at
+  // the first column, where inverse order draws CDP 119.
+  partial.p.form().SetValue("Inverse_trace", 0);
+  const std::vector<double> normalColumns = MarkerColumns(partial.Panels());
+  ASSERT_EQ(normalColumns.size(), 1u);
+  ASSERT_EQ(inverseColumns.size(), 2u);  // CDP 120 (trace 20) is not plotted
+  EXPECT_EQ(inverseColumns.front(), normalColumns.front());
+
   // CDPs rising by 10: a function between two traces' CDPs goes to the
   // earlier trace.
   PanelPage sparse;

@@ -90,6 +90,35 @@ TEST_F(TimeLineCase, LinesEveryStepDownToTheBottomEdgeWithTheirTimes) {
   EXPECT_EQ(DumpPage(p.state.page).substr(0, head.size()), head);
 }
 
+TEST_F(TimeLineCase, ATimeWindowedFileCountsFromItsFirstTracesDelay) {
+  // suwind tmin=0.8: delrt 800 ms in every header.
+  auto traces = test::MakeTraces(3, 250, 4000);
+  for (auto& t : traces) t.Set(su::kDelrt, 800);
+  const std::string path = test::TempFile("windowed.su");
+  ASSERT_TRUE(test::WriteSuFile(path, traces));
+  p.state.su.ActiveFilePath = path;
+  p.state.su.SamplesPerTrace = 250;
+  p.state.layout.TimeLineSpacing = 100;
+  p.form().SetValue("time", 1);
+  Affichage_line_Temps(p.state);
+  ASSERT_EQ(Values().size(), 10u);
+  EXPECT_EQ(Values().front(), " 900 ms");
+  EXPECT_EQ(Values().back(), " 1800 ms");
+
+  // Depth sections and a delrt of 0 are labelled as before.
+  p.state.page.BeginDocument();
+  p.form().SetValue("time", 0);
+  p.form().SetText("Text17", "300");
+  Affichage_line_Temps(p.state);
+  EXPECT_EQ(Values().front(), " 200 m");
+  for (auto& t : traces) t.Set(su::kDelrt, 0);
+  ASSERT_TRUE(test::WriteSuFile(path, traces));
+  p.state.page.BeginDocument();
+  p.form().SetValue("time", 1);
+  Affichage_line_Temps(p.state);
+  EXPECT_EQ(Values().front(), " 100 ms");
+}
+
 TEST_F(TimeLineCase, RoundedStepKeepsCountingTheSpacingAskedFor) {
   p.form().SetValue("time", 1);
   p.state.su.SampleInterval = 3000;  // 10 ms is 3.33 samples: lines every 3

@@ -11,6 +11,7 @@
 
 #include <cmath>
 #include <limits>
+#include <set>
 
 #include "common/numeric.h"
 #include "settings/palette.h"
@@ -205,17 +206,19 @@ TEST(TracePass, ColourAndGreyCellsOneColumnPerTrace) {
     EXPECT_DOUBLE_EQ(d.y, kTop + 0.5 * kSampleHeight);  // cell 1 centred on sample 1
     EXPECT_DOUBLE_EQ(d.h, kSampleHeight);
     ASSERT_EQ(d.colours.size(), 20u);
-    // Scaled by the deflection, every sample but 0 saturates its side.
+    // Samples in eighths of the maximum 2: -2 saturates, 1 is in band 5.
     EXPECT_EQ(d.colours[0], pal[0]);
+    EXPECT_EQ(d.colours[1], pal[3]);
     EXPECT_EQ(d.colours[2], pal[8]);
-    EXPECT_EQ(d.colours[3], pal[15]);
+    EXPECT_EQ(d.colours[3], pal[12]);
+    EXPECT_EQ(d.colours[4], pal[15]);
   }
   EXPECT_EQ(s.p.state.settings.DisplayType, "color");
 
   const auto grey = s.Build(4);
   ASSERT_EQ(grey.size(), 10u);
   EXPECT_EQ(grey[9].colours[0], GreyColor(255));
-  EXPECT_EQ(grey[9].colours[1], GreyColor(255));
+  EXPECT_EQ(grey[9].colours[1], GreyColor(207));
   EXPECT_EQ(grey[9].colours[2], GreyColor(127));
   EXPECT_EQ(grey[9].colours[4], GreyColor(15));
 }
@@ -228,7 +231,7 @@ TEST(TracePass, ColourPlotReloadsThePaletteFromKorvaneIni) {
   const auto grey = s.Build(4);
   EXPECT_NE(s.p.state.palette.colors[15], 4242);  // grey does not reload
   const auto colour = s.Build(3);
-  EXPECT_EQ(colour[0].colours[3], 4242);
+  EXPECT_EQ(colour[0].colours[4], 4242);  // sample 2: the strongest band
 }
 
 TEST(TracePass, ColourWithWiggleShadowsTheBlackWiggleAtTwiceTheDeflection) {
@@ -254,7 +257,7 @@ TEST(TracePass, ColourWithWiggleShadowsTheBlackWiggleAtTwiceTheDeflection) {
     }
   }
   EXPECT_EQ(s.p.state.settings.DisplayType, "color");
-  EXPECT_EQ(ops[0].colours[3], kDefaultAmplitudeColors[15]);
+  EXPECT_EQ(ops[0].colours[4], kDefaultAmplitudeColors[15]);
 }
 
 TEST(TracePass, MaximumQuestionProposalAndAnswers) {
@@ -480,6 +483,88 @@ TEST(TracePass, ACutShortLastTraceKeepsWhatItHas) {
   ASSERT_EQ(ops.size(), 10u);
   EXPECT_EQ(ops[9].X(4), X0(9) + 124);
   EXPECT_EQ(ops[9].X(5), X0(9));
+}
+
+}  // namespace
+}  // namespace tavelo
+
+namespace tavelo {
+namespace {
+
+// A stacked-looking section: three dipping reflectors of Ricker wavelets
+// (25 Hz, 4 ms samples) of different strengths over weak noise.
+float RickerSection(int sample, int trace) {
+  const double t = sample * 0.004;
+  double v = 0.02 * std::sin(sample * 12.9898 + trace * 78.233) * 43758.5453;
+  v -= std::floor(v);
+  double value = 0.06 * (v - 0.5);
+  const double reflectors[3][3] = {{0.2, 0.002, 1.0}, {0.45, -0.001, -0.6}, {0.7, 0.003, 0.35}};
+  for (const auto& r : reflectors) {
+    const double a = 3.14159265 * 25 * (t - r[0] - r[1] * trace);
+    value += r[2] * (1 - 2 * a * a) * std::exp(-a * a);
+  }
+  return static_cast<float>(value * 1000);
+}
+
+struct CellCount {
+  std::set<Color> levels;
+  double extremes = 0;  // share of the cells in the two extreme levels
+};
+
+CellCount CountCells(const std::vector<Drawn>& ops, Color low, Color high) {
+  CellCount c;
+  size_t all = 0, extreme = 0;
+  for (const Drawn& d : ops)
+    for (Color colour : d.colours) {
+      c.levels.insert(colour);
+      ++all;
+      if (colour == low || colour == high) ++extreme;
+    }
+  c.extremes = all ? static_cast<double>(extreme) / all : 0;
+  return c;
+}
+
+TEST(TracePass, AmplitudeCellsOfARealSectionUseTheWholePalette) {
+  Section s(test::MakeTraces(48, 250, 4000, RickerSection));
+  const auto& pal = kDefaultAmplitudeColors;
+  for (int type : {3, 4}) {
+    SCOPED_TRACE(type);
+    const Color low = type == 3 ? pal[0] : GreyColor(255);
+    const Color high = type == 3 ? pal[15] : GreyColor(15);
+    const CellCount proposed = CountCells(s.Build(type), low, high);
+    EXPECT_GE(proposed.levels.size(), 12u);
+    EXPECT_LT(proposed.extremes, 0.25);
+
+    // A quarter of the maximum, or a trace size factor of 4, saturates more.
+    const float maximum = s.p.state.layout.MaxAmplitude;
+    s.p.dialogs.answers.push_back(std::to_string(maximum / 4));
+    const CellCount quarter = CountCells(s.Build(type), low, high);
+    EXPECT_GT(quarter.extremes, proposed.extremes + 0.05);
+    s.form().SetText("Text12", "4");
+    const CellCount larger = CountCells(s.Build(type), low, high);
+    EXPECT_GT(larger.extremes, proposed.extremes + 0.05);
+    s.form().SetText("Text12", "1");
+  }
+}
+
+TEST(TracePass, IsolatedSpikesMissedByTheSparseScanAreFoundByTheFullOne) {
+  // Spikes on samples 2, 5, 8 ... of traces 2, 5, 8 ...: never on the grid.
+  Section s(test::MakeTraces(9, 30, 4000, [](int sample, int trace) {
+    return sample % 3 == 1 && trace % 3 == 1 ? 5.0f : 0.0f;
+  }));
+  const auto wiggles = s.Build(1);
+  EXPECT_FLOAT_EQ(s.p.state.layout.MaxAmplitude, 5);
+  // A spike deflects by the usual excursion, not a million times it.
+  float widest = 0;
+  for (const Drawn& d : wiggles)
+    for (size_t i = 0; i < d.Points(); ++i) widest = std::max(widest, std::fabs(d.X(i) - d.X(0)));
+  EXPECT_GT(widest, 50);
+  EXPECT_LT(widest, 400);
+
+  // An all-negative section keeps a maximum of 0.
+  Section negative([](int, int) { return -1.0f; });
+  negative.Build(1);
+  EXPECT_FLOAT_EQ(negative.p.state.layout.MaxAmplitude, 0);
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -289,6 +290,17 @@ TEST_F(MainWindowTest, AWindowDraggedSmallSpringsBackToTheSmallestSize) {
   EXPECT_LT((window->height() - 1) * 15, 9100);
   window->resize(1200, 900);
   EXPECT_EQ(window->size(), QSize(1200, 900));
+}
+
+TEST_F(MainWindowTest, AWindowMadeSmallWithoutTheSizeHintSpringsBackToo) {
+  window->show();
+  QCoreApplication::processEvents();
+  // The platform window resized directly, as an X server without window
+  // manager does it: the minimum-size hint is not applied.
+  window->windowHandle()->resize(300, 200);
+  for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
+  EXPECT_GE(window->width(), kMinWindowWidth);
+  EXPECT_GE(window->height(), kMinWindowHeight);
 }
 
 TEST_F(MainWindowTest, TypedLettersBeepInTheTraceRange) {

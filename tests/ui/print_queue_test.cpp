@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -14,6 +15,7 @@
 #include <unistd.h>
 
 #include "common/paths.h"
+#include "common/units.h"
 #include "window_fixture.h"
 
 namespace tavelo {
@@ -66,9 +68,60 @@ std::string SampleLine() {
   return test::WriteSuFile(path, traces) ? path : std::string();
 }
 
-class PrintQueueTest : public test::WindowTest {};
+class PrintQueueTest : public test::WindowTest {
+ protected:
+  // Builds the page, prints it to the queue "PDF" and returns pdfinfo's
+  // report of the job's file (empty when no job came out).
+  std::string PrintAndReadBack() {
+    const std::string token = "tavelo-print-" + std::to_string(getpid()) + "-" +
+                              std::to_string(std::chrono::steady_clock::now().time_since_epoch().count());
+    state.form.SetText("Text1", token);  // the job is named after the title
+    Click("Command1");
+    EXPECT_EQ(state.page.PageCount(), 1);
+    dialogs.prints.push_back([](PrinterSetup& s) {
+      s.outputFile.clear();
+      s.printerName = "PDF";
+    });
+    dialogs.shown.clear();
+    Click("cmdPrint");
+    EXPECT_TRUE(dialogs.shown.empty()) << dialogs.shown.back().text;
 
-TEST_F(PrintQueueTest, ThePageGoesToTheCupsPdfQueueAsOnePageOfItsPaper) {
+    std::string pdf;
+    for (int i = 0; i < 250 && pdf.empty(); ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      pdf = FindJobPdf(token);
+    }
+    if (pdf.empty()) return {};
+    // cups-pdf writes the file as the job ends: wait until pdfinfo reads it.
+    std::string info;
+    for (int i = 0; i < 50; ++i) {
+      info = Output("pdfinfo '" + pdf + "' 2>/dev/null");
+      if (info.find("Pages:") != std::string::npos) break;
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    jobs_.push_back(pdf);
+    return info;
+  }
+  void TearDown() override {
+    if (!HasFailure())
+      for (const std::string& pdf : jobs_) fs::remove(pdf);
+  }
+  // "Printer Setup" choosing the queue and a paper (twips, as used).
+  void ChoosePaper(double width, double height) {
+    dialogs.printerSetups.push_back([width, height](PrinterSetup& s) {
+      s.outputFile.clear();
+      s.printerName = "PDF";
+      s.paperWidth = width;
+      s.paperHeight = height;
+    });
+    Click("cmdPrinterSetup");
+  }
+
+ private:
+  std::vector<std::string> jobs_;
+};
+
+TEST_F(PrintQueueTest, ThePageGoesToTheCupsPdfQueueOnThePaperChosen) {
   if (std::system("lpstat -p PDF >/dev/null 2>&1") != 0)
     GTEST_SKIP() << "no CUPS print queue \"PDF\": run scripts/start-cups (Debian cups, printer-driver-cups-pdf)";
 
@@ -79,39 +132,33 @@ TEST_F(PrintQueueTest, ThePageGoesToTheCupsPdfQueueAsOnePageOfItsPaper) {
   const std::string line = SampleLine();
   ASSERT_FALSE(line.empty());
   Start(line);
-  const std::string token = "tavelo-print-" + std::to_string(getpid()) + "-" +
-                            std::to_string(std::chrono::steady_clock::now().time_since_epoch().count());
-  state.form.SetText("Text1", token);  // the job is named after the title
-  Click("Command1");
-  ASSERT_EQ(state.page.PageCount(), 1);
 
-  dialogs.prints.push_back([](PrinterSetup& s) {
-    s.outputFile.clear();
-    s.printerName = "PDF";
-  });
-  Click("cmdPrint");
-  ASSERT_EQ(dialogs.offered.size(), 1u);
-  EXPECT_TRUE(dialogs.shown.empty()) << dialogs.shown.back().text;
-
-  std::string pdf;
-  for (int i = 0; i < 250 && pdf.empty(); ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    pdf = FindJobPdf(token);
-  }
-  ASSERT_FALSE(pdf.empty()) << "the job did not come out of the queue";
-  // cups-pdf writes the file as the job ends: wait until pdfinfo reads it.
-  std::string info;
-  for (int i = 0; i < 50; ++i) {
-    info = Output("pdfinfo '" + pdf + "' 2>/dev/null");
-    if (info.find("Pages:") != std::string::npos) break;
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  }
+  std::string info = PrintAndReadBack();
+  ASSERT_FALSE(info.empty()) << "the job did not come out of the queue";
+  EXPECT_EQ(dialogs.offered.size(), 1u);
   EXPECT_EQ(Field(info, "Pages:"), "1") << info;
   // A4: 595.276 x 841.89 points, which the queue rounds to 595 x 842.
   EXPECT_EQ(Field(info, "Page size:").rfind("595 x 842", 0), 0u) << info;
-  // The queue's PDF holds the text as drawn glyphs: it is checked by the
-  // print into a file instead.
-  if (!HasFailure()) fs::remove(pdf);
+
+  // A3 chosen in "Printer Setup": the print dialog is offered it and the
+  // job carries it (841.89 x 1190.55 points).
+  ChoosePaper(16838, 23811);
+  EXPECT_EQ(state.form.Text("Text11"), " 297 x  420");
+  info = PrintAndReadBack();
+  ASSERT_FALSE(info.empty()) << "the A3 job did not come out of the queue";
+  EXPECT_DOUBLE_EQ(dialogs.offered.back().paperWidth, 16838);
+  EXPECT_EQ(Field(info, "Page size:").rfind("842 x 1191", 0), 0u) << info;
+
+  // A roll: 1200 x 800 mm, landscape (3401.57 x 2267.72 points).
+  ChoosePaper(1200 * kTwipsPerMm, 800 * kTwipsPerMm);
+  info = PrintAndReadBack();
+  ASSERT_FALSE(info.empty()) << "the roll job did not come out of the queue";
+  const std::string size = Field(info, "Page size:");
+  double w = 0, h = 0;
+  ASSERT_EQ(std::sscanf(size.c_str(), "%lf x %lf", &w, &h), 2) << info;
+  // The queue may keep the sheet portrait and turn the page on it.
+  EXPECT_NEAR(std::max(w, h), 3401.57, 1) << info;
+  EXPECT_NEAR(std::min(w, h), 2267.72, 1) << info;
 }
 
 }  // namespace

@@ -1,3 +1,4 @@
+#include <QDir>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QLineEdit>
@@ -6,7 +7,12 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <cstdlib>
+
 #include "support/su_writer.h"
+#include "output/print_commands.h"
 #include "ui/qt_dialogs.h"
 #include "window_test_app.h"
 
@@ -44,7 +50,14 @@ TEST_F(QtDialogsTest, MessageBoxAnswersAsThePlatformNumbersItsButtons) {
     EXPECT_EQ(box->text(), "Save?\nNow");
     box->button(QMessageBox::No)->click();
   });
-  EXPECT_EQ(dialogs.MessageBox("Save?\r\nNow", msg::kYesNo + msg::kQuestion, ""), msg::kNo);
+  EXPECT_EQ(dialogs.MessageBox("Save?\r\nNow", msg::kYesNo + msg::kQuestion, kDefaultTitle), msg::kNo);
+
+  // An empty title stays empty (the metafile's size report has none).
+  WhenShown<QMessageBox>([](QMessageBox* box) {
+    EXPECT_EQ(box->windowTitle(), "");
+    box->close();
+  });
+  EXPECT_EQ(dialogs.MessageBox("a.wmf 2 Kb has been recorded", msg::kInformation, ""), msg::kOk);
 
   WhenShown<QMessageBox>([](QMessageBox* box) { box->button(QMessageBox::Cancel)->click(); });
   EXPECT_EQ(dialogs.MessageBox("Go on?", msg::kYesNoCancel, "T"), msg::kCancel);
@@ -108,6 +121,53 @@ TEST_F(QtDialogsTest, OpenDialogTakesTheRequestAndKeepsTheNameWhenCancelled) {
   f.cancelError = true;
   WhenShown<QFileDialog>([](QFileDialog* d) { d->reject(); });
   EXPECT_FALSE(dialogs.ChooseFileToSave());
+}
+
+TEST_F(QtDialogsTest, PrintDialogsKeepThePaperWhenTheUserLeavesIt) {
+  if (std::system("lpstat -p PDF >/dev/null 2>&1") != 0)
+    GTEST_SKIP() << "no CUPS print queue \"PDF\": run scripts/start-cups";
+  PrinterSetup setup;
+  setup.printerName = "PDF";
+  setup.paperWidth = 16838;  // A3 portrait
+  setup.paperHeight = 23811;
+  setup.leftMargin = 1134;
+  for (int which = 0; which < 3; ++which) {
+    SCOPED_TRACE(which);
+    PrinterSetup s = setup;
+    WhenShown<QDialog>([](QDialog* d) { d->accept(); });
+    const bool accepted = which == 0   ? dialogs.ShowPrinterSetup(s)
+                          : which == 1 ? dialogs.ShowPageSetup(s)
+                                       : dialogs.ShowPrint(s);
+    ASSERT_TRUE(accepted);
+    EXPECT_NEAR(s.paperWidth, 16838, 20);
+    EXPECT_NEAR(s.paperHeight, 23811, 20);
+    EXPECT_NEAR(s.leftMargin, 1134, 1);
+  }
+}
+
+TEST_F(QtDialogsTest, TheGraphicalProgramDialogListsExecutablesAndAllFiles) {
+  const std::string folder = test::TempDir();
+  ASSERT_TRUE(test::WriteBytes(folder + "/gimp", "#!/bin/sh\n"));
+  ASSERT_EQ(chmod((folder + "/gimp").c_str(), 0755), 0);
+  ASSERT_TRUE(test::WriteBytes(folder + "/notes.txt", "x"));
+  CommonDialogFields& f = dialogs.fields();
+  f.title = "Graphical tool selection";
+  f.filter = "*.EXE|*.EXE|All files|*|";
+  f.filterIndex = 1;
+  f.initialFolder = folder;
+  f.fileName = "*.EXE";
+  WhenShown<QFileDialog>([](QFileDialog* d) {
+    EXPECT_EQ(d->windowTitle(), "Graphical tool selection");
+    EXPECT_EQ(d->nameFilters(), QStringList({"Programs (*)", "All files (*)"}));
+    EXPECT_TRUE(d->filter() & QDir::Executable);
+    // "All files" lists every file again.
+    d->selectNameFilter("All files (*)");
+    emit d->filterSelected("All files (*)");
+    EXPECT_FALSE(d->filter() & QDir::Executable);
+    d->reject();
+  });
+  EXPECT_TRUE(dialogs.ChooseFileToOpen());
+  EXPECT_EQ(f.fileName, "*.EXE");
 }
 
 }  // namespace

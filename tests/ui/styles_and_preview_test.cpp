@@ -4,6 +4,9 @@
 // switches, the page font, and the cached preview drawing.
 
 #include <QAction>
+#include <QScrollBar>
+
+#include <cmath>
 #include <QComboBox>
 #include <QEventLoop>
 #include <QImage>
@@ -312,6 +315,73 @@ TEST_F(WindowTest, ThePreviewDrawsFromItsCacheUntilPageOrZoomChange) {
   preview->grab();
   EXPECT_GT(preview->Replays(), replays + 1);
   EXPECT_FALSE(first.isNull());
+}
+
+TEST_F(WindowTest, FittedZoomsAfterALargeOneKeepNoScrollBarsOnceLaidOut) {
+  BuildPage();
+  window->resize(1000, 800);
+  window->show();
+  ShowTab(state, 1);
+  PreviewWidget* preview = window->Preview();
+  auto settle = [] {
+    for (int i = 0; i < 3; ++i) QCoreApplication::processEvents();
+  };
+  emit Widget<QComboBox>("cmbZoomMode")->activated(0);
+  emit Widget<QComboBox>("cmbPercent")->activated(6);  // 400%: both bars
+  settle();
+  ASSERT_TRUE(preview->horizontalScrollBar()->isVisible());
+  ASSERT_TRUE(preview->verticalScrollBar()->isVisible());
+
+  // Stretched, the sheet fits: no bar, nothing cut at the right or bottom.
+  emit Widget<QComboBox>("cmbZoomMode")->activated(5);
+  settle();
+  EXPECT_EQ(preview->horizontalScrollBar()->maximum(), 0);
+  EXPECT_EQ(preview->verticalScrollBar()->maximum(), 0);
+  EXPECT_FALSE(preview->horizontalScrollBar()->isVisible());
+  const QRectF stretched = preview->PaperRect();
+  EXPECT_LE(stretched.right(), preview->viewport()->width());
+  EXPECT_LE(stretched.bottom(), preview->viewport()->height());
+
+  // The page width after 400 %: only the vertical bar, the whole width shown.
+  emit Widget<QComboBox>("cmbZoomMode")->activated(0);
+  emit Widget<QComboBox>("cmbPercent")->activated(6);
+  settle();
+  emit Widget<QComboBox>("cmbZoomMode")->activated(4);
+  settle();
+  EXPECT_EQ(preview->horizontalScrollBar()->maximum(), 0);
+  EXPECT_FALSE(preview->horizontalScrollBar()->isVisible());
+  EXPECT_TRUE(preview->verticalScrollBar()->isVisible());
+  EXPECT_LE(preview->PaperRect().right(), preview->viewport()->width());
+}
+
+TEST_F(WindowTest, PhysicalPageShowsThePrintersUnprintableEdges) {
+  BuildPage();
+  // A queue that cannot mark these edges, chosen in "Printer Setup".
+  dialogs.unprintable = {1000, 400, 1000, 400};
+  dialogs.printerSetups.push_back([](PrinterSetup& s) {
+    s.outputFile.clear();
+    s.printerName = "Plotter";
+  });
+  Click("cmdPrinterSetup");
+  Click("Command1");
+  window->resize(1000, 800);
+  window->show();
+  ShowTab(state, 1);
+  PreviewWidget* preview = window->Preview();
+  if (!preview->PhysicalPage()) Widget<FieldCheckBox>("chkPhysicalPage")->click();
+  ASSERT_TRUE(preview->PhysicalPage());
+  const QRectF physical = preview->PaperRect();
+  Widget<FieldCheckBox>("chkPhysicalPage")->click();
+  ASSERT_FALSE(preview->PhysicalPage());
+  const QRectF printable = preview->PaperRect();
+  EXPECT_NEAR(physical.width() / physical.height(), 11906.0 / 16838, 0.01);
+  ASSERT_FALSE(physical.isEmpty());
+  // The printable part alone, fitted to the same view: a taller, narrower
+  // sheet in proportion.
+  const double physicalAspect = physical.width() / physical.height();
+  const double printableAspect = printable.width() / printable.height();
+  EXPECT_NEAR(printableAspect, (11906.0 - 2000) / (16838.0 - 800), 0.005);
+  EXPECT_GT(std::fabs(printableAspect - physicalAspect), 0.05);
 }
 
 TEST_F(WindowTest, ASlowPageIsShownScaledWhileTheZoomChangesThenReplayed) {

@@ -38,6 +38,9 @@ class ScriptedPrinterDialogs : public ScriptedDialogs, public PrinterDialogs {
   bool ShowPrinterSetup(PrinterSetup& s) override { return Next(printerSetups, s); }
   bool ShowPageSetup(PrinterSetup& s) override { return Next(pageSetups, s); }
   bool ShowPrint(PrinterSetup& s) override { return Next(prints, s); }
+  // The printer's unprintable edges, as a test sets them.
+  UnprintableMargins unprintable;
+  UnprintableMargins Unprintable(const PrinterSetup&) override { return unprintable; }
 
  private:
   bool Next(std::deque<std::optional<Change>>& queue, PrinterSetup& s) {
