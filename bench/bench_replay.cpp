@@ -20,8 +20,17 @@
 // once the resizing pauses (a replay at the new size; "-" for a page that
 // replays fast enough to be replayed at every size). Prints
 // "first MS redraw MS resizing MS settled MS bytes RECORDED_BYTES".
+//
+//   bench_replay DUMP --png-trade --dpi DPI
+//
+// replays the whole paper at that resolution once and encodes the picture
+// as a PNG with zlib at several levels and row filters (the export's
+// encoder), and with Qt's own PNG writer: one line "LEVEL FILTER SECONDS
+// MEGABYTES" each.
 
 #include <QApplication>
+#include <QBuffer>
+#include <QByteArray>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
@@ -41,6 +50,7 @@
 #include <vector>
 
 #include "output/painter_replay.h"
+#include "output/png_encoder.h"
 #include "page/page_document.h"
 #include "ui/preview_widget.h"
 
@@ -171,13 +181,77 @@ int MeasurePreview(const PageDocument& page, int width, int height, int repeat) 
   return 0;
 }
 
+// Rows as PNG samples (RGB), each behind its filter byte: 0 none, 1 the
+// left neighbour, 2 the row above.
+std::vector<uint8_t> FilteredRows(const QImage& image, int filter) {
+  const int w = image.width();
+  const size_t rowBytes = 1 + 3 * static_cast<size_t>(w);
+  std::vector<uint8_t> out(rowBytes * static_cast<size_t>(image.height()));
+  std::vector<uint8_t> row(3 * static_cast<size_t>(w)), above(row.size(), 0);
+  for (int y = 0; y < image.height(); ++y) {
+    const auto* pixel = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+    for (int x = 0; x < w; ++x) {
+      row[3 * x] = static_cast<uint8_t>(qRed(pixel[x]));
+      row[3 * x + 1] = static_cast<uint8_t>(qGreen(pixel[x]));
+      row[3 * x + 2] = static_cast<uint8_t>(qBlue(pixel[x]));
+    }
+    uint8_t* o = out.data() + rowBytes * static_cast<size_t>(y);
+    *o++ = static_cast<uint8_t>(filter);
+    for (size_t i = 0; i < row.size(); ++i) {
+      const uint8_t reference = filter == 1 ? (i >= 3 ? row[i - 3] : 0) : filter == 2 ? above[i] : 0;
+      o[i] = static_cast<uint8_t>(row[i] - reference);
+    }
+    above.swap(row);
+  }
+  return out;
+}
+
+int MeasurePngTrade(const PageDocument& page, double dpi) {
+  const int w = static_cast<int>(std::lround(page.PageWidth() / 1440 * dpi));
+  const int h = static_cast<int>(std::lround(page.PageHeight() / 1440 * dpi));
+  QImage image(w, h, QImage::Format_RGB32);
+  image.fill(Qt::white);
+  {
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    tavelo::ReplayPage(page, painter, QRectF(0, 0, w, h));
+  }
+  const char* names[] = {"none", "sub", "up"};
+  for (int level : {1, 2, 3, 6}) {
+    for (int filter : {0, 1, 2}) {
+      const auto start = std::chrono::steady_clock::now();
+      const std::vector<uint8_t> rows = FilteredRows(image, filter);
+      size_t bytes = 0;
+      tavelo::PngEncoder encoder(
+          [&bytes](std::string_view piece) {
+            bytes += piece.size();
+            return true;
+          },
+          level);
+      if (!encoder.Begin(w, h, tavelo::PngEncoder::Kind::Rgb) || !encoder.Add(rows.data(), rows.size()) ||
+          !encoder.Finish())
+        return 1;
+      const double seconds = Milliseconds(std::chrono::steady_clock::now() - start) / 1000;
+      std::printf("%d %s %.2f %.1f\n", level, names[filter], seconds, bytes / 1048576.0);
+    }
+  }
+  QByteArray qt;
+  QBuffer buffer(&qt);
+  buffer.open(QIODevice::WriteOnly);
+  const auto start = std::chrono::steady_clock::now();
+  image.save(&buffer, "PNG");
+  std::printf("qt default %.2f %.1f\n", Milliseconds(std::chrono::steady_clock::now() - start) / 1000,
+              qt.size() / 1048576.0);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   std::string dump, save;
   int width = 1280, height = 800, repeat = 10;
   double dpi = 0;
-  bool sized = false, reference = false, preview = false;
+  bool sized = false, reference = false, preview = false, pngTrade = false;
   int originX = 0, originY = 0;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -188,6 +262,8 @@ int main(int argc, char** argv) {
       if (std::sscanf(argv[++i], "%d,%d", &originX, &originY) != 2) return 2;
     } else if (arg == "--preview") {
       preview = true;
+    } else if (arg == "--png-trade") {
+      pngTrade = true;
     } else if (arg == "--reference") {
       reference = true;
     } else if (arg == "--dpi" && i + 1 < argc) {
@@ -215,6 +291,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   if (preview) return MeasurePreview(page, width, height, repeat);
+  if (pngTrade) return MeasurePngTrade(page, dpi > 0 ? dpi : 150);
   const double paperWidth = dpi > 0 ? page.PageWidth() / 1440 * dpi : width;
   const double paperHeight = dpi > 0 ? page.PageHeight() / 1440 * dpi : height;
   if (dpi > 0 && !sized) {

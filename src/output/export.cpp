@@ -1,6 +1,5 @@
 #include "output/export.h"
 
-#include <QImage>
 #include <QMarginsF>
 #include <QPageLayout>
 #include <QPageSize>
@@ -8,16 +7,14 @@
 #include <QPdfWriter>
 #include <QPrinter>
 #include <QRectF>
-#include <QBuffer>
-#include <QByteArray>
-#include <QSize>
 #include <QString>
-#include <QSvgGenerator>
 
 #include <cmath>
 
 #include "output/file_device.h"
 #include "output/painter_replay.h"
+#include "output/png_writer.h"
+#include "output/svg_writer.h"
 #include "page/page_document.h"
 
 namespace tavelo {
@@ -25,10 +22,6 @@ namespace tavelo {
 namespace {
 
 constexpr int kPdfResolution = 1200;
-// The raster engine works in 16-bit device coordinates at heart, and a
-// picture beyond a gigapixel is no use to anybody.
-constexpr double kMaxImageSide = 32767;
-constexpr double kMaxImagePixels = 1024.0 * 1024.0 * 1024.0;
 
 bool Fail(std::string* error, std::string reason) {
   if (error) *error = std::move(reason);
@@ -71,64 +64,11 @@ bool ExportPdf(const PageDocument& page, const std::string& path, std::string* e
 }
 
 bool ExportSvg(const PageDocument& page, const std::string& path, std::string* error) {
-  if (!PaperUsable(page, error)) return false;
-  const double w = page.PageWidth(), h = page.PageHeight();
-  if (w > 1e9 || h > 1e9) return Fail(error, "the paper is too large for an SVG picture");
-  SafeFileDevice file;
-  if (!file.OpenTarget(path, error)) return false;
-  {
-    QSvgGenerator generator;
-    generator.setOutputDevice(&file);
-    // One unit per twip: the size attributes come out in millimetres.
-    generator.setResolution(static_cast<int>(kTwipsPerInch));
-    generator.setSize(QSize(static_cast<int>(std::ceil(w)), static_cast<int>(std::ceil(h))));
-    generator.setViewBox(QRectF(0, 0, w, h));
-    generator.setTitle(QStringLiteral("Seismic section"));
-    QPainter painter;
-    if (!painter.begin(&generator)) return Fail(error, "cannot start the SVG picture for " + path);
-    ReplayPage(page, painter, QRectF(0, 0, w, h));
-    if (!painter.end()) return Fail(error, "cannot finish the SVG picture for " + path);
-  }
-  return file.Commit(error);
+  return WriteSvg(page, path, error);
 }
 
 bool ExportPng(const PageDocument& page, const std::string& path, int dpi, std::string* error) {
-  if (!PaperUsable(page, error)) return false;
-  if (dpi < 1 || dpi > 9600) return Fail(error, "resolution " + std::to_string(dpi) + " dpi is out of range");
-  const double width = page.PageWidth() / kTwipsPerInch * dpi;
-  const double height = page.PageHeight() / kTwipsPerInch * dpi;
-  const double pixelsWide = std::max(1.0, std::round(width));
-  const double pixelsHigh = std::max(1.0, std::round(height));
-  if (pixelsWide > kMaxImageSide || pixelsHigh > kMaxImageSide ||
-      pixelsWide * pixelsHigh > kMaxImagePixels)
-    return Fail(error, "the page is too large for a picture at " + std::to_string(dpi) + " dpi");
-
-  QImage image(static_cast<int>(pixelsWide), static_cast<int>(pixelsHigh), QImage::Format_RGB32);
-  if (image.isNull()) return Fail(error, "not enough memory for the picture");
-  const int dotsPerMeter = static_cast<int>(std::lround(dpi / 0.0254));
-  image.setDotsPerMeterX(dotsPerMeter);
-  image.setDotsPerMeterY(dotsPerMeter);
-  image.fill(Qt::white);
-  {
-    QPainter painter(&image);
-    painter.setRenderHint(QPainter::Antialiasing, true);
-    painter.setRenderHint(QPainter::TextAntialiasing, true);
-    ReplayPage(page, painter, QRectF(0, 0, width, height));
-  }
-
-  // Encoded in memory first: the encoder's own complaints about a refused
-  // write never reach the user, the file writer reports why instead.
-  QByteArray encoded;
-  {
-    QBuffer buffer(&encoded);
-    buffer.open(QIODevice::WriteOnly);
-    if (!image.save(&buffer, "PNG")) return Fail(error, "cannot encode the picture for " + path);
-  }
-  image = QImage();
-  SafeFileDevice file;
-  if (!file.OpenTarget(path, error)) return false;
-  file.write(encoded);
-  return file.Commit(error);
+  return WritePng(page, path, dpi, error);
 }
 
 bool PrintPage(const PageDocument& page, QPrinter& printer, std::string* error) {

@@ -1,5 +1,6 @@
 #pragma once
-// Page exports through the QPainter replay. Every file is written under a
+// Page exports (PDF through Qt, PNG and SVG through our own streaming
+// writers in png_writer and svg_writer). Every file is written under a
 // temporary name and renamed over the target once complete, so a failed
 // export keeps any old file. Failures are reported by return value with a
 // one-line reason in `error` (when given). Need a QGuiApplication.

@@ -8,6 +8,7 @@ class QRectF;
 namespace tavelo {
 
 class PageDocument;
+class ReplayIndex;
 struct FontState;
 
 // Where the replay puts a text's lines, in twips: the first baseline lies
@@ -24,6 +25,10 @@ TextLineMetrics ReplayTextMetrics(const FontState& font, double dpi);
 // `targetRect` (device units of the painter's current coordinates), keeping
 // its aspect and centring it. Drawing is clipped to the paper. The
 // painter's state is restored afterwards. Needs a QGuiApplication (fonts).
-void ReplayPage(const PageDocument& page, QPainter& painter, const QRectF& targetRect);
+// With an `index` of the page, ops that miss the pixels drawn (a part of
+// the paper) are passed over without decoding their points; an index of
+// another page (or an empty one) is filled by this replay instead.
+void ReplayPage(const PageDocument& page, QPainter& painter, const QRectF& targetRect,
+                ReplayIndex* index = nullptr);
 
 }  // namespace tavelo

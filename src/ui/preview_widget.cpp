@@ -192,7 +192,7 @@ void PreviewWidget::RenderCache(const Geometry& g, const QRect& visible) {
     // Stretched: the page keeps its aspect in the replay, the painter
     // stretches it vertically.
     painter.scale(1, g.sy / g.sx);
-    ReplayPage(page_, painter, QRectF(0, 0, page_.PageWidth() * g.sx, page_.PageHeight() * g.sx));
+    ReplayPage(page_, painter, QRectF(0, 0, page_.PageWidth() * g.sx, page_.PageHeight() * g.sx), &index_);
     ++replays_;
   }
   lastReplayMs_ = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();

@@ -22,6 +22,7 @@
 #include <cstdint>
 
 #include "output/print_commands.h"
+#include "output/replay_index.h"
 
 namespace tavelo {
 
@@ -109,6 +110,9 @@ class PreviewWidget : public QAbstractScrollArea, public PreviewView {
   double quickReplayMs_ = 40;
   QTimer settle_;
   bool settled_ = false;  // the pause came: replay at the shown size
+  // Where the page's ops lie, found by its first replay: later replays of
+  // a part of it (zoomed in, or one half) pass over the rest undecoded.
+  ReplayIndex index_;
 };
 
 }  // namespace tavelo

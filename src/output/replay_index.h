@@ -1,0 +1,45 @@
+#pragma once
+// Where the ops of a recorded page lie, so that a replay of part of the
+// paper (a band of a PNG, a zoomed window of the preview, one half of a
+// wide image) passes over the ops beside it without decoding their points.
+// A replay given an index that does not describe its page fills it on the
+// way (the boxes come with the decoding it does anyway); later replays of
+// the same page use it.
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace tavelo {
+
+class PageDocument;
+
+class ReplayIndex {
+ public:
+  // Left, top, right, bottom in twips.
+  using Box = std::array<float, 4>;
+
+  // True once a whole replay of `page`, as it is now, has filled the index.
+  bool Describes(const PageDocument& page) const;
+  // The box of the points of the op-th op (in op order): an empty box
+  // (left > right) for an op without points, the whole plane for an op the
+  // replay that filled the index did not look into.
+  const Box& BoxOf(size_t op) const { return boxes_[op]; }
+
+  // Filling, by the replay: Begin, Record for the ops it decodes, Complete.
+  void Begin(const PageDocument& page);
+  void Record(size_t op, const Box& box) {
+    if (op < boxes_.size()) boxes_[op] = box;
+  }
+  void Complete() { complete_ = true; }
+
+ private:
+  const PageDocument* page_ = nullptr;
+  uint64_t generation_ = 0;
+  uint64_t bytes_ = 0;
+  bool complete_ = false;
+  std::vector<Box> boxes_;
+};
+
+}  // namespace tavelo
