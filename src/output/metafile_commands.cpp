@@ -102,8 +102,8 @@ struct SaveError {
   const char* description;
 };
 
-// Why a metafile could not be saved, numbered and worded as the product's
-// platform reports file errors.
+// Why a metafile could not be saved, numbered and worded as Windows
+// reports file errors (the numbers users look up).
 SaveError ClassifySaveFailure(const std::string& path) {
   if (path.empty() || path.find('\0') != std::string::npos || path.back() == '/' ||
       path.back() == '\\')
@@ -178,7 +178,7 @@ void LaunchGraphicsProgram(ProgramState& state) {
     CommonDialogFields& request = dialogs.fields();
     const bool cancelError = request.cancelError;
     request.cancelError = true;
-    // The product's pattern, and every file: programs here carry no ".EXE".
+    // The Windows pattern, and every file: programs here carry no ".EXE".
     request.filter = "*.EXE|*.EXE|All files|*|";
     request.title = "Graphical tool selection";
     request.fileName = "*.EXE";

@@ -340,7 +340,7 @@ class Replayer {
     FlushPixels();
     page_.PointsOf(op, xy_);
     if (!LoadPoints(0, xy_.size() / 2) || buffer_.empty()) return;
-    // Overlapping parts alternate, as the product's fills do.
+    // Overlapping parts alternate (even-odd filling).
     painter_.drawPolygon(buffer_.data(), static_cast<int>(buffer_.size()), Qt::OddEvenFill);
   }
 

@@ -348,7 +348,7 @@ class PdfBuilder {
     if (filled) SetFill(brush_.color);
     AppendPoint(content_, xy_[0], xy_[1], " m\n");
     for (size_t i = 1; i < total; ++i) AppendPoint(content_, xy_[2 * i], xy_[2 * i + 1], " l\n");
-    // Overlapping parts alternate, as the product's fills do.
+    // Overlapping parts alternate (even-odd filling).
     content_ += filled ? "b*\n" : "s\n";
   }
 

@@ -57,7 +57,7 @@ MainWindow::MainWindow(ProgramState& state, QWidget* parent)
       editorCommands_(std::make_unique<EditorCommands>(state)),
       binder_(new FieldBinder(state, this)) {
   setWindowTitle(QStringLiteral("TAVELO 4.3"));
-  // Smaller than the product's smallest window, it springs back.
+  // Smaller than the smallest window, it springs back.
   setMinimumSize(kMinWindowWidth, kMinWindowHeight);
   resize(1100, 800);
 

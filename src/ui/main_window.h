@@ -26,7 +26,7 @@ class EditorWidget;
 class FieldBinder;
 class PreviewWidget;
 
-// The product's smallest window, 10320 x 9100 twips, in pixels at 15 twips
+// The smallest window, 10320 x 9100 twips, in pixels at 15 twips
 // a pixel (96 dots per inch).
 inline constexpr int kMinWindowWidth = 10320 / 15;
 inline constexpr int kMinWindowHeight = 9100 / 15 + 1;
