@@ -17,6 +17,10 @@
 #include <QRadioButton>
 #include <QAbstractSpinBox>
 #include <QComboBox>
+#include <QDoubleSpinBox>
+
+#include <cmath>
+#include <utility>
 
 namespace tavelo {
 namespace {
@@ -115,6 +119,56 @@ class PaperGuard {
  private:
   bool touched_ = false;
 };
+
+// The page-setup controls of this platform's dialogs start on the queue's
+// default paper, whatever the printer holds. Their paper, orientation and
+// margin controls are set to the page's layout, through the same signals a
+// user's choice sends, so the dialog shows it and keeps it on OK.
+template <typename T>
+T* Control(QWidget& root, const char* name) {
+  return root.findChild<T*>(QString::fromLatin1(name));
+}
+
+void ShowPaper(QWidget& root, const QPageLayout& layout) {
+  auto* paper = Control<QComboBox>(root, "pageSizeCombo");
+  if (paper == nullptr) return;
+  const QSizeF wanted = layout.pageSize().size(QPageSize::Point);
+  int custom = -1;
+  for (int i = 0; i < paper->count(); ++i) {
+    const QVariant data = paper->itemData(i);
+    if (!data.canConvert<QPageSize>()) {
+      custom = i;
+      continue;
+    }
+    const QSizeF size = qvariant_cast<QPageSize>(data).size(QPageSize::Point);
+    if (std::abs(size.width() - wanted.width()) < 1 && std::abs(size.height() - wanted.height()) < 1) {
+      paper->setCurrentIndex(i);
+      return;
+    }
+  }
+  auto* width = Control<QDoubleSpinBox>(root, "pageWidth");
+  auto* height = Control<QDoubleSpinBox>(root, "pageHeight");
+  auto* units = Control<QComboBox>(root, "unitCombo");
+  if (custom < 0 || width == nullptr || height == nullptr || units == nullptr) return;
+  paper->setCurrentIndex(custom);
+  const QRectF sheet = layout.fullRect(qvariant_cast<QPageLayout::Unit>(units->currentData()));
+  width->setValue(sheet.width());
+  height->setValue(sheet.height());
+}
+
+void ShowPageLayout(QWidget& root, const QPageLayout& layout) {
+  const char* side = layout.orientation() == QPageLayout::Landscape ? "landscape" : "portrait";
+  if (auto* button = Control<QRadioButton>(root, side); button != nullptr && !button->isChecked())
+    button->click();
+  ShowPaper(root, layout);
+  auto* units = Control<QComboBox>(root, "unitCombo");
+  if (units == nullptr) return;
+  const QMarginsF m = layout.margins(qvariant_cast<QPageLayout::Unit>(units->currentData()));
+  const std::pair<const char*, double> margins[] = {
+      {"leftMargin", m.left()}, {"topMargin", m.top()}, {"rightMargin", m.right()}, {"bottomMargin", m.bottom()}};
+  for (const auto& [name, value] : margins)
+    if (auto* box = Control<QDoubleSpinBox>(root, name)) box->setValue(value);
+}
 
 // Programs carry ".EXE" only on Windows. Here the "*.EXE" entry of a filter
 // stands for what it means there: the executable files of the folder.
@@ -309,6 +363,7 @@ bool QtDialogs::ShowPageSetup(PrinterSetup& setup) {
   PreparePrinter(printer, setup);
   QPageSetupDialog dialog(&printer, parent_);
   dialog.setWindowTitle(QStringLiteral("Page Setup"));
+  ShowPageLayout(dialog, printer.pageLayout());
   const PaperGuard guard(dialog);
   if (dialog.exec() != QDialog::Accepted) return false;
   guard.Restore(printer, setup);

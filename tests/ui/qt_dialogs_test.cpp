@@ -1,4 +1,9 @@
+#include <QComboBox>
 #include <QDir>
+#include <QDoubleSpinBox>
+#include <QPageLayout>
+#include <QPageSetupDialog>
+#include <QRadioButton>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QLineEdit>
@@ -11,6 +16,7 @@
 
 #include <cstdlib>
 
+#include "common/units.h"
 #include "support/su_writer.h"
 #include "output/print_commands.h"
 #include "ui/qt_dialogs.h"
@@ -143,6 +149,70 @@ TEST_F(QtDialogsTest, PrintDialogsKeepThePaperWhenTheUserLeavesIt) {
     EXPECT_NEAR(s.paperHeight, 23811, 20);
     EXPECT_NEAR(s.leftMargin, 1134, 1);
   }
+}
+
+// What a page-setup dialog's controls show, in millimetres.
+struct ShownPage {
+  QString paper;
+  bool landscape = false;
+  double width = 0, height = 0, leftMargin = 0;
+};
+
+ShownPage ReadPageControls(QWidget& d) {
+  ShownPage shown;
+  auto* paper = d.findChild<QComboBox*>("pageSizeCombo");
+  auto* units = d.findChild<QComboBox*>("unitCombo");
+  auto* landscape = d.findChild<QRadioButton*>("landscape");
+  if (paper == nullptr || units == nullptr || landscape == nullptr) {
+    ADD_FAILURE() << "no page-setup controls";
+    return shown;
+  }
+  const auto unit = qvariant_cast<QPageLayout::Unit>(units->currentData());
+  const double toMm = unit == QPageLayout::Inch ? 25.4 : unit == QPageLayout::Point ? 25.4 / 72 : 1;
+  EXPECT_TRUE(unit == QPageLayout::Millimeter || unit == QPageLayout::Inch || unit == QPageLayout::Point);
+  shown.paper = paper->currentText();
+  shown.landscape = landscape->isChecked();
+  shown.width = d.findChild<QDoubleSpinBox*>("pageWidth")->value() * toMm;
+  shown.height = d.findChild<QDoubleSpinBox*>("pageHeight")->value() * toMm;
+  shown.leftMargin = d.findChild<QDoubleSpinBox*>("leftMargin")->value() * toMm;
+  return shown;
+}
+
+TEST_F(QtDialogsTest, PageSetupOpensOnThePagesPaperOrientationAndMargins) {
+  if (std::system("lpstat -p PDF >/dev/null 2>&1") != 0)
+    GTEST_SKIP() << "no CUPS print queue \"PDF\": run scripts/start-cups";
+  PrinterSetup setup;
+  setup.printerName = "PDF";
+  setup.paperWidth = 23811;  // A3 landscape
+  setup.paperHeight = 16838;
+  setup.leftMargin = 20 * kTwipsPerMm;
+  ShownPage shown;
+  WhenShown<QPageSetupDialog>([&shown](QPageSetupDialog* d) {
+    shown = ReadPageControls(*d);
+    d->accept();
+  });
+  ASSERT_TRUE(dialogs.ShowPageSetup(setup));
+  EXPECT_EQ(shown.paper, "A3");
+  EXPECT_TRUE(shown.landscape);
+  EXPECT_NEAR(shown.width, 420, 0.5);
+  EXPECT_NEAR(shown.height, 297, 0.5);
+  EXPECT_NEAR(shown.leftMargin, 20, 0.1);
+  EXPECT_NEAR(setup.paperWidth, 23811, 20);
+  EXPECT_NEAR(setup.leftMargin, 20 * kTwipsPerMm, 1);
+
+  // A roll the queue has no name for shows as a custom size.
+  setup.paperWidth = 1200 * kTwipsPerMm;
+  setup.paperHeight = 800 * kTwipsPerMm;
+  WhenShown<QPageSetupDialog>([&shown](QPageSetupDialog* d) {
+    shown = ReadPageControls(*d);
+    d->accept();
+  });
+  ASSERT_TRUE(dialogs.ShowPageSetup(setup));
+  EXPECT_TRUE(shown.landscape);
+  EXPECT_NEAR(shown.width, 1200, 0.5);
+  EXPECT_NEAR(shown.height, 800, 0.5);
+  EXPECT_NEAR(setup.paperWidth, 1200 * kTwipsPerMm, 20);
+  EXPECT_NEAR(setup.paperHeight, 800 * kTwipsPerMm, 20);
 }
 
 TEST_F(QtDialogsTest, TheGraphicalProgramDialogListsExecutablesAndAllFiles) {
