@@ -21,6 +21,13 @@
 // replays fast enough to be replayed at every size). Prints
 // "first MS redraw MS resizing MS settled MS bytes RECORDED_BYTES".
 //
+//   bench_replay DUMP --preview --zoom PERCENT [--size WIDTHxHEIGHT] [--repeat N]
+//
+// times scrolling the preview at that zoom: its first paint at the page's
+// top-left corner, then N steps of the scroll bar's single step down and N
+// across, each step's paint timed. Prints "first MS step MEDIAN_MS max
+// MAX_MS steps N bytes RECORDED_BYTES".
+//
 //   bench_replay DUMP --png-trade --dpi DPI
 //
 // replays the whole paper at that resolution once and encodes the picture
@@ -37,6 +44,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QRectF>
+#include <QScrollBar>
 
 #include <algorithm>
 #include <cmath>
@@ -181,6 +189,25 @@ int MeasurePreview(const PageDocument& page, int width, int height, int repeat) 
   return 0;
 }
 
+int MeasureScroll(const PageDocument& page, int width, int height, int zoom, int repeat) {
+  tavelo::PreviewWidget preview(page);
+  preview.resize(width, height);
+  preview.SetZoomPercent(zoom);
+  QApplication::processEvents();
+  const double first = TimedPaint(preview);
+  std::vector<double> steps;
+  for (QScrollBar* bar : {preview.verticalScrollBar(), preview.horizontalScrollBar()}) {
+    for (int i = 0; i < repeat && bar->value() < bar->maximum(); ++i) {
+      bar->setValue(bar->value() + bar->singleStep());
+      steps.push_back(TimedPaint(preview));
+    }
+  }
+  const double worst = steps.empty() ? 0 : *std::max_element(steps.begin(), steps.end());
+  std::printf("first %.1f step %.1f max %.1f steps %zu bytes %llu\n", first, Median(steps), worst, steps.size(),
+              static_cast<unsigned long long>(page.RecordedBytes()));
+  return 0;
+}
+
 // Rows as PNG samples (RGB), each behind its filter byte: 0 none, 1 the
 // left neighbour, 2 the row above.
 std::vector<uint8_t> FilteredRows(const QImage& image, int filter) {
@@ -249,7 +276,7 @@ int MeasurePngTrade(const PageDocument& page, double dpi) {
 
 int main(int argc, char** argv) {
   std::string dump, save;
-  int width = 1280, height = 800, repeat = 10;
+  int width = 1280, height = 800, repeat = 10, zoom = 0;
   double dpi = 0;
   bool sized = false, reference = false, preview = false, pngTrade = false;
   int originX = 0, originY = 0;
@@ -262,6 +289,9 @@ int main(int argc, char** argv) {
       if (std::sscanf(argv[++i], "%d,%d", &originX, &originY) != 2) return 2;
     } else if (arg == "--preview") {
       preview = true;
+    } else if (arg == "--zoom" && i + 1 < argc) {
+      zoom = std::atoi(argv[++i]);
+      if (zoom < 1 || zoom > 1000) return 2;
     } else if (arg == "--png-trade") {
       pngTrade = true;
     } else if (arg == "--reference") {
@@ -280,7 +310,7 @@ int main(int argc, char** argv) {
   if (dump.empty() || width < 1 || height < 1) {
     std::cerr << "usage: bench_replay DUMP [--size WIDTHxHEIGHT] [--dpi DPI [--origin X,Y]] [--repeat N]"
                  " [--save IMAGE] [--reference]\n"
-                 "       bench_replay DUMP --preview [--size WIDTHxHEIGHT] [--repeat N]\n";
+                 "       bench_replay DUMP --preview [--zoom PERCENT] [--size WIDTHxHEIGHT] [--repeat N]\n";
     return 2;
   }
   if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
@@ -290,6 +320,7 @@ int main(int argc, char** argv) {
     std::cerr << "bench_replay: cannot read " << dump << "\n";
     return 1;
   }
+  if (preview && zoom > 0) return MeasureScroll(page, width, height, zoom, repeat);
   if (preview) return MeasurePreview(page, width, height, repeat);
   if (pngTrade) return MeasurePngTrade(page, dpi > 0 ? dpi : 150);
   const double paperWidth = dpi > 0 ? page.PageWidth() / 1440 * dpi : width;
