@@ -209,7 +209,7 @@ inline std::pair<std::string, std::string> LoadAndSave(std::string_view tavelo,
   state.settingsFiles.tavelo.LoadFromText(tavelo);
   state.settingsFiles.korvane.LoadFromText(korvane);
   LoadSettings(state.settingsFiles, state.settings, state.palette, state.form);
-  SaveSettings(state.settingsFiles, state.settings, state.form);
+  (void)SaveSettings(state.settingsFiles, state.settings, state.form);  // in memory: no file
   return {state.settingsFiles.tavelo.ToBytes(), state.settingsFiles.korvane.ToBytes()};
 }
 

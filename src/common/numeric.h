@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 namespace tavelo {
 
@@ -32,6 +33,29 @@ double RoundHalfEven(double value);
 std::optional<int16_t> ToInt16(double value);
 std::optional<int32_t> ToInt32(double value);
 std::optional<int64_t> ToInt64(double value);
+
+// Skip-on-failure store: `value`, rounded half to even, goes into `target`
+// when it fits the range of `Range` (the target's own type unless named:
+// int16_t, int32_t or int64_t); otherwise `target` keeps what it held. A
+// call is itself the mark of a deliberate skip. True when stored.
+//   AssignIfFits(settings.FoldTop, mm * kTwipsPerMm);   // int16_t target
+//   AssignIfFits<int32_t>(y, twips);                    // double target, 32-bit rule
+template <typename Range = void, typename Target>
+bool AssignIfFits(Target& target, double value) {
+  using Checked = std::conditional_t<std::is_void_v<Range>, Target, Range>;
+  std::optional<Checked> fitted;
+  if constexpr (std::is_same_v<Checked, int16_t>)
+    fitted = ToInt16(value);
+  else if constexpr (std::is_same_v<Checked, int32_t>)
+    fitted = ToInt32(value);
+  else if constexpr (std::is_same_v<Checked, int64_t>)
+    fitted = ToInt64(value);
+  else
+    static_assert(std::is_same_v<Checked, int16_t>, "AssignIfFits checks int16_t, int32_t or int64_t");
+  if (!fitted) return false;
+  target = static_cast<Target>(*fitted);
+  return true;
+}
 
 // Rounds to `decimals` places, halves to even on the scaled value.
 double RoundTo(double value, int decimals);

@@ -35,9 +35,9 @@ bool IsNonFolderEntry(const std::string& path) {
 
 }  // namespace
 
-int FileExists(const std::string& path) {
+bool FileExists(const std::string& path) {
   // A folder of that name is not the file asked for.
-  return IsNonFolderEntry(path) ? 1 : 0;
+  return IsNonFolderEntry(path);
 }
 
 size_t LastSeparator(std::string_view path) { return path.find_last_of("/\\"); }

@@ -9,8 +9,9 @@
 
 namespace tavelo {
 
-// 1 when the platform's directory search finds an entry for the path, else 0.
-int FileExists(const std::string& path);
+// True when the platform's directory search finds an entry for the path
+// that is not a folder.
+[[nodiscard]] bool FileExists(const std::string& path);
 
 // Position (0-based) of the last '/' or '\', or npos.
 size_t LastSeparator(std::string_view path);
@@ -23,13 +24,13 @@ std::string FolderOf(std::string_view path);
 std::string FileNameOf(std::string_view path);
 
 // Length in bytes of a regular file, or empty when it cannot be told.
-std::optional<int64_t> FileLength(const std::string& path);
+[[nodiscard]] std::optional<int64_t> FileLength(const std::string& path);
 
 // Derived names (history ".txt", velocity ".vel", metafile ".wmf") are looked
 // up as built and, when absent, without regard to letter case in the same
 // folder: settings written on Windows name them in any case.
 // Returns the existing path, or empty when neither exists.
-std::string FindFileIgnoringCase(const std::string& path);
+[[nodiscard]] std::string FindFileIgnoringCase(const std::string& path);
 
 // Makes a path absolute against the current folder (empty stays empty).
 std::string AbsolutePath(const std::string& path);

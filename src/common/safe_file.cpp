@@ -449,10 +449,10 @@ bool IsSpecialFile(const std::string& path) {
   return ::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode);
 }
 
-bool ReadWholeFile(const std::string& path, std::string& bytes) {
-  bytes.clear();
+std::optional<std::string> ReadWholeFile(const std::string& path) {
   const int fd = OpenRegularDescriptor(path);
-  if (fd < 0) return false;
+  if (fd < 0) return std::nullopt;
+  std::string bytes;
   struct stat info {};
   if (::fstat(fd, &info) == 0 && info.st_size > 0) {
     bytes.reserve(static_cast<size_t>(info.st_size));
@@ -470,8 +470,8 @@ bool ReadWholeFile(const std::string& path, std::string& bytes) {
     bytes.append(buffer, static_cast<size_t>(got));
   }
   ::close(fd);
-  if (!ok) bytes.clear();
-  return ok;
+  if (!ok) return std::nullopt;
+  return bytes;
 }
 
 }  // namespace tavelo

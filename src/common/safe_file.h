@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -22,7 +23,7 @@ enum class DeviceTargets { Refuse, WriteInPlace };
 // Writes `bytes` to `path` atomically. Creates missing parent folders when
 // `createFolders` is set. Returns false (and leaves any old file untouched)
 // on any failure; `error`, when given, receives a one-line reason.
-bool WriteFileAtomically(const std::string& path, std::string_view bytes,
+[[nodiscard]] bool WriteFileAtomically(const std::string& path, std::string_view bytes,
                          bool createFolders = false, std::string* error = nullptr,
                          DeviceTargets devices = DeviceTargets::Refuse);
 
@@ -50,7 +51,7 @@ class AtomicFileWriter {
 
   // Creates the temporary file for `path` (and missing parent folders when
   // `createFolders` is set). False with a one-line reason in `error`.
-  bool Open(const std::string& path, bool createFolders = false, std::string* error = nullptr,
+  [[nodiscard]] bool Open(const std::string& path, bool createFolders = false, std::string* error = nullptr,
             DeviceTargets devices = DeviceTargets::Refuse);
   // Appends; false once anything has failed (Commit then says why).
   bool Write(std::string_view bytes);
@@ -59,7 +60,7 @@ class AtomicFileWriter {
   bool Overwrite(uint64_t offset, std::string_view bytes);
   // Puts the file in place. False with the first failure's reason in
   // `error` (the temporary file removed, any old file kept).
-  bool Commit(std::string* error = nullptr);
+  [[nodiscard]] bool Commit(std::string* error = nullptr);
   // Gives the write up: removes the temporary file, keeps any old file.
   void Abandon();
 
@@ -90,16 +91,16 @@ class AtomicFileWriter {
   std::string buffer_;
 };
 
-// Reads a whole regular file. Returns false when the file cannot be opened
-// or read, or is not a regular file (a FIFO would wait for a writer forever).
-bool ReadWholeFile(const std::string& path, std::string& bytes);
+// Reads a whole regular file. Empty when the file cannot be opened or read,
+// or is not a regular file (a FIFO would wait for a writer forever).
+[[nodiscard]] std::optional<std::string> ReadWholeFile(const std::string& path);
 
 // Opens a regular file for binary reading without waiting on a FIFO or a
 // device: null when the path is missing, unreadable or not a regular file.
-std::FILE* OpenRegularFile(const std::string& path);
+[[nodiscard]] std::FILE* OpenRegularFile(const std::string& path);
 
 // True when `path` names something that is neither a regular file nor a
 // folder (links followed): a device, a FIFO, a socket.
-bool IsSpecialFile(const std::string& path);
+[[nodiscard]] bool IsSpecialFile(const std::string& path);
 
 }  // namespace tavelo

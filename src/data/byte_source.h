@@ -15,12 +15,12 @@ class ByteSource {
   virtual ~ByteSource() = default;
   virtual int64_t Length() const = 0;
   // Copies count bytes from position; false when they are not all there.
-  virtual bool Read(int64_t position, void* out, size_t count) const = 0;
+  [[nodiscard]] virtual bool Read(int64_t position, void* out, size_t count) const = 0;
 };
 
 // A regular file opened for binary reading; empty for anything else (a
 // FIFO or device named by mistake is refused without blocking).
-std::unique_ptr<ByteSource> OpenFileSource(const std::string& path);
+[[nodiscard]] std::unique_ptr<ByteSource> OpenFileSource(const std::string& path);
 
 // The given bytes, kept by the source.
 std::unique_ptr<ByteSource> MemorySource(std::string bytes);

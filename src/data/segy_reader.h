@@ -64,7 +64,7 @@ bool LooksLikeSegy(const ByteSource& source);
 // The layout of a file LooksLikeSegy accepted, or the reason it cannot be
 // read: textual header only, an unknown sample format, 0 or negative
 // samples, too many samples, no whole trace.
-LayoutOrProblem ReadLayout(const ByteSource& source);
+[[nodiscard]] LayoutOrProblem ReadLayout(const ByteSource& source);
 
 // The file as an SU file (see above). The layout must come from ReadLayout
 // of the same source.
@@ -89,9 +89,9 @@ struct FileCheck {
   std::optional<Layout> layout;
   std::string problem;
 };
-FileCheck CheckFile(const std::string& path);
+[[nodiscard]] FileCheck CheckFile(const std::string& path);
 
 // For a path: the textual header of a SEG-Y file; empty for other files.
-std::optional<std::string> SegyTextualHeader(const std::string& path);
+[[nodiscard]] std::optional<std::string> SegyTextualHeader(const std::string& path);
 
 }  // namespace tavelo::segy

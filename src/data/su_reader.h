@@ -36,9 +36,9 @@ class SuReader {
   // Opens the file for binary reading; empty when it cannot be opened. A
   // SEG-Y file (told by its content) is read as the SU file it holds; a
   // SEG-Y file that cannot be read is empty here too.
-  static std::optional<SuReader> Open(const std::string& path);
+  [[nodiscard]] static std::optional<SuReader> Open(const std::string& path);
   // The same on bytes from any source (a file or memory).
-  static std::optional<SuReader> FromSource(std::unique_ptr<ByteSource> source);
+  [[nodiscard]] static std::optional<SuReader> FromSource(std::unique_ptr<ByteSource> source);
 
   SuReader(SuReader&&) noexcept = default;
   SuReader& operator=(SuReader&&) noexcept = default;
@@ -50,31 +50,31 @@ class SuReader {
   // ns of the first trace. Seismic Unix writes it unsigned, so a negative
   // 16-bit value is read as its unsigned value (32768..65535) when traces of
   // that size fit the file; otherwise it stays as read.
-  std::optional<int32_t> ReadSamplesPerTrace() const;
+  [[nodiscard]] std::optional<int32_t> ReadSamplesPerTrace() const;
 
   // Raw reads at an absolute position (0-based byte offset in the file).
   std::optional<int16_t> ReadInt16(int64_t position) const;
   std::optional<int32_t> ReadInt32(int64_t position) const;
-  std::optional<float> ReadFloat(int64_t position) const;
+  [[nodiscard]] std::optional<float> ReadFloat(int64_t position) const;
 
   // Header word of trace index (0-based) for a trace size of traceBytes.
   // Empty for a negative index, a position beyond 64 bits, or a trace size
   // below 240 bytes (except for trace 0, whose position needs no size).
   // ReadHeaderInt of a float word is empty; ReadHeaderFloat of an integer
   // word gives its value as a float.
-  std::optional<int32_t> ReadHeaderInt(int64_t traceIndex, int64_t traceBytes,
+  [[nodiscard]] std::optional<int32_t> ReadHeaderInt(int64_t traceIndex, int64_t traceBytes,
                                        const su::HeaderField& field) const;
-  std::optional<float> ReadHeaderFloat(int64_t traceIndex, int64_t traceBytes,
+  [[nodiscard]] std::optional<float> ReadHeaderFloat(int64_t traceIndex, int64_t traceBytes,
                                        const su::HeaderField& field) const;
 
   // Reads out.size() samples of trace index (0-based), in host order.
   // False when the samples lie (partly) past the end of the file; the
   // samples that could be read are kept and the rest set to 0.
-  bool ReadSamples(int64_t traceIndex, int64_t traceBytes, std::span<float> out) const;
+  [[nodiscard]] bool ReadSamples(int64_t traceIndex, int64_t traceBytes, std::span<float> out) const;
 
  private:
   SuReader() = default;
-  bool ReadBytes(int64_t position, void* out, size_t count) const;
+  [[nodiscard]] bool ReadBytes(int64_t position, void* out, size_t count) const;
 
   std::unique_ptr<ByteSource> source_;
   int64_t length_ = 0;

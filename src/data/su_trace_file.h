@@ -32,11 +32,11 @@ double ElevationFactor(int16_t scalel);
 
 // The open-file dialog, then the checks and the describing read. Returns
 // true when the new file was described. Callers empty the preview after it.
-bool SelectSuFile(SuTraceFile& file, Form& form, Dialogs& dialogs);
+[[nodiscard]] bool SelectSuFile(SuTraceFile& file, Form& form, Dialogs& dialogs);
 
 // The existence and empty-file checks of the file choice, with their
 // messages. True when the file exists, can be read and is not empty.
-bool CheckSuFile(const std::string& path, Dialogs& dialogs);
+[[nodiscard]] bool CheckSuFile(const std::string& path, Dialogs& dialogs);
 
 // Describes the active file from its first trace header and fills the
 // trace spacing, datum, last trace and total time fields.

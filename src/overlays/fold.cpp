@@ -36,7 +36,7 @@ void Affichage_Fold(ProgramState& state) {
       if (auto v = headers.Word(k, su::kNhs)) fold = *v;
       if (fold < 1) fold = 1;  // no fold in the header stacks one trace
       if (fold > maximum) fold = maximum;
-      if (auto v = ToInt32(bottom - perFold * fold)) y = *v;
+      AssignIfFits<int32_t>(y, bottom - perFold * fold);
       heights.push_back(y);
     }
   }

@@ -70,7 +70,7 @@ PickTable ParsePickLine(std::string_view line) {
   const int functions = static_cast<int>(std::min<size_t>(cdps.size(), kVelocityFunctions));
 
   for (int i = 1; i <= functions; ++i)
-    if (auto cdp = ToInt16(cdps[i - 1])) table.At(i, 1) = *cdp;
+    AssignIfFits(table.At(i, 1), cdps[i - 1]);
 
   // rest begins at the next key still to be read.
   std::string_view rest = line.substr(firstTimes + 1);
@@ -100,11 +100,11 @@ PickTable ParsePickLine(std::string_view line) {
 
     const std::vector<double> t = SplitPickList(times);
     for (size_t m = 0; m < t.size() && m < kMaxPicks; ++m)
-      if (auto ms = ToInt16(t[m] * 1000.0)) table.At(i, static_cast<int>(m) + 2) = *ms;
+      AssignIfFits(table.At(i, static_cast<int>(m) + 2), t[m] * 1000.0);
     if (!haveVelocities) continue;  // times without a vnmo= list
     const std::vector<double> v = SplitPickList(velocities);
     for (size_t m = 0; m < v.size() && m < kMaxPicks; ++m)
-      if (auto velocity = ToInt16(v[m])) table.At(i, static_cast<int>(m) + 12) = *velocity;
+      AssignIfFits(table.At(i, static_cast<int>(m) + 12), v[m]);
   }
   return table;
 }
@@ -174,7 +174,11 @@ void Conversion_NMO(ProgramState& state) {
     return;
   }
   const std::string tablePath = VelocityTablePath(pickPath);
-  WriteFileAtomically(tablePath, VelocityTableText(table));
+  std::string error;
+  // A failed write keeps any old table, which Text21 then names as before.
+  if (!WriteFileAtomically(tablePath, VelocityTableText(table), false, &error))
+    state.dialogs->MessageBox("The velocity table " + tablePath + " could not be written: " + error,
+                              msg::kInformation, kDefaultTitle);
   state.form.SetText("Text21", tablePath);
 }
 

@@ -32,7 +32,7 @@ void Affichage_topo(ProgramState& state) {
       if (auto v = headers.Word(k, su::kTstat)) tstat = *v;
       // Wide product: tall sections with large statics do not overflow.
       const int64_t scaled = static_cast<int64_t>(tstat) * layout.SectionHeight;
-      if (auto v = ToInt32(layout.SectionTop + static_cast<double>(scaled) / traceTime)) y = *v;
+      AssignIfFits<int32_t>(y, layout.SectionTop + static_cast<double>(scaled) / traceTime);
       heights.push_back(y);
     }
   }

@@ -20,9 +20,8 @@ EditorEncoding EncodingOf(std::string_view bytes) {
 }
 
 EditorEncoding EncodingOfFile(const std::string& path) {
-  std::string bytes;
-  if (!ReadWholeFile(path, bytes)) return EditorEncoding::Utf8;
-  return EncodingOf(bytes);
+  const std::optional<std::string> bytes = ReadWholeFile(path);
+  return bytes ? EncodingOf(*bytes) : EditorEncoding::Utf8;
 }
 
 }  // namespace
@@ -101,9 +100,9 @@ bool EditorCommands::OpenFile() {
   ShowTab(state_, kToolsTab);
   // A cancel leaves the pattern as the name: nothing to load, the text stays.
   if (chosen == kPattern || chosen.empty()) return false;
-  std::string bytes;
-  if (!ReadWholeFile(chosen, bytes) || !LoadEditorFile(state_, chosen)) return false;
-  TextLoaded(chosen, EncodingOf(bytes));
+  const std::optional<std::string> bytes = ReadWholeFile(chosen);
+  if (!bytes || !LoadEditorFile(state_, chosen)) return false;
+  TextLoaded(chosen, EncodingOf(*bytes));
   return true;
 }
 
@@ -205,8 +204,9 @@ void EditorCommands::HowToUse() {
 void AttachEditorHandlers(ProgramState& state, EditorCommands& commands) {
   Form& form = state.form;
   EditorCommands* c = &commands;
-  form.On("of", FieldEvent::Click, [c] { c->OpenFile(); });
-  form.On("sf", FieldEvent::Click, [c] { c->SaveFile(); });
+  // A cancelled or failed open or save leaves the text and its file as they were.
+  form.On("of", FieldEvent::Click, [c] { (void)c->OpenFile(); });
+  form.On("sf", FieldEvent::Click, [c] { (void)c->SaveFile(); });
   form.On("df", FieldEvent::Click, [c] { c->FindText(); });
   form.On("rtx", FieldEvent::Click, [c] { c->ReplaceText(); });
   form.On("ft", FieldEvent::Click, [c] { c->ChooseFont(); });

@@ -59,10 +59,10 @@ class EditorCommands {
 
   // "open file" (of): the open dialog, then the file replaces the text.
   // False when cancelled or unreadable (the text is kept).
-  bool OpenFile();
+  [[nodiscard]] bool OpenFile();
   // "save file" (sf): the save dialog, then an atomic plain-text write.
   // False when cancelled or not written (any old file is kept).
-  bool SaveFile();
+  [[nodiscard]] bool SaveFile();
   // "Find text" (df): the next match after the caret is selected; a beep
   // when there is none.
   void FindText();
@@ -78,7 +78,7 @@ class EditorCommands {
 
   // Writes the text to `path` as plain text, atomically, in the encoding
   // its file came in. On success the text counts as saved.
-  bool SaveTo(const std::string& path);
+  [[nodiscard]] bool SaveTo(const std::string& path);
 
   // The text differs from what was last loaded or saved.
   bool IsModified();

@@ -159,7 +159,8 @@ void AttachFieldHandlers(ProgramState& state) {
   // The file choice: the describing read, then an empty preview.
   auto load = [s] {
     // A SEG-Y file without a history file brings its textual header along.
-    if (SelectSuFile(s->su, s->form, *s->dialogs)) LoadSegyTextualHeader(*s);
+    // Not SEG-Y, or no textual header: the editor keeps its text.
+    if (SelectSuFile(s->su, s->form, *s->dialogs)) (void)LoadSegyTextualHeader(*s);
     s->page.BeginDocument();
     s->page.DiscardDocument();
   };

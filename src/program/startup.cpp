@@ -19,9 +19,9 @@ std::string HistoryFileName(const std::string& suPath) {
 }
 
 bool LoadEditorFile(ProgramState& state, const std::string& path) {
-  std::string bytes;
-  if (!ReadWholeFile(path, bytes)) return false;
-  state.editorText = TextFileToUtf8(bytes);
+  const std::optional<std::string> bytes = ReadWholeFile(path);
+  if (!bytes) return false;
+  state.editorText = TextFileToUtf8(*bytes);
   state.editorPath = path;
   return true;
 }
@@ -106,7 +106,7 @@ void Startup(ProgramState& state, const std::string& commandLine) {
 
   const std::string history = HistoryFileName(su.ActiveFilePath);
   if (FileExists(history) && LoadEditorFile(state, history)) form.SetCaption("Label32", history);
-  else if (FileExists(su.ActiveFilePath)) LoadSegyTextualHeader(state);
+  else if (FileExists(su.ActiveFilePath)) (void)LoadSegyTextualHeader(state);  // SU: no header text
 
   ShowTab(state, 0);
 }

@@ -19,7 +19,7 @@ void Startup(ProgramState& state, const std::string& commandLine);
 std::string HistoryFileName(const std::string& suPath);
 
 // Loads a text file into the editor text. False (editor unchanged) on failure.
-bool LoadEditorFile(ProgramState& state, const std::string& path);
+[[nodiscard]] bool LoadEditorFile(ProgramState& state, const std::string& path);
 
 // True when the active file is SEG-Y without a history file beside it: its
 // textual header then stands in for the history.
@@ -27,6 +27,6 @@ bool SegyTextStandsIn(const ProgramState& state);
 
 // Loads the active SEG-Y file's textual header into the editor when it
 // stands in for the history (see above). False (editor unchanged) otherwise.
-bool LoadSegyTextualHeader(ProgramState& state);
+[[nodiscard]] bool LoadSegyTextualHeader(ProgramState& state);
 
 }  // namespace tavelo

@@ -57,8 +57,8 @@ void ComputeLayout(ProgramState& state, double widthMm, double heightMm) {
   const SuTraceFile& su = state.su;
   const PageDocument& page = state.page;
 
-  if (auto v = ToInt32(widthMm * kTwipsPerMm)) l.SectionWidth = *v;
-  if (auto v = ToInt32(heightMm * kTwipsPerMm)) l.SectionHeight = *v;
+  AssignIfFits(l.SectionWidth, widthMm * kTwipsPerMm);
+  AssignIfFits(l.SectionHeight, heightMm * kTwipsPerMm);
   if (auto v = ToInt32(form.Number("Text9") * kTwipsPerMm + page.TopMargin())) l.SectionTop = *v;
   l.TimeToDraw = form.Number("Text6");
   l.TimeLineSpacing = form.Number("Text7");

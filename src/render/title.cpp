@@ -57,7 +57,7 @@ void DrawHistoryBlock(ProgramState& state) {
     f.flags = 4096;
     // A cancel leaves the pattern as the name; it is not a file to load.
     if (state.dialogs->ChooseFileToOpen() && f.fileName != kBatchPattern)
-      LoadEditorFile(state, f.fileName);
+      (void)LoadEditorFile(state, f.fileName);  // unreadable: no history block
   }
 
   page.SetTextX(page.LeftMargin());

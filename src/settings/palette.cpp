@@ -25,13 +25,13 @@ void Lecture_INI_Couleur(const ProfileFile& korvane, AmplitudePalette& palette) 
   ProfileFile fresh(korvane.path());
   const ProfileFile* source = &korvane;
   if (!korvane.path().empty()) {
-    fresh.Load();
+    (void)fresh.Load();  // unreadable: every colour takes its default
     source = &fresh;
   }
   for (int k = 1; k <= 16; ++k) {
     const std::string def = IntegerText(kDefaultAmplitudeColors[static_cast<size_t>(k - 1)]);
     const std::string text = source->Get(kKorvaneSection, "Amplitude" + std::to_string(k), def);
-    if (auto v = ToInt32(LeadingNumber(text))) palette.colors[static_cast<size_t>(k - 1)] = *v;
+    AssignIfFits(palette.colors[static_cast<size_t>(k - 1)], LeadingNumber(text));
   }
 }
 

@@ -28,19 +28,12 @@ void SettingsFiles::Open(const std::string& folder) {
   if (!base.empty() && base.back() != '/') base += '/';
   tavelo.set_path(base + "TAVELO3.ini");
   korvane.set_path(base + "Korvane.ini");
-  tavelo.Load();
-  korvane.Load();
+  // An unreadable file leaves every key at its default.
+  (void)tavelo.Load();
+  (void)korvane.Load();
 }
 
 namespace {
-
-// Skip-on-failure stores: a value that does not fit leaves its target as it was.
-void StoreInt16(int16_t& target, double value) {
-  if (auto v = ToInt16(value)) target = *v;
-}
-void StoreInt32(int32_t& target, double value) {
-  if (auto v = ToInt32(value)) target = *v;
-}
 
 struct CheckKey {
   const char* key;
@@ -79,28 +72,28 @@ void LoadSettings(SettingsFiles& files, PlotSettings& s, AmplitudePalette& palet
   auto get = [&](const char* key, const char* def) { return t.Get(kTaveloSection, key, def); };
   auto num = [&](const char* key, const char* def) { return LeadingNumber(get(key, def)); };
 
-  StoreInt16(s.DiagramLineWidth, num("line1", "1"));
-  StoreInt16(s.TopoLineWidth, num("line2", "1"));
-  StoreInt32(s.TopoLineColor, num("couleur1", "32768"));
-  StoreInt32(s.StaticLineColor, num("couleur2", "255"));
-  StoreInt32(s.FoldLineColor, num("couleur3", "8388608"));
-  StoreInt32(s.FoldFillColor, num("couleur4", "8421504"));
-  StoreInt16(s.FoldTop, num("tavelo1", "65"));
-  StoreInt16(s.ElevationTop, num("tavelo2", "40"));
-  StoreInt16(s.StaticsTop, num("tavelo3", "25"));
-  StoreInt16(s.SectionTop, num("tavelo4", "125"));
+  AssignIfFits(s.DiagramLineWidth, num("line1", "1"));
+  AssignIfFits(s.TopoLineWidth, num("line2", "1"));
+  AssignIfFits(s.TopoLineColor, num("couleur1", "32768"));
+  AssignIfFits(s.StaticLineColor, num("couleur2", "255"));
+  AssignIfFits(s.FoldLineColor, num("couleur3", "8388608"));
+  AssignIfFits(s.FoldFillColor, num("couleur4", "8421504"));
+  AssignIfFits(s.FoldTop, num("tavelo1", "65"));
+  AssignIfFits(s.ElevationTop, num("tavelo2", "40"));
+  AssignIfFits(s.StaticsTop, num("tavelo3", "25"));
+  AssignIfFits(s.SectionTop, num("tavelo4", "125"));
   s.GraphicsProgramPath = get("Graphical_Prog", " ");
   if (auto w = ToInt32(num("Large_plot", "2000") / kTwipsPerMm))
     form.SetText("Text4", SignedText(*w));
-  StoreInt32(s.PlotScale, num("Echelle", "20000"));
+  AssignIfFits(s.PlotScale, num("Echelle", "20000"));
   form.SetText("Text33", IntegerText(s.PlotScale));
   {
     std::string text = get("Enlarge", "1");
     s.TraceSizeFactor = LeadingNumber(text);
     form.SetText("Text12", text);
   }
-  StoreInt16(s.DiagramHeight, num("Haut_fold", "800"));
-  StoreInt16(s.FoldMaximum, num("NbFold", "50"));
+  AssignIfFits(s.DiagramHeight, num("Haut_fold", "800"));
+  AssignIfFits(s.FoldMaximum, num("NbFold", "50"));
   form.SetText("Text15", SignedText(s.FoldMaximum));
   if (auto h = ToInt32(num("Haut_plot", "2000") / kTwipsPerMm))
     form.SetText("Text5", SignedText(*h));
@@ -120,7 +113,7 @@ void LoadSettings(SettingsFiles& files, PlotSettings& s, AmplitudePalette& palet
     form.SetText("Text10", text);
   }
   s.DisplayType = get("Type_Display", "normal");
-  StoreInt32(s.FirstLabel, num("First_Label", "10"));
+  AssignIfFits(s.FirstLabel, num("First_Label", "10"));
   form.SetText("Text22", IntegerText(s.FirstLabel));
   s.LeftOrientation = get("Orient1", "West");
   form.SetText("Text13", s.LeftOrientation);
@@ -135,19 +128,19 @@ void LoadSettings(SettingsFiles& files, PlotSettings& s, AmplitudePalette& palet
   form.SetText("amplimite", get("noise2", "0"));
   for (int k = 1; k <= 16; ++k) {
     const std::string def = IntegerText(kDefaultAmplitudeColors[static_cast<size_t>(k - 1)]);
-    StoreInt32(palette.colors[static_cast<size_t>(k - 1)],
+    AssignIfFits(palette.colors[static_cast<size_t>(k - 1)],
                LeadingNumber(files.korvane.Get(kKorvaneSection, AmplitudeKey(k), def)));
   }
   PaintPaletteBoxes(palette, form);
 }
 
 bool SaveSettings(SettingsFiles& files, PlotSettings& s, Form& form, std::string* error) {
-  StoreInt16(s.SectionTop, form.Number("Text9") * kTwipsPerMm);
-  StoreInt16(s.FoldTop, form.Number("Text18") * kTwipsPerMm);
-  StoreInt16(s.ElevationTop, form.Number("Text19") * kTwipsPerMm);
-  StoreInt16(s.StaticsTop, form.Number("Text20") * kTwipsPerMm);
-  StoreInt32(s.PlotWidthTwips, form.Number("Text4") * kTwipsPerMm);
-  StoreInt32(s.PlotHeightTwips, form.Number("Text5") * kTwipsPerMm);
+  AssignIfFits(s.SectionTop, form.Number("Text9") * kTwipsPerMm);
+  AssignIfFits(s.FoldTop, form.Number("Text18") * kTwipsPerMm);
+  AssignIfFits(s.ElevationTop, form.Number("Text19") * kTwipsPerMm);
+  AssignIfFits(s.StaticsTop, form.Number("Text20") * kTwipsPerMm);
+  AssignIfFits(s.PlotWidthTwips, form.Number("Text4") * kTwipsPerMm);
+  AssignIfFits(s.PlotHeightTwips, form.Number("Text5") * kTwipsPerMm);
 
   ProfileFile& t = files.tavelo;
   auto put = [&](const char* key, const std::string& value) { t.Set(kTaveloSection, key, value); };

@@ -79,7 +79,7 @@ void PaintPaletteBoxes(const AmplitudePalette& palette, Form& form);
 
 // Writes every parameter in the settings file's order and formats, one atomic
 // write per file. Returns false when a file could not be written.
-bool SaveSettings(SettingsFiles& files, PlotSettings& settings, Form& form,
+[[nodiscard]] bool SaveSettings(SettingsFiles& files, PlotSettings& settings, Form& form,
                   std::string* error = nullptr);
 
 }  // namespace tavelo

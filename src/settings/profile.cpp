@@ -78,14 +78,14 @@ bool ProfileFile::Load() {
   loadFailed_ = false;
   if (path_.empty()) return true;
   std::error_code ec;
-  bool present = FileExists(path_) == 1 || std::filesystem::exists(path_, ec);
+  bool present = FileExists(path_) || std::filesystem::exists(path_, ec);
   if (!present) return true;  // no file yet: every key takes its default
-  std::string bytes;
-  if (!ReadWholeFile(path_, bytes)) {
+  const std::optional<std::string> bytes = ReadWholeFile(path_);
+  if (!bytes) {
     loadFailed_ = true;
     return false;
   }
-  LoadFromText(bytes);
+  LoadFromText(*bytes);
   return !loadFailed_;
 }
 

@@ -31,7 +31,7 @@ class ProfileFile {
   // Reads the file at path(); a missing or unreadable file gives an empty
   // profile (all defaults). Returns false only when the file exists but
   // cannot be read.
-  bool Load();
+  [[nodiscard]] bool Load();
   // Parses text as the file's content (for tests and in-memory use).
   void LoadFromText(std::string_view bytes);
 
@@ -51,7 +51,7 @@ class ProfileFile {
   // Does nothing and returns true when nothing changed since Load().
   // Returns false without writing after a Load() that failed, so a file we
   // could not read is never replaced by our few keys.
-  bool Save(std::string* error = nullptr);
+  [[nodiscard]] bool Save(std::string* error = nullptr);
 
   bool modified() const { return modified_; }
 

@@ -32,9 +32,9 @@ class SafeFile : public ::testing::Test {
     fs::remove_all(folder_, ec);
   }
   std::string Content(const fs::path& path) {
-    std::string bytes;
-    EXPECT_TRUE(ReadWholeFile(path.string(), bytes));
-    return bytes;
+    const std::optional<std::string> bytes = ReadWholeFile(path.string());
+    EXPECT_TRUE(bytes);
+    return bytes.value_or("");
   }
   // Everything in the folder, so a left-over temporary file is seen.
   size_t EntryCount(const fs::path& folder) {
@@ -121,11 +121,11 @@ TEST_F(SafeFile, UnwritableFolderKeepsTheOldFile) {
 }
 
 TEST_F(SafeFile, ReadWholeFileRefusesWhatIsNotAFile) {
-  std::string bytes = "stale";
-  EXPECT_FALSE(ReadWholeFile((folder_ / "missing").string(), bytes));
-  EXPECT_TRUE(bytes.empty());
-  EXPECT_FALSE(ReadWholeFile(folder_.string(), bytes));
-  EXPECT_FALSE(ReadWholeFile("", bytes));
+  EXPECT_FALSE(ReadWholeFile((folder_ / "missing").string()));
+  EXPECT_FALSE(ReadWholeFile(folder_.string()));
+  EXPECT_FALSE(ReadWholeFile(""));
+  ASSERT_TRUE(WriteFileAtomically((folder_ / "empty").string(), ""));
+  EXPECT_EQ(ReadWholeFile((folder_ / "empty").string()), std::string());  // empty, yet read
 
   std::string big(200000, 'q');
   big[123456] = '\0';
@@ -302,8 +302,7 @@ TEST_F(SafeFile, AFifoIsWrittenInPlaceAndNeverReadFrom) {
   EXPECT_TRUE(fs::is_fifo(fifo));
 
   // Readers refuse it at once instead of waiting for a writer.
-  std::string bytes = "stale";
-  EXPECT_FALSE(ReadWholeFile(fifo.string(), bytes));
+  EXPECT_FALSE(ReadWholeFile(fifo.string()));
   EXPECT_EQ(OpenRegularFile(fifo.string()), nullptr);
   EXPECT_TRUE(IsSpecialFile(fifo.string()));
   EXPECT_FALSE(IsSpecialFile((folder_ / "missing").string()));

@@ -147,9 +147,7 @@ QRect InkBox(const QImage& image, const QRect& area) {
 }
 
 std::string ReadAll(const std::string& path) {
-  std::string bytes;
-  ReadWholeFile(path, bytes);
-  return bytes;
+  return ReadWholeFile(path).value_or("");
 }
 
 size_t CountOf(const std::string& text, const std::string& part) {

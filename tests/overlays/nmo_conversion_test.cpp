@@ -13,6 +13,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "common/safe_file.h"
 #include "common/batch_dialogs.h"
 #include "overlays/nmo_conversion.h"
 #include "overlays/velocity.h"
@@ -141,6 +142,22 @@ int NumberCount(const std::string& line) {
   std::istringstream in(line);
   for (long v; in >> v;) ++count;
   return count;
+}
+
+// A table that cannot be written is reported; the old table stays.
+TEST(ConversionNmo, AFailedTableWriteIsReportedAndKeepsTheOldTable) {
+  ScriptedDialogs dialogs;
+  ProgramState state(dialogs);
+  const std::string dir = test::TempDir();
+  ASSERT_TRUE(test::WriteBytes(dir + "/line1.nmo", std::string(kTwoFunctions) + "\r\n"));
+  ASSERT_TRUE(test::WriteBytes(dir + "/line1.VEL", "old table"));
+  state.form.SetText("Text21", dir + "/line1.nmo");
+  setenv(kWriteFaultVariable, "write:line1.VEL", 1);
+  Conversion_NMO(state);
+  unsetenv(kWriteFaultVariable);
+  EXPECT_EQ(test::ReadBytes(dir + "/line1.VEL"), "old table");
+  ASSERT_EQ(dialogs.shown.size(), 1u);
+  EXPECT_NE(dialogs.shown[0].text.find("could not be written"), std::string::npos);
 }
 
 TEST(ConversionNmo, WritesTheTableBesideThePickFileAndPointsText21AtIt) {

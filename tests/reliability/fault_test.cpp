@@ -151,7 +151,7 @@ TEST_F(SettingsFaults, SaveKilledAtAnyMomentLeavesBothFilesWhole) {
           // Each save changes both files, so each is rewritten every time.
           program.form().SetText("Text13", "W" + std::to_string(i));
           program.form().SetBackColor("Text101", i & 0xFFFFFF);
-          SaveSettings(program.state.settingsFiles, program.state.settings, program.form());
+          (void)SaveSettings(program.state.settingsFiles, program.state.settings, program.form());
           if (i == 0) saving();
         }
       },
@@ -307,7 +307,7 @@ TEST_F(WrittenFiles, WriteKilledAtAnyMomentLeavesTheOldOrTheNewFile) {
           if (i == 1) saving();
           ExportWmf(pages[i & 1], metafile_);
           program.state.editorText = text[i & 1];
-          editor.SaveTo(edited_);
+          (void)editor.SaveTo(edited_);  // killed mid-save: the file is checked after
           // The table beside each pick file is line1.VEL only through its
           // own name: convert a copy named line1.NMO.
           fs::copy_file(picks[i & 1], picks_, fs::copy_options::overwrite_existing);

@@ -123,7 +123,7 @@ TEST(LectureIniCouleur, ReadsTheFileAfreshWithTheDefaults) {
   const std::string path = dir + "/Korvane.ini";
   ASSERT_TRUE(test::WriteBytes(path, "[KORVANE]\r\nAmplitude1=7\r\nAmplitude6=500\r\n"));
   ProfileFile korvane(path);
-  korvane.Load();
+  ASSERT_TRUE(korvane.Load());
   AmplitudePalette palette;
   palette.colors.fill(-1);
   Lecture_INI_Couleur(korvane, palette);
