@@ -47,6 +47,43 @@ std::optional<int32_t> ColumnHeaders::Word(int64_t column, const su::HeaderField
   return reader_->ReadHeaderInt(layout_.TraceInColumn(column, inverse_) - 1, traceBytes_, field);
 }
 
+ColumnSeries ReadColumnSeries(const ProgramState& state, int64_t lower, int64_t upper,
+                              const std::function<ColumnValue(const ColumnHeaders&, int64_t)>& valueOf) {
+  ColumnSeries series;
+  series.lower = lower;
+  series.upper = upper;
+  const ColumnHeaders headers(state);
+  series.firstColumn = headers.Begin();
+  series.values.reserve(static_cast<size_t>(headers.End() - headers.Begin()));
+  for (int64_t k = headers.Begin(); k < headers.End(); ++k) {
+    const ColumnValue value = valueOf(headers, k);
+    series.values.push_back(value.drawn);
+    series.lower = std::min<int64_t>(series.lower, value.ranged);
+    series.upper = std::max<int64_t>(series.upper, value.ranged);
+  }
+  return series;
+}
+
+void DrawSeriesCurve(ProgramState& state, const DiagramStrip& strip, const ColumnSeries& series,
+                     int64_t scaleLower, double perUnit, Color color) {
+  std::vector<double> heights;
+  heights.reserve(series.values.size());
+  double y = strip.Bottom();
+  for (int32_t v : series.values) {
+    const double above = perUnit * static_cast<double>(v - scaleLower);
+    AssignIfFits<int32_t>(y, strip.height - above + strip.top);
+    heights.push_back(y);
+  }
+  const std::vector<double> curve = ColumnCurve(strip.left, strip.width, state.layout,
+                                                series.firstColumn, heights, CurveStart::SecondColumn);
+  PageDocument& page = state.page;
+  page.SetPenColor(color);
+  page.SetPenWidth(state.settings.DiagramLineWidth);
+  page.DrawPolyline(std::span<const double>(curve));
+  page.SetPenColor(0);
+  page.SetPenWidth(0);
+}
+
 std::vector<double> ColumnCurve(double left, double width, const PlotLayout& layout,
                                 int64_t firstColumn, std::span<const double> heights,
                                 CurveStart start) {
@@ -62,7 +99,7 @@ std::vector<double> ColumnCurve(double left, double width, const PlotLayout& lay
   double x = left;
   for (size_t i = skip; i < heights.size(); ++i) {
     const int64_t column = firstColumn + static_cast<int64_t>(i);
-    if (auto v = ToInt32(layout.ColumnCentre(left, column))) x = *v;
+    AssignIfFits<int32_t>(x, layout.ColumnCentre(left, column));
     xy.push_back(x);
     xy.push_back(heights[i]);
   }

@@ -5,6 +5,7 @@
 // and the curve through the column centres.
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -55,6 +56,34 @@ class ColumnHeaders {
   int64_t traceBytes_;
   int64_t begin_ = 0, end_ = 0;
 };
+
+// One value per column shown, for the statics and elevation curves:
+// values[i] belongs to column firstColumn + i. The scale is made from
+// lower .. upper.
+struct ColumnSeries {
+  int64_t firstColumn = 0;
+  std::vector<int32_t> values;
+  int64_t lower = 0;
+  int64_t upper = 0;
+};
+// What one column gives: the value drawn, and the value its scale counts
+// (the statics scale counts the tstat word alone, the curve the sum).
+struct ColumnValue {
+  int32_t drawn = 0;
+  int32_t ranged = 0;
+};
+// Visits the columns that show a trace of the file (ColumnHeaders), asking
+// `valueOf` for each; lower and upper start at the values given and widen
+// to every ranged value.
+ColumnSeries ReadColumnSeries(const ProgramState& state, int64_t lower, int64_t upper,
+                              const std::function<ColumnValue(const ColumnHeaders&, int64_t)>& valueOf);
+
+// The series' curve on its strip: `scaleLower` on the bottom edge, `perUnit`
+// twips higher for each unit above it (a height beyond 32 bits keeps the
+// previous column's). Drawn in `color`, DiagramLineWidth wide, leaving the
+// pen black and thinnest.
+void DrawSeriesCurve(ProgramState& state, const DiagramStrip& strip, const ColumnSeries& series,
+                     int64_t scaleLower, double perUnit, Color color);
 
 // Where a curve begins: the fold diagram and the topography line start on
 // the left edge at the first column's height; the statics and elevation

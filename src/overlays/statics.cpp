@@ -1,9 +1,5 @@
 #include "overlays/statics.h"
 
-#include <algorithm>
-#include <vector>
-
-#include "common/numeric.h"
 #include "overlays/diagram_strip.h"
 
 namespace tavelo {
@@ -17,43 +13,21 @@ void Affichage_static(ProgramState& state) {
   DrawStripGrid(page, strip);
 
   // Two 16-bit words and their sum, kept in 32 bits so no sum overflows.
-  std::vector<int32_t> statics;
-  int64_t lower = 0, upper = 0;
-  int64_t firstColumn = 0;
-  {
-    const ColumnHeaders headers(state);
-    firstColumn = headers.Begin();
-    statics.reserve(static_cast<size_t>(headers.End() - headers.Begin()));
-    int32_t tstat = 0, extra = 0;
-    for (int64_t k = headers.Begin(); k < headers.End(); ++k) {
-      if (auto v = headers.Word(k, su::kTstat)) tstat = *v;
-      if (auto v = headers.Word(k, su::kUnassigned232)) extra = *v;
-      statics.push_back(tstat + extra);
-      lower = std::min<int64_t>(lower, tstat);
-      upper = std::max<int64_t>(upper, tstat);
-    }
-  }
-  const TensScale scale = MakeTensScale(lower, upper);
+  // A word that cannot be read keeps the previous column's.
+  int32_t tstat = 0, extra = 0;
+  const ColumnSeries statics =
+      ReadColumnSeries(state, 0, 0, [&](const ColumnHeaders& headers, int64_t k) {
+        if (auto v = headers.Word(k, su::kTstat)) tstat = *v;
+        if (auto v = headers.Word(k, su::kUnassigned232)) extra = *v;
+        return ColumnValue{tstat + extra, tstat};
+      });
+  const TensScale scale = MakeTensScale(statics.lower, statics.upper);
 
   // The lower value on the bottom edge, the upper one 20 twips below the
   // top, as the scale texts say. Measured from 0 instead, negative statics
   // would run out of the strip into the next diagram.
-  std::vector<double> heights;
-  heights.reserve(statics.size());
   const double perMs = (strip.height - 20.0) / static_cast<double>(scale.upper - scale.lower);
-  double y = strip.Bottom();
-  for (int32_t v : statics) {
-    const double above = perMs * static_cast<double>(v - scale.lower);
-    if (auto h = ToInt32(strip.height - above + strip.top)) y = *h;
-    heights.push_back(y);
-  }
-  const std::vector<double> curve =
-      ColumnCurve(strip.left, strip.width, state.layout, firstColumn, heights, CurveStart::SecondColumn);
-  page.SetPenColor(settings.StaticLineColor);
-  page.SetPenWidth(settings.DiagramLineWidth);
-  page.DrawPolyline(std::span<const double>(curve));
-  page.SetPenColor(0);
-  page.SetPenWidth(0);
+  DrawSeriesCurve(state, strip, statics, scale.lower, perMs, settings.StaticLineColor);
 
   page.SetFontSize(8);
   DrawScaleText(page, strip, scale.lower, strip.Bottom() - 100, " ms");

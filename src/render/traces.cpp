@@ -98,7 +98,7 @@ void TracePass::DrawWiggleAndLobes(bool withWiggle) {
     GrowTaper(taper);
     const int32_t y = SampleY(j);
     // A deflection beyond 32 bits keeps the previous x.
-    if (auto v = ToInt32(x0 + taper * amplitudeScale * Sample(j))) x = *v;
+    AssignIfFits(x, x0 + taper * amplitudeScale * Sample(j));
     const int32_t yPrev = SampleY(j - 1);
     if (limitLeft && x < left) x = static_cast<int32_t>(leftLimit);
     if (limitRight && x > left + layout.SectionWidth) x = static_cast<int32_t>(rightLimit);
@@ -145,7 +145,7 @@ void TracePass::DrawWiggle() {
   int32_t x = x0;
   for (int32_t j = firstSample; j <= lastSample; ++j) {
     GrowTaper(taper);
-    if (auto v = ToInt32(x0 + taper * amplitudeScale * Sample(j))) x = *v;
+    AssignIfFits(x, x0 + taper * amplitudeScale * Sample(j));
     wiggle.push_back(static_cast<float>(x));
     wiggle.push_back(static_cast<float>(SampleY(j)));
   }
@@ -192,7 +192,7 @@ void TracePass::DrawDoubleWiggle() {
     int32_t x = x0;
     for (int32_t j = firstSample; j <= lastSample; ++j) {
       GrowTaper(taper);
-      if (auto v = ToInt32(x0 + 2 * taper * amplitudeScale * Sample(j))) x = *v;
+      AssignIfFits(x, x0 + 2 * taper * amplitudeScale * Sample(j));
       wiggle.push_back(static_cast<float>(static_cast<int64_t>(x) + offset));
       wiggle.push_back(static_cast<float>(SampleY(j)));
     }
@@ -215,6 +215,40 @@ float FullScanMaximum(TracePass& pass, int64_t last) {
     for (float v : pass.samples) maximum = std::max(maximum, v);
   }
   return maximum;
+}
+
+// The maximum amplitude from every third trace and every third sample;
+// only positive samples count, dead traces too, no noise clipping.
+float ScanMaxAmplitude(TracePass& pass) {
+  const PlotLayout& layout = pass.layout;
+  const int64_t last = std::min<int64_t>(layout.LastTrace, pass.tracesInFile);
+  float maximum = 0;
+  for (int64_t n = FirstStepAtLeast(layout.FirstTrace, 1, 3); n <= last; n += 3) {
+    if (!pass.ReadTrace(n)) continue;  // a trace past the file adds nothing
+    for (size_t i = 0; i < pass.samples.size(); i += 3) maximum = std::max(maximum, pass.samples[i]);
+  }
+  // Isolated spikes (a test pattern, a sparse section) can all miss the
+  // sparse grid; a maximum of 0 would scale them by a million. Only then
+  // every sample of every trace of the range is looked at.
+  if (maximum == 0) maximum = FullScanMaximum(pass, last);
+  return maximum;
+}
+
+// The colour types ask for the maximum, proposing the scanned one rounded
+// (to a whole number above 1, else to three decimals). An answer that is
+// not a plain number, or 0, takes the proposal; one beyond float keeps the
+// scanned maximum.
+void AskMaxAmplitude(ProgramState& state) {
+  PlotLayout& layout = state.layout;
+  const double scanned = layout.MaxAmplitude;
+  const double proposal = scanned > 1 ? RoundHalfEven(scanned) : RoundTo(scanned, 3);
+  const std::string answer =
+      state.dialogs->InputBox("Maximale Amplitude", kDefaultTitle, SignedText(proposal));
+  const double value = LeadingNumber(answer);
+  if (!IsPlainNumber(answer) || value == 0)
+    layout.MaxAmplitude = static_cast<float>(proposal);
+  else if (std::fabs(value) <= FLT_MAX)
+    layout.MaxAmplitude = static_cast<float>(value);
 }
 
 }  // namespace
@@ -244,33 +278,9 @@ void DrawTraces(ProgramState& state) {
   page.SetBrushColor(kBlack);
   page.SetPenColor(kBlack);
 
-  // The maximum amplitude from every third trace and every third sample;
-  // only positive samples count, dead traces too, no noise clipping.
-  layout.MaxAmplitude = 0;
-  if (pass.columns > 0) {
-    const int64_t last = std::min<int64_t>(layout.LastTrace, pass.tracesInFile);
-    for (int64_t n = FirstStepAtLeast(layout.FirstTrace, 1, 3); n <= last; n += 3) {
-      if (!pass.ReadTrace(n)) continue;
-      for (size_t i = 0; i < pass.samples.size(); i += 3)
-        layout.MaxAmplitude = std::max(layout.MaxAmplitude, pass.samples[i]);
-    }
-    // Isolated spikes (a test pattern, a sparse section) can all miss the
-    // sparse grid; a maximum of 0 would scale them by a million. Only then
-    // every sample of every trace of the range is looked at.
-    if (layout.MaxAmplitude == 0) layout.MaxAmplitude = FullScanMaximum(pass, last);
-  }
+  layout.MaxAmplitude = pass.columns > 0 ? ScanMaxAmplitude(pass) : 0;
   const int mode = state.drawingMode;
-  if (mode >= 3 && mode <= 5) {
-    const double scanned = layout.MaxAmplitude;
-    const double proposal = scanned > 1 ? RoundHalfEven(scanned) : RoundTo(scanned, 3);
-    const std::string answer =
-        state.dialogs->InputBox("Maximale Amplitude", kDefaultTitle, SignedText(proposal));
-    const double value = LeadingNumber(answer);
-    if (!IsPlainNumber(answer) || value == 0)
-      layout.MaxAmplitude = static_cast<float>(proposal);
-    else if (std::fabs(value) <= FLT_MAX)
-      layout.MaxAmplitude = static_cast<float>(value);
-  }
+  if (mode >= 3 && mode <= 5) AskMaxAmplitude(state);
   const double scale = static_cast<double>(layout.MaxExcursion) /
                        (static_cast<double>(layout.MaxAmplitude) + 0.000001) *
                        layout.TraceSizeFactor;
@@ -319,7 +329,7 @@ void DrawTraces(ProgramState& state) {
 
     if (pass.topo && tstat != 0) {
       // A shift that cannot be worked out keeps the last trace's.
-      if (auto f = ToInt16(tstat / (su.SampleInterval / 1000.0))) firstSampleDrawn = *f;
+      AssignIfFits<int16_t>(firstSampleDrawn, tstat / (su.SampleInterval / 1000.0));
       pass.taperStart = 0;
     } else {
       firstSampleDrawn = 1;
