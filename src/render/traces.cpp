@@ -52,7 +52,7 @@ struct TracePass {
   bool ReadTrace(int64_t n) {
     if (!reader || n < 1 || n > tracesInFile) return false;
     // A trace cut short by the end of the file keeps what it has; the rest is 0.
-    reader->ReadSamples(n - 1, traceBytes, samples);
+    (void)reader->ReadSamples(n - 1, traceBytes, samples);
     for (float& v : samples)
       if (!std::isfinite(v)) v = 0;
     return true;
