@@ -19,6 +19,7 @@
 #include "program/startup.h"
 #include "program/state.h"
 #include "render/builder.h"
+#include "settings/form_fields.h"
 
 namespace tavelo::reliability {
 
@@ -90,21 +91,21 @@ inline BuildResult BuildPage(const std::string& suPath, const std::string& setti
     AttachProgramHandlers(state);
     Startup(state, suPath);
     Form& form = state.form;
-    if (!form.Items("combo1").empty()) form.SetListIndex("combo1", options.displayType);
-    form.SetValue("fold", options.fold);
-    form.SetValue("topo", options.topo);
-    form.SetValue("Alti", options.elevation);
-    form.SetValue("Statik", options.statics);
-    form.SetValue("Inverse_trace", options.inverse);
-    form.SetValue("CDP", options.cdp);
-    form.SetValue("time", options.time);
-    form.SetValue("prn", options.history);
-    form.SetValue("Dead", options.dead);
-    form.SetValue("Egal", options.equalize);
-    form.SetValue("Station", options.station);
+    if (!form.Items(kDisplayType).empty()) form.SetListIndex(kDisplayType, options.displayType);
+    form.SetValue(kFoldDrawing, options.fold);
+    form.SetValue(kTopoDrawing, options.topo);
+    form.SetValue(kElevationDiagram, options.elevation);
+    form.SetValue(kStaticsPanel, options.statics);
+    form.SetValue(kInverseTraces, options.inverse);
+    form.SetValue(kCdpNumbering, options.cdp);
+    form.SetValue(kTimeSection, options.time);
+    form.SetValue(kPrintHistory, options.history);
+    form.SetValue(kDeadTraces, options.dead);
+    form.SetValue(kEqualization, options.equalize);
+    form.SetValue(kStationNumbers, options.station);
     if (options.velocity && !options.velocityFile.empty()) {
-      form.SetText("Text21", options.velocityFile);
-      form.SetValue("velocity", 1);
+      form.SetText(kVelocityModelFile, options.velocityFile);
+      form.SetValue(kVelocityDrawing, 1);
     }
     DoDocument(state);
   } catch (const BatchStopped& stop) {

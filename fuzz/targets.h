@@ -27,6 +27,7 @@
 #include "overlays/nmo_conversion.h"
 #include "overlays/velocity.h"
 #include "page/page_document.h"
+#include "settings/form_fields.h"
 #include "settings/plot_settings.h"
 #include "settings/profile.h"
 
@@ -264,18 +265,18 @@ inline int FuzzPicks(const uint8_t* data, size_t size) {
 
   ScriptedDialogs dialogs;
   ProgramState state(dialogs);
-  state.form.SetText("Text21", picks);
+  state.form.SetText(kVelocityModelFile, picks);
   Conversion_NMO(state);
   std::string first;
   ReadFirstLine(picks, first);
   if (!HasFunction(ParsePickLine(first))) {
     // No function: no table, Text21 left on the pick file, one message.
-    if (state.form.Text("Text21") != picks) Fail("picks", "Text21 left the pick file without a table");
+    if (state.form.Text(kVelocityModelFile) != picks) Fail("picks", "Text21 left the pick file without a table");
     if (FileExistsPlain(table)) Fail("picks", "a table written for a pick file without functions");
     if (dialogs.shown.size() != 1) Fail("picks", "no message for a pick file without functions");
     return 0;
   }
-  if (state.form.Text("Text21") != table) Fail("picks", "Text21 does not name the table file");
+  if (state.form.Text(kVelocityModelFile) != table) Fail("picks", "Text21 does not name the table file");
 
   // 20 lines of 31 numbers, each ended by CR LF.
   const std::string written = ReadPlain(table);

@@ -21,6 +21,7 @@
 #include "program/handlers.h"
 #include "program/startup.h"
 #include "render/builder.h"
+#include "settings/form_fields.h"
 
 namespace tavelo {
 
@@ -99,10 +100,10 @@ bool ApplySet(ProgramState& state, const std::string& name, const std::string& v
     }
     const auto colour = static_cast<int32_t>(number);
     form.SetBackColor(field.name, colour);
-    if (field.name == "Text26") state.settings.FoldFillColor = colour;
-    if (field.name == "Text27") state.settings.TopoLineColor = colour;
-    if (field.name == "Text28") state.settings.StaticLineColor = colour;
-    if (field.name == "Text29") state.settings.FoldLineColor = colour;
+    if (field.name == kFoldFillColorBox) state.settings.FoldFillColor = colour;
+    if (field.name == kTopoLineColorBox) state.settings.TopoLineColor = colour;
+    if (field.name == kStaticLineColorBox) state.settings.StaticLineColor = colour;
+    if (field.name == kFoldLineColorBox) state.settings.FoldLineColor = colour;
     return true;
   }
   switch (field.kind) {
@@ -121,7 +122,7 @@ bool ApplySet(ProgramState& state, const std::string& name, const std::string& v
       int index = -1;
       if (WholeNumber(value, number) && number >= 0 && number < static_cast<long long>(items.size())) {
         index = static_cast<int>(number);
-      } else if (field.name == "Combo2" || field.name == "ListePolices") {
+      } else if (field.name == kStationHeaderWord || field.name == kFontList) {
         auto it = std::find(items.begin(), items.end(), value);
         if (it != items.end()) index = static_cast<int>(it - items.begin());
       }

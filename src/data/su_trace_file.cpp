@@ -8,6 +8,7 @@
 #include "data/segy_reader.h"
 #include "data/su_reader.h"
 #include "settings/form.h"
+#include "settings/form_fields.h"
 
 namespace tavelo {
 
@@ -99,10 +100,10 @@ bool SelectSuFile(SuTraceFile& file, Form& form, Dialogs& dialogs) {
     return false;
   }
   file.ActiveFilePath = chosen;
-  form.SetText("Text16", chosen);
+  form.SetText(kSuFilePath, chosen);
   const std::string name = FileNameOf(chosen);
-  form.SetText("Text1", name);
-  form.SetText("Text31", name);
+  form.SetText(kPlotTitle, name);
+  form.SetText(kShownFileName, name);
 
   const std::string& title = d.fileTitle;
   std::string folder = title.size() <= chosen.size()
@@ -136,7 +137,7 @@ void ReadFileDescription(SuTraceFile& file, Form& form, Dialogs& dialogs) {
     const auto interval = reader->ReadInt32(su::kD2AsInt.offset);
     if (scalel && interval) {
       const double factor = ElevationFactor(*scalel);
-      form.SetText("Text32", DecimalText(std::abs(*interval / 2.0) * factor));
+      form.SetText(kTraceSpacingM, DecimalText(std::abs(*interval / 2.0) * factor));
     }
     if (scalel) file.ElevationScalar = ElevationFactor(*scalel);
 
@@ -152,7 +153,7 @@ void ReadFileDescription(SuTraceFile& file, Form& form, Dialogs& dialogs) {
         const std::string answer = dialogs.InputBox("Datum elevation ?", kDefaultTitle, " 0");
         datum = ToInt32(file.ElevationScalar * LeadingNumber(answer));
       }
-      if (datum) form.SetText("Text17", IntegerText(*datum));
+      if (datum) form.SetText(kDatum, IntegerText(*datum));
     }
     if (auto count = TraceCountFor(reader->Length(), file.TraceBytes())) file.TraceCount = *count;
   }
@@ -164,8 +165,8 @@ void ReadFileDescription(SuTraceFile& file, Form& form, Dialogs& dialogs) {
     const std::string answer = dialogs.InputBox("Traces number to print ?", kDefaultTitle, " 1");
     if (auto count = ToInt32(LeadingNumber(answer))) file.TraceCount = *count;
   }
-  form.SetText("Text3", IntegerText(file.TraceCount));
-  form.SetText("Text6", DecimalText(file.SampleInterval / 1000.0 * file.SamplesPerTrace));
+  form.SetText(kLastTrace, IntegerText(file.TraceCount));
+  form.SetText(kTimeToDrawMs, DecimalText(file.SampleInterval / 1000.0 * file.SamplesPerTrace));
 }
 
 void RefreshNumbering(SuTraceFile& file, Form& form) {
@@ -177,9 +178,9 @@ void RefreshNumbering(SuTraceFile& file, Form& form) {
 
   // A greyed box (2) counts as not checked.
   const bool inverse = form.Value("Inverse_trace") == 1;
-  const auto n = ToInt32(form.Number(inverse ? "Text3" : "Text2"));
+  const auto n = ToInt32(form.Number(inverse ? kLastTrace : kFirstTrace));
   const bool byCdp = form.Value("CDP") == 1;
-  form.SetCaption("Label20", byCdp ? "1st CDP Nb" : "1st trace Nb");
+  form.SetCaption(kFirstLabelCaption, byCdp ? "1st CDP Nb" : "1st trace Nb");
 
   // A trace number of 0 or below, or beyond the end of the file, labels 0.
   int32_t number = 0;
@@ -187,7 +188,7 @@ void RefreshNumbering(SuTraceFile& file, Form& form) {
     const auto& field = byCdp ? su::kCdp : su::kTracl;
     if (auto v = reader->ReadHeaderInt(*n - 1, file.TraceBytes(), field)) number = *v;
   }
-  form.SetText("Text22", IntegerText(number));
+  form.SetText(kFirstLabel, IntegerText(number));
 }
 
 }  // namespace tavelo

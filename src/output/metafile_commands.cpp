@@ -26,6 +26,7 @@
 #include "common/safe_file.h"
 #include "output/painter_replay.h"
 #include "output/wmf_writer.h"
+#include "settings/form_fields.h"
 
 namespace tavelo {
 
@@ -193,9 +194,9 @@ void LaunchGraphicsProgram(ProgramState& state) {
 
 void AttachOutputHandlers(ProgramState& state) {
   ProgramState* s = &state;
-  state.form.On("Record_WMF", FieldEvent::Click, [s] { RecordMetafile(*s); });
-  state.form.On("Cp", FieldEvent::Click, [s] { CopyPageToClipboard(s->page); });
-  state.form.On("Cor", FieldEvent::Click, [s] { LaunchGraphicsProgram(*s); });
+  state.form.On(kRecordWmfButton, FieldEvent::Click, [s] { RecordMetafile(*s); });
+  state.form.On(kCopyButton, FieldEvent::Click, [s] { CopyPageToClipboard(s->page); });
+  state.form.On(kGraphicsProgramButton, FieldEvent::Click, [s] { LaunchGraphicsProgram(*s); });
 }
 
 }  // namespace tavelo

@@ -11,6 +11,7 @@
 
 #include "common/numeric.h"
 #include "output/export.h"
+#include "settings/form_fields.h"
 
 namespace tavelo {
 namespace {
@@ -48,7 +49,7 @@ void UsePrinter(ProgramState& state, PrinterDialogs& dialogs, const PrinterSetup
   dialogs.outputFile() = setup.outputFile;
   const bool toFile = !setup.outputFile.empty() || setup.printerName.empty();
   state.page.SetPrinterName(toFile ? kPdfFilePrinter : setup.printerName);
-  state.form.SetText("Text30", state.page.PrinterName());
+  state.form.SetText(kPrinterName, state.page.PrinterName());
 }
 
 bool UsablePaper(double w, double h) { return w > 0 && h > 0 && w < 1e9 && h < 1e9; }
@@ -57,7 +58,7 @@ bool UsablePaper(double w, double h) { return w > 0 && h > 0 && w < 1e9 && h < 1
 void EmptyPreview(ProgramState& state) {
   state.page.BeginDocument();
   state.page.DiscardDocument();
-  if (auto text = PaperSizeText(state.page)) state.form.SetText("Text11", *text);
+  if (auto text = PaperSizeText(state.page)) state.form.SetText(kPaperSize, *text);
 }
 
 }  // namespace
@@ -124,7 +125,7 @@ bool PrintProfile(ProgramState& state) {
     return false;
   }
   QPrinter printer(QPrinter::HighResolution);
-  printer.setDocName(QStringLiteral("TAVELO ") + QString::fromStdString(state.form.Text("Text1")));
+  printer.setDocName(QStringLiteral("TAVELO ") + QString::fromStdString(state.form.Text(kPlotTitle)));
   ConfigurePrinter(printer, setup);
   if (PrintPage(state.page, printer, &error)) return true;
   RaiseErrorEvent(state, kPrinterNotStarted, error);
@@ -159,7 +160,7 @@ void PageSetupCommand(ProgramState& state) {
       page.SetBottomMargin(setup.bottomMargin);
     }
   }
-  state.form.SetText("Text8", DecimalText(page.LeftMargin() / kTwipsPerMm));
+  state.form.SetText(kLeftMarginMm, DecimalText(page.LeftMargin() / kTwipsPerMm));
   EmptyPreview(state);
 }
 
@@ -172,45 +173,45 @@ void AttachPreviewHandlers(ProgramState& state, std::function<PreviewView*()> vi
   Form& form = state.form;
   auto applyPercent = [s, view] {
     PreviewView* v = view();
-    const int percent = ZoomPercentOf(s->form.Text("cmbPercent"));
+    const int percent = ZoomPercentOf(s->form.Text(kZoomPercent));
     if (v != nullptr && percent > 0) v->SetZoomPercent(percent);
   };
-  form.On("cmbPercent", FieldEvent::Click, applyPercent);
-  form.On("cmbZoomMode", FieldEvent::Click, [s, view, applyPercent] {
-    const int mode = s->form.ListIndex("cmbZoomMode");
+  form.On(kZoomPercent, FieldEvent::Click, applyPercent);
+  form.On(kZoomMode, FieldEvent::Click, [s, view, applyPercent] {
+    const int mode = s->form.ListIndex(kZoomMode);
     if (mode < 0) return;
     if (mode != 0) {
-      s->form.SetEnabled("cmbPercent", false);
+      s->form.SetEnabled(kZoomPercent, false);
       if (PreviewView* v = view()) v->SetZoomMode(mode);
     } else {
       applyPercent();
-      s->form.SetEnabled("cmbPercent", true);
+      s->form.SetEnabled(kZoomPercent, true);
     }
   });
   // The box's tick is not consulted: each click inverts the preview's state.
-  form.On("chkPhysicalPage", FieldEvent::Click, [view] {
+  form.On(kPhysicalPage, FieldEvent::Click, [view] {
     if (PreviewView* v = view()) v->TogglePhysicalPage();
   });
-  form.On("chkShowGuides", FieldEvent::Click, [s, view] {
-    if (PreviewView* v = view()) v->SetShowGuides(s->form.Value("chkShowGuides") != 0);
+  form.On(kShowGuides, FieldEvent::Click, [s, view] {
+    if (PreviewView* v = view()) v->SetShowGuides(s->form.Value(kShowGuides) != 0);
   });
 }
 
 void AttachPrintHandlers(ProgramState& state) {
   ProgramState* s = &state;
   Form& form = state.form;
-  form.On("cmdPrint", FieldEvent::Click, [s] { PrintProfile(*s); });
-  form.On("cmdPrinterSetup", FieldEvent::Click, [s] { PrinterSetupCommand(*s); });
-  form.On("cmdPageSetup", FieldEvent::Click, [s] { PageSetupCommand(*s); });
+  form.On(kPrintButton, FieldEvent::Click, [s] { PrintProfile(*s); });
+  form.On(kPrinterSetupButton, FieldEvent::Click, [s] { PrinterSetupCommand(*s); });
+  form.On(kPageSetupButton, FieldEvent::Click, [s] { PageSetupCommand(*s); });
 
   // The chosen font is the page's text font from now on: builds keep it.
-  form.On("ListePolices", FieldEvent::Click, [s] {
-    const std::string& name = s->form.Text("ListePolices");
+  form.On(kFontList, FieldEvent::Click, [s] {
+    const std::string& name = s->form.Text(kFontList);
     if (!name.empty()) s->page.SetFontName(name);
   });
-  form.On("combo1", FieldEvent::Change, [s] {
-    const int i = s->form.ListIndex("ListePolices");
-    const auto& fonts = s->form.Items("ListePolices");
+  form.On(kDisplayType, FieldEvent::Change, [s] {
+    const int i = s->form.ListIndex(kFontList);
+    const auto& fonts = s->form.Items(kFontList);
     if (i >= 0 && i < static_cast<int>(fonts.size())) s->page.SetFontName(fonts[static_cast<size_t>(i)]);
   });
 }

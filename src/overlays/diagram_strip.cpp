@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "common/numeric.h"
+#include "settings/form_fields.h"
 
 namespace tavelo {
 
@@ -24,7 +25,7 @@ DiagramStrip MakeStrip(const ProgramState& state, std::string_view distanceField
 ColumnHeaders::ColumnHeaders(const ProgramState& state)
     : reader_(SuReader::Open(state.su.ActiveFilePath)),
       layout_(state.layout),
-      inverse_(state.form.Checked("Inverse_trace")),
+      inverse_(state.form.Checked(kInverseTraces)),
       traceBytes_(state.su.TraceBytes()) {
   if (!reader_ || traceBytes_ <= 0 || reader_->Length() < su::kHeaderBytes) return;
   // Traces whose header lies wholly in the file.

@@ -1,13 +1,14 @@
 #include "overlays/elevation.h"
 
 #include "overlays/diagram_strip.h"
+#include "settings/form_fields.h"
 
 namespace tavelo {
 
 void Affichage_Alti(ProgramState& state) {
   PageDocument& page = state.page;
   const PlotSettings& settings = state.settings;
-  const DiagramStrip strip = MakeStrip(state, "Text19", settings.ElevationTop);
+  const DiagramStrip strip = MakeStrip(state, kElevationTopMm, settings.ElevationTop);
 
   DrawStripFrame(page, strip);
   DrawStripGrid(page, strip);

@@ -4,17 +4,18 @@
 
 #include "common/numeric.h"
 #include "overlays/diagram_strip.h"
+#include "settings/form_fields.h"
 
 namespace tavelo {
 
 void Affichage_Fold(ProgramState& state) {
   PageDocument& page = state.page;
   const PlotSettings& settings = state.settings;
-  const DiagramStrip strip = MakeStrip(state, "Text18", settings.FoldTop);
+  const DiagramStrip strip = MakeStrip(state, kFoldTopMm, settings.FoldTop);
   const double bottom = strip.Bottom();
 
   int32_t maximum = settings.FoldMaximum;
-  if (auto v = ToInt16(state.form.Number("Text15"))) maximum = *v;
+  if (auto v = ToInt16(state.form.Number(kFoldMaximum))) maximum = *v;
   // The answer is not written back: the question comes again at the next
   // page while the field says 0. A negative maximum has no scale either.
   while (maximum <= 0) {

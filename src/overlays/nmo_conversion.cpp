@@ -10,6 +10,7 @@
 #include "common/safe_file.h"
 #include "common/text_encoding.h"
 #include "program/state.h"
+#include "settings/form_fields.h"
 
 namespace tavelo {
 namespace {
@@ -157,7 +158,7 @@ bool HasFunction(const PickTable& table) {
 }
 
 void Conversion_NMO(ProgramState& state) {
-  const std::string pickPath = state.form.Text("Text21");
+  const std::string pickPath = state.form.Text(kVelocityModelFile);
   // A pick file that is a FIFO, a device or a socket (in /dev, say) is
   // unreadable, and no table is made beside it.
   if (IsSpecialFile(pickPath)) return;
@@ -179,7 +180,7 @@ void Conversion_NMO(ProgramState& state) {
   if (!WriteFileAtomically(tablePath, VelocityTableText(table), false, &error))
     state.dialogs->MessageBox("The velocity table " + tablePath + " could not be written: " + error,
                               msg::kInformation, kDefaultTitle);
-  state.form.SetText("Text21", tablePath);
+  state.form.SetText(kVelocityModelFile, tablePath);
 }
 
 }  // namespace tavelo

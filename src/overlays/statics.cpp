@@ -1,13 +1,14 @@
 #include "overlays/statics.h"
 
 #include "overlays/diagram_strip.h"
+#include "settings/form_fields.h"
 
 namespace tavelo {
 
 void Affichage_static(ProgramState& state) {
   PageDocument& page = state.page;
   const PlotSettings& settings = state.settings;
-  const DiagramStrip strip = MakeStrip(state, "Text20", settings.StaticsTop);
+  const DiagramStrip strip = MakeStrip(state, kStaticsTopMm, settings.StaticsTop);
 
   DrawStripFrame(page, strip);
   DrawStripGrid(page, strip);

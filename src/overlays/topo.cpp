@@ -4,6 +4,7 @@
 
 #include "common/numeric.h"
 #include "overlays/diagram_strip.h"
+#include "settings/form_fields.h"
 
 namespace tavelo {
 
@@ -12,9 +13,9 @@ void Affichage_topo(ProgramState& state) {
   PlotLayout& layout = state.layout;
   PlotSettings& settings = state.settings;
 
-  if (auto v = ToInt32(state.form.Number("Text9") * kTwipsPerMm + page.TopMargin()))
+  if (auto v = ToInt32(state.form.Number(kSectionTopMm) * kTwipsPerMm + page.TopMargin()))
     layout.SectionTop = *v;
-  if (auto v = ToInt16(state.form.Number("Text25"))) settings.TopoLineWidth = *v;
+  if (auto v = ToInt16(state.form.Number(kDiagramLineWidth))) settings.TopoLineWidth = *v;
   page.SetPenColor(settings.TopoLineColor);
   page.SetPenWidth(settings.TopoLineWidth);
 

@@ -11,6 +11,7 @@
 #include "common/safe_file.h"
 #include "data/su_reader.h"
 #include "program/state.h"
+#include "settings/form_fields.h"
 
 namespace tavelo {
 namespace {
@@ -62,7 +63,7 @@ bool EndsWithVel(std::string_view path) {
 // The velocity file to draw, as chosen by Text21, the ".vel" beside the SU
 // file or the locate dialog. Empty when none exists.
 std::string ChooseVelocityFile(ProgramState& state) {
-  const std::string& field = state.form.Text("Text21");
+  const std::string& field = state.form.Text(kVelocityModelFile);
   std::string path;
   if (CharacterCount(field) > 5) {
     path = field;
@@ -82,7 +83,7 @@ std::string ChooseVelocityFile(ProgramState& state) {
   f.fileName = "*.NMO";
   dialogs.ChooseFileToOpen();
   path = f.fileName;
-  state.form.SetText("Text21", path);
+  state.form.SetText(kVelocityModelFile, path);
   return FileExists(path) == 1 ? path : std::string();
 }
 
@@ -247,14 +248,14 @@ void DrawPanelBox(PageDocument& page, int32_t x, int32_t y, int32_t width, int32
 void Affichage_model_vitesse(ProgramState& state) {
   PageDocument& page = state.page;
   PlotLayout& layout = state.layout;
-  if (auto top = ToInt32(state.form.Number("Text9") * kTwipsPerMm + page.TopMargin()))
+  if (auto top = ToInt32(state.form.Number(kSectionTopMm) * kTwipsPerMm + page.TopMargin()))
     layout.SectionTop = *top;
 
   std::string path = ChooseVelocityFile(state);
   if (path.empty()) return;
   if (!EndsWithVel(path)) {
     Conversion_NMO(state);
-    path = state.form.Text("Text21");
+    path = state.form.Text(kVelocityModelFile);
     if (!EndsWithVel(path)) return;  // no function in the pick file: nothing to draw
   }
   const VelocityTable table = ReadVelocityTable(path);
@@ -264,7 +265,7 @@ void Affichage_model_vitesse(ProgramState& state) {
 
   CdpReader cdps(state.su.ActiveFilePath, state.su.TraceBytes());
   const double panelTop = static_cast<double>(layout.SectionTop) - kPanelAboveSection;
-  const bool inverse = state.form.Checked("Inverse_trace");
+  const bool inverse = state.form.Checked(kInverseTraces);
   const double left = page.LeftMargin();
   const int64_t columns = layout.ColumnCount();
   for (int64_t k = 0; k < columns; ++k) {

@@ -2,6 +2,7 @@
 
 #include "common/dialogs.h"
 #include "program/state.h"
+#include "settings/form_fields.h"
 
 namespace tavelo {
 
@@ -14,12 +15,12 @@ void ChooseVelocityModel(ProgramState& state) {
   f.title = "Velocity model selection";
   f.fileName = "*.NMO";
   state.dialogs->ChooseFileToOpen();
-  state.form.SetText("Text21", f.fileName);
+  state.form.SetText(kVelocityModelFile, f.fileName);
 }
 
 void AttachVelocityHandlers(ProgramState& state) {
   ProgramState* s = &state;
-  state.form.On("Command4", FieldEvent::Click, [s] { ChooseVelocityModel(*s); });
+  state.form.On(kVelocityModelButton, FieldEvent::Click, [s] { ChooseVelocityModel(*s); });
 }
 
 }  // namespace tavelo

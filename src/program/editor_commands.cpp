@@ -7,6 +7,7 @@
 #include "editor/text_commands.h"
 #include "program/handlers.h"
 #include "program/startup.h"
+#include "settings/form_fields.h"
 
 namespace tavelo {
 namespace {
@@ -205,14 +206,14 @@ void AttachEditorHandlers(ProgramState& state, EditorCommands& commands) {
   Form& form = state.form;
   EditorCommands* c = &commands;
   // A cancelled or failed open or save leaves the text and its file as they were.
-  form.On("of", FieldEvent::Click, [c] { (void)c->OpenFile(); });
-  form.On("sf", FieldEvent::Click, [c] { (void)c->SaveFile(); });
-  form.On("df", FieldEvent::Click, [c] { c->FindText(); });
-  form.On("rtx", FieldEvent::Click, [c] { c->ReplaceText(); });
-  form.On("ft", FieldEvent::Click, [c] { c->ChooseFont(); });
-  form.On("pt", FieldEvent::Click, [c] { c->Print(true); });
-  form.On("Command5", FieldEvent::Click, [c] { c->Print(false); });
-  form.On("Command3", FieldEvent::Click, [c] { c->HowToUse(); });
+  form.On(kOpenFileItem, FieldEvent::Click, [c] { (void)c->OpenFile(); });
+  form.On(kSaveFileItem, FieldEvent::Click, [c] { (void)c->SaveFile(); });
+  form.On(kFindTextItem, FieldEvent::Click, [c] { c->FindText(); });
+  form.On(kReplaceTextItem, FieldEvent::Click, [c] { c->ReplaceText(); });
+  form.On(kEditorFontItem, FieldEvent::Click, [c] { c->ChooseFont(); });
+  form.On(kPrintTextItem, FieldEvent::Click, [c] { c->Print(true); });
+  form.On(kPrintHistoryButton, FieldEvent::Click, [c] { c->Print(false); });
+  form.On(kHowToUseButton, FieldEvent::Click, [c] { c->HowToUse(); });
 }
 
 }  // namespace tavelo

@@ -9,6 +9,7 @@
 #include "data/segy_reader.h"
 #include "data/su_reader.h"
 #include "program/handlers.h"
+#include "settings/form_fields.h"
 
 namespace tavelo {
 
@@ -37,7 +38,7 @@ bool LoadSegyTextualHeader(ProgramState& state) {
   if (!text) return false;
   state.editorText = std::move(*text);
   state.editorPath.clear();  // not a file of its own: a save asks for a name
-  state.form.SetCaption("Label32", "SEG-Y textual header of " + state.su.ActiveFilePath);
+  state.form.SetCaption(kHistoryCaption, "SEG-Y textual header of " + state.su.ActiveFilePath);
   return true;
 }
 
@@ -57,55 +58,55 @@ void Startup(ProgramState& state, const std::string& commandLine) {
     auto interval = reader->ReadInt32(su::kD2AsInt.offset);
     auto scalel = reader->ReadInt16(su::kScalel.offset);
     if (interval && scalel)
-      form.SetText("Text32", DecimalText(std::abs(*interval / 2.0) * ElevationFactor(*scalel)));
+      form.SetText(kTraceSpacingM, DecimalText(std::abs(*interval / 2.0) * ElevationFactor(*scalel)));
   }
   state.lineBreak = "\r\n";
 
   const auto widthMm = ToInt32(page.PageWidth() / kTwipsPerMm);
   const auto heightMm = ToInt32(page.PageHeight() / kTwipsPerMm);
-  form.SetText("Text8", DecimalText(RoundTo(page.LeftMargin() / kTwipsPerMm, 2)));
+  form.SetText(kLeftMarginMm, DecimalText(RoundTo(page.LeftMargin() / kTwipsPerMm, 2)));
   auto mm = [](int16_t twips) { return IntegerText(static_cast<int64_t>(RoundHalfEven(twips / kTwipsPerMm))); };
-  form.SetText("Text9", mm(state.settings.SectionTop));
-  form.SetText("Text18", mm(state.settings.FoldTop));
-  form.SetText("Text19", mm(state.settings.ElevationTop));
-  form.SetText("Text20", mm(state.settings.StaticsTop));
-  form.SetText("Text22", IntegerText(state.settings.FirstLabel));
-  if (widthMm && heightMm) form.SetText("Text11", SignedText(*widthMm) + " x " + SignedText(*heightMm));
+  form.SetText(kSectionTopMm, mm(state.settings.SectionTop));
+  form.SetText(kFoldTopMm, mm(state.settings.FoldTop));
+  form.SetText(kElevationTopMm, mm(state.settings.ElevationTop));
+  form.SetText(kStaticsTopMm, mm(state.settings.StaticsTop));
+  form.SetText(kFirstLabel, IntegerText(state.settings.FirstLabel));
+  if (widthMm && heightMm) form.SetText(kPaperSize, SignedText(*widthMm) + " x " + SignedText(*heightMm));
 
   if (FileExists(su.ActiveFilePath)) {
-    form.SetText("Text16", su.ActiveFilePath);
-    form.SetText("Text1", FileNameOf(su.ActiveFilePath));
-    form.SetText("Text31", su.ActiveFilePath);
+    form.SetText(kSuFilePath, su.ActiveFilePath);
+    form.SetText(kPlotTitle, FileNameOf(su.ActiveFilePath));
+    form.SetText(kShownFileName, su.ActiveFilePath);
     ReadFileDescription(su, form, *state.dialogs);
   }
 
-  form.SetText("Text24", DecimalText(state.settings.DiagramHeight / kTwipsPerMm));
-  form.SetText("Text25", IntegerText(state.settings.DiagramLineWidth));
-  form.SetBackColor("Text26", state.settings.FoldFillColor);
-  form.SetBackColor("Text27", state.settings.TopoLineColor);
-  form.SetBackColor("Text28", state.settings.StaticLineColor);
-  form.SetBackColor("Text29", state.settings.FoldLineColor);
+  form.SetText(kDiagramHeightMm, DecimalText(state.settings.DiagramHeight / kTwipsPerMm));
+  form.SetText(kDiagramLineWidth, IntegerText(state.settings.DiagramLineWidth));
+  form.SetBackColor(kFoldFillColorBox, state.settings.FoldFillColor);
+  form.SetBackColor(kTopoLineColorBox, state.settings.TopoLineColor);
+  form.SetBackColor(kStaticLineColorBox, state.settings.StaticLineColor);
+  form.SetBackColor(kFoldLineColorBox, state.settings.FoldLineColor);
 
-  form.SetListIndex("cmbPercent", 0);
-  form.SetListIndex("cmbZoomMode", 3);
+  form.SetListIndex(kZoomPercent, 0);
+  form.SetListIndex(kZoomMode, 3);
 
   const std::vector<std::string> fonts = state.fontList ? state.fontList() : std::vector<std::string>{};
   if (fonts.empty()) {
     state.dialogs->MessageBox("No printer", msg::kCritical, kDefaultTitle);
-    form.SetText("Text30", "No printer");
+    form.SetText(kPrinterName, "No printer");
   } else {
-    for (const std::string& f : fonts) form.AddItem("ListePolices", f);
-    form.SetText("Text30", page.PrinterName());
+    for (const std::string& f : fonts) form.AddItem(kFontList, f);
+    form.SetText(kPrinterName, page.PrinterName());
   }
 
   const std::string& lang = state.settings.LanguageCode;
-  if (lang == "F") form.SetCaption("Label18", "Français");
-  else if (lang == "I") form.SetCaption("Label18", "Italian");
-  else if (lang == "S") form.SetCaption("Label18", "Espanol");
-  else if (lang == "G") form.SetCaption("Label18", "Deutsch");
+  if (lang == "F") form.SetCaption(kLanguageCaption, "Français");
+  else if (lang == "I") form.SetCaption(kLanguageCaption, "Italian");
+  else if (lang == "S") form.SetCaption(kLanguageCaption, "Espanol");
+  else if (lang == "G") form.SetCaption(kLanguageCaption, "Deutsch");
 
   const std::string history = HistoryFileName(su.ActiveFilePath);
-  if (FileExists(history) && LoadEditorFile(state, history)) form.SetCaption("Label32", history);
+  if (FileExists(history) && LoadEditorFile(state, history)) form.SetCaption(kHistoryCaption, history);
   else if (FileExists(su.ActiveFilePath)) (void)LoadSegyTextualHeader(state);  // SU: no header text
 
   ShowTab(state, 0);

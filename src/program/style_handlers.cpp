@@ -4,6 +4,7 @@
 #include <string>
 
 #include "common/numeric.h"
+#include "settings/form_fields.h"
 
 namespace tavelo {
 namespace {
@@ -66,7 +67,7 @@ void AskTopoLineWidth(ProgramState& state) {
   auto width = WidthAnswer(answer);
   if (!width) return;
   s.TopoLineWidth = *width;
-  state.form.SetText("Text25", IntegerText(s.TopoLineWidth));
+  state.form.SetText(kDiagramLineWidth, IntegerText(s.TopoLineWidth));
 }
 
 void AttachStyleHandlers(ProgramState& state) {
@@ -76,35 +77,35 @@ void AttachStyleHandlers(ProgramState& state) {
   // Options menu: the colour items set the setting only; the boxes keep
   // showing what they showed.
   struct MenuColor {
-    const char* item;
+    FieldName item;
     const char* title;
     StyleColor which;
   };
   static constexpr MenuColor kMenuColors[] = {
-      {"topo_color", "Topo line Color selection", StyleColor::Topo},
-      {"static_color", "Static line Color selection", StyleColor::Static},
-      {"fold_line", "Fold line Color selection", StyleColor::FoldLine},
-      {"fold_fill_color", "Fold fill Color selection", StyleColor::FoldFill},
+      {kTopoColorItem, "Topo line Color selection", StyleColor::Topo},
+      {kStaticColorItem, "Static line Color selection", StyleColor::Static},
+      {kFoldLineColorItem, "Fold line Color selection", StyleColor::FoldLine},
+      {kFoldFillColorItem, "Fold fill Color selection", StyleColor::FoldFill},
   };
   for (const MenuColor& m : kMenuColors)
     form.On(m.item, FieldEvent::Click,
             [s, m] { Setting(s->settings, m.which) = RequestStyleColor(*s, m.title); });
 
-  form.On("f_height", FieldEvent::Click, [s] { AskDiagramHeight(*s); });
-  form.On("Line_w", FieldEvent::Click, [s] { AskDiagramLineWidth(*s); });
-  form.On("Topo_large", FieldEvent::Click, [s] { AskTopoLineWidth(*s); });
+  form.On(kDiagramHeightItem, FieldEvent::Click, [s] { AskDiagramHeight(*s); });
+  form.On(kDiagramLineWidthItem, FieldEvent::Click, [s] { AskDiagramLineWidth(*s); });
+  form.On(kTopoLineWidthItem, FieldEvent::Click, [s] { AskTopoLineWidth(*s); });
 
   // The colour boxes: the request, then the box shows the new setting.
   struct BoxColor {
-    const char* box;
+    FieldName box;
     const char* title;
     StyleColor which;
   };
   static constexpr BoxColor kBoxes[] = {
-      {"Text26", "Fold fill Color selection", StyleColor::FoldFill},
-      {"Text27", "Top line Color selection", StyleColor::Topo},
-      {"Text28", "Static line Color selection", StyleColor::Static},
-      {"Text29", "Fold line Color selection", StyleColor::FoldLine},
+      {kFoldFillColorBox, "Fold fill Color selection", StyleColor::FoldFill},
+      {kTopoLineColorBox, "Top line Color selection", StyleColor::Topo},
+      {kStaticLineColorBox, "Static line Color selection", StyleColor::Static},
+      {kFoldLineColorBox, "Fold line Color selection", StyleColor::FoldLine},
   };
   for (const BoxColor& b : kBoxes)
     form.On(b.box, FieldEvent::Click, [s, b] {

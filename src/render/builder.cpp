@@ -14,6 +14,7 @@
 #include "render/time_lines.h"
 #include "render/traces.h"
 #include "render/title.h"
+#include "settings/form_fields.h"
 
 namespace tavelo {
 
@@ -42,7 +43,7 @@ std::string AxisCaption(const std::string& code, bool timeSection, int32_t datum
 namespace {
 
 // Asks for a size while the field reads 0; the answer is written back.
-double AskSize(ProgramState& state, const char* field, const char* prompt, const char* def) {
+double AskSize(ProgramState& state, FieldName field, const char* prompt, const char* def) {
   double value = state.form.Number(field);
   while (value == 0) {
     value = LeadingNumber(state.dialogs->InputBox(prompt, kDefaultTitle, def));
@@ -59,12 +60,12 @@ void ComputeLayout(ProgramState& state, double widthMm, double heightMm) {
 
   AssignIfFits(l.SectionWidth, widthMm * kTwipsPerMm);
   AssignIfFits(l.SectionHeight, heightMm * kTwipsPerMm);
-  if (auto v = ToInt32(form.Number("Text9") * kTwipsPerMm + page.TopMargin())) l.SectionTop = *v;
-  l.TimeToDraw = form.Number("Text6");
-  l.TimeLineSpacing = form.Number("Text7");
-  l.LabelSpacing = form.Number("Text10");
-  if (auto v = ToInt32(form.Number("Text3"))) l.LastTrace = *v;
-  if (auto v = ToInt32(form.Number("Text2"))) l.FirstTrace = *v;
+  if (auto v = ToInt32(form.Number(kSectionTopMm) * kTwipsPerMm + page.TopMargin())) l.SectionTop = *v;
+  l.TimeToDraw = form.Number(kTimeToDrawMs);
+  l.TimeLineSpacing = form.Number(kTimeLineSpacingMs);
+  l.LabelSpacing = form.Number(kLabelSpacing);
+  if (auto v = ToInt32(form.Number(kLastTrace))) l.LastTrace = *v;
+  if (auto v = ToInt32(form.Number(kFirstTrace))) l.FirstTrace = *v;
   if (su.SampleInterval != 0) {
     const double samples = std::floor(l.TimeToDraw / su.SampleInterval * 1000.0);
     if (auto v = ToInt32(samples)) l.SamplesToDraw = std::min(*v, su.SamplesPerTrace);
@@ -105,19 +106,19 @@ void DoDocument(ProgramState& state) {
   PageDocument& page = state.page;
   PlotLayout& layout = state.layout;
 
-  if (form.ListIndex("combo1") < 0 && !form.Items("combo1").empty()) form.SetListIndex("combo1", 0);
-  state.drawingMode = form.ListIndex("combo1");
+  if (form.ListIndex(kDisplayType) < 0 && !form.Items(kDisplayType).empty()) form.SetListIndex(kDisplayType, 0);
+  state.drawingMode = form.ListIndex(kDisplayType);
   page.SetPenColor(0);
   page.SetBrushStyle(0);
   page.SetBrushColor(16777215);
   if (state.su.ActiveFilePath.empty()) return;
 
-  layout.TraceSizeFactor = form.Number("Text12");
+  layout.TraceSizeFactor = form.Number(kTraceSizeFactor);
   if (layout.TraceSizeFactor == 0) layout.TraceSizeFactor = 1;
   const double pageWidthMm = RoundHalfEven(page.PageWidth() / kTwipsPerMm);
 
-  const double widthMm = AskSize(state, "Text4", "Enter a plot width  value (mm)", "200");
-  const double heightMm = AskSize(state, "Text5", "Enter a plot height  value (mm)", "100");
+  const double widthMm = AskSize(state, kPlotWidthMm, "Enter a plot width  value (mm)", "200");
+  const double heightMm = AskSize(state, kProfileHeightMm, "Enter a plot height  value (mm)", "100");
   ComputeLayout(state, widthMm, heightMm);
   if (widthMm + 20 > pageWidthMm)
     state.dialogs->MessageBox(" Your plot width is too large, correct size page or profile width",
@@ -151,25 +152,25 @@ void DoDocument(ProgramState& state) {
   DrawOrientationTexts(state);
   // Step 14: diagrams, each when its box is checked: fold, topography,
   // elevation, statics, velocity model.
-  if (form.Checked("fold")) Affichage_Fold(state);
-  if (form.Checked("topo")) Affichage_topo(state);
-  if (form.Checked("Alti")) Affichage_Alti(state);
-  if (form.Checked("Statik")) Affichage_static(state);
-  if (form.Checked("velocity")) Affichage_model_vitesse(state);
+  if (form.Checked(kFoldDrawing)) Affichage_Fold(state);
+  if (form.Checked(kTopoDrawing)) Affichage_topo(state);
+  if (form.Checked(kElevationDiagram)) Affichage_Alti(state);
+  if (form.Checked(kStaticsPanel)) Affichage_static(state);
+  if (form.Checked(kVelocityDrawing)) Affichage_model_vitesse(state);
 
   // Step 15: axis caption.
-  const auto datum = ToInt32(form.Number("Text17")).value_or(0);
+  const auto datum = ToInt32(form.Number(kDatum)).value_or(0);
   page.SetTextX(left);
   page.SetTextY(bottom + 100);
   page.SetFontSize(12);
-  page.DrawText(AxisCaption(state.settings.LanguageCode, form.Checked("time"), datum));
+  page.DrawText(AxisCaption(state.settings.LanguageCode, form.Checked(kTimeSection), datum));
 
   // Step 16: time or depth lines.
   Affichage_line_Temps(state);
   // Step 17: the trace pass.
   DrawTraces(state);
   // Step 18: the history block, when "Print history" is checked.
-  if (form.Checked("prn")) DrawHistoryBlock(state);
+  if (form.Checked(kPrintHistory)) DrawHistoryBlock(state);
 
   page.EndDocument();
 }
@@ -192,7 +193,7 @@ bool BuildPageSafely(ProgramState& state, std::string* failure) {
 
 void AttachBuildCommands(ProgramState& state) {
   ProgramState* s = &state;
-  state.form.On("Command1", FieldEvent::Click, [s] {
+  state.form.On(kDisplayButton, FieldEvent::Click, [s] {
     if (s->building) return;
     std::string failure;
     if (!BuildPageSafely(*s, &failure)) s->dialogs->MessageBox(failure, msg::kCritical, kDefaultTitle);

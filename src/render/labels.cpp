@@ -5,6 +5,7 @@
 
 #include "common/numeric.h"
 #include "data/su_reader.h"
+#include "settings/form_fields.h"
 
 namespace tavelo {
 
@@ -32,24 +33,24 @@ void Affichage_Label(ProgramState& state) {
   PageDocument& page = state.page;
   PlotLayout& layout = state.layout;
 
-  if (auto top = ToInt32(form.Number("Text9") * kTwipsPerMm + page.TopMargin()))
+  if (auto top = ToInt32(form.Number(kSectionTopMm) * kTwipsPerMm + page.TopMargin()))
     layout.SectionTop = *top;
-  layout.LabelSpacing = form.Number("Text10");
-  if (auto first = ToInt32(form.Number("Text22"))) state.settings.FirstLabel = *first;
+  layout.LabelSpacing = form.Number(kLabelSpacing);
+  if (auto first = ToInt32(form.Number(kFirstLabel))) state.settings.FirstLabel = *first;
   const int64_t firstLabel = state.settings.FirstLabel;
   page.SetFontSize(9);
 
   const std::optional<SuReader> file = SuReader::Open(state.su.ActiveFilePath);
   const double left = page.LeftMargin();
   const double top = layout.SectionTop;
-  const bool cdpNumbers = form.Checked("CDP");
-  const bool station = form.Checked("Station");
-  const bool inverse = form.Checked("Inverse_trace");
+  const bool cdpNumbers = form.Checked(kCdpNumbering);
+  const bool station = form.Checked(kStationNumbers);
+  const bool inverse = form.Checked(kInverseTraces);
 
   page.SetTextX(left - 800);
   page.SetTextY(top - 300);
   page.DrawText(cdpNumbers ? "CDP" : "Trace");
-  const StationWord stationWord = StationWordFor(form.Text("Combo2"));
+  const StationWord stationWord = StationWordFor(form.Text(kStationHeaderWord));
   if (station) {
     page.SetTextX(left - 800);
     page.SetTextY(top - 500);

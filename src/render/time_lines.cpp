@@ -2,6 +2,7 @@
 
 #include "common/numeric.h"
 #include "data/su_reader.h"
+#include "settings/form_fields.h"
 
 namespace tavelo {
 
@@ -24,14 +25,14 @@ void Affichage_line_Temps(ProgramState& state) {
   const Form& form = state.form;
   PageDocument& page = state.page;
 
-  const int64_t datum = ToInt32(form.Number("Text17")).value_or(0);
+  const int64_t datum = ToInt32(form.Number(kDatum)).value_or(0);
   if (state.su.SampleInterval == 0 || layout.SamplesToDraw <= 0) return;
   // Line spacing in whole samples. A negative spacing would count upward
   // from above the section: nothing sensible to draw, so it draws nothing.
   const auto step = ToInt32(layout.TimeLineSpacing * 1000.0 / state.su.SampleInterval);
   if (!step || *step <= 0) return;
 
-  const bool timeSection = form.Checked("time");
+  const bool timeSection = form.Checked(kTimeSection);
   const int64_t delay = timeSection ? FirstSampleDelay(state) : 0;
   const double left = page.LeftMargin();
   const double right = left + layout.SectionWidth;

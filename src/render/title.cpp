@@ -4,6 +4,7 @@
 #include "common/text_case.h"
 #include "common/paths.h"
 #include "program/startup.h"
+#include "settings/form_fields.h"
 
 namespace tavelo {
 
@@ -16,18 +17,18 @@ void DrawTitle(ProgramState& state) {
   page.SetTextX(page.LeftMargin());
   page.SetTextY(850.5);  // 15 mm from the paper's edge, whatever the margin
   page.SetFontSize(14);
-  page.DrawText(state.form.Text("Text1"));
+  page.DrawText(state.form.Text(kPlotTitle));
 }
 
 void DrawOrientationTexts(ProgramState& state) {
   PageDocument& page = state.page;
   PlotSettings& settings = state.settings;
-  settings.LeftOrientation = state.form.Text("Text13");
-  settings.RightOrientation = state.form.Text("Text14");
+  settings.LeftOrientation = state.form.Text(kLeftOrientation);
+  settings.RightOrientation = state.form.Text(kRightOrientation);
   if (settings.LeftOrientation.empty() && settings.RightOrientation.empty()) return;
 
   // The velocity panels sit right above the section.
-  const double above = state.form.Checked("velocity") ? 2100 : 800;
+  const double above = state.form.Checked(kVelocityDrawing) ? 2100 : 800;
   page.SetTextY(state.layout.SectionTop - above);
   page.SetTextX(page.LeftMargin());
   page.DrawText(settings.LeftOrientation);
@@ -41,7 +42,7 @@ void DrawHistoryBlock(ProgramState& state) {
   PageDocument& page = state.page;
   // The history shares the elevation graph's distance to the page top.
   const double top =
-      ToInt32(state.form.Number("Text19") * kTwipsPerMm + page.TopMargin()).value_or(page.TopMargin());
+      ToInt32(state.form.Number(kElevationTopMm) * kTwipsPerMm + page.TopMargin()).value_or(page.TopMargin());
   const std::string historyFile = HistoryFileName(state.su.ActiveFilePath);
 
   // A SEG-Y file's textual header, loaded into the editor with the file,

@@ -8,6 +8,7 @@
 
 #include "common/numeric.h"
 #include "data/su_reader.h"
+#include "settings/form_fields.h"
 #include "settings/palette.h"
 
 namespace tavelo {
@@ -289,11 +290,11 @@ void DrawTraces(ProgramState& state) {
   pass.left = page.LeftMargin();
   pass.top = layout.SectionTop;
   pass.lastSample = std::min(layout.SamplesToDraw, su.SamplesPerTrace);
-  pass.topo = form.Checked("topo");
-  pass.inverse = form.Checked("Inverse_trace");
-  const bool showDead = form.Checked("Dead");
+  pass.topo = form.Checked(kTopoDrawing);
+  pass.inverse = form.Checked(kInverseTraces);
+  const bool showDead = form.Checked(kDeadTraces);
   // Noise clipping: an empty field reads 0, which clips nothing.
-  const double noise = form.Number("amplimite");
+  const double noise = form.Number(kNoiseAmplitude);
 
   // Only columns whose trace lies in the file can show anything; the others
   // stay empty, so a range far beyond the file costs nothing.

@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
+#include <cstdlib>
 
 #include "common/numeric.h"
+#include "settings/form_fields.h"
 
 namespace tavelo {
 namespace {
@@ -14,34 +17,47 @@ std::string Lower(std::string_view s) {
   return out;
 }
 
+// Debug builds stop at the first unknown name; release builds go on with
+// an empty field, as the window always has.
+#ifndef NDEBUG
+void StopAtUnknownField(std::string_view name) {
+  std::fprintf(stderr, "tavelo: no window field is named \"%.*s\"\n", static_cast<int>(name.size()),
+               name.data());
+  std::abort();
+}
+UnknownFieldHandler unknownFieldHandler = StopAtUnknownField;
+#else
+UnknownFieldHandler unknownFieldHandler = nullptr;
+#endif
+
 const char* const kDigits = "0123456789";
 const char* const kDecimal = ".0123456789";
 
-Field TextBox(std::string name, std::string text, std::string keys = "") {
+Field TextBox(FieldName name, std::string text, std::string keys = "") {
   Field f;
-  f.name = std::move(name);
+  f.name = std::string(name);
   f.kind = FieldKind::Text;
   f.text = std::move(text);
   f.allowedKeys = std::move(keys);
   return f;
 }
-Field CheckBox(std::string name, std::string caption, int value = 0) {
+Field CheckBox(FieldName name, std::string caption, int value = 0) {
   Field f;
-  f.name = std::move(name);
+  f.name = std::string(name);
   f.kind = FieldKind::Check;
   f.caption = std::move(caption);
   f.value = value;
   return f;
 }
-Field ListBox(std::string name) {
+Field ListBox(FieldName name) {
   Field f;
-  f.name = std::move(name);
+  f.name = std::string(name);
   f.kind = FieldKind::List;
   return f;
 }
-Field LabelField(std::string name, std::string caption) {
+Field LabelField(FieldName name, std::string caption) {
   Field f;
-  f.name = std::move(name);
+  f.name = std::string(name);
   f.kind = FieldKind::Label;
   f.caption = std::move(caption);
   return f;
@@ -51,94 +67,102 @@ Field LabelField(std::string name, std::string caption) {
 
 Form::Form() {
   // Plot parameters tab.
-  Add(TextBox("Text1", ""));                 // plot title
-  Add(TextBox("Text2", "1", kDigits));       // first trace number to plot
-  Add(TextBox("Text3", "24", kDigits));      // last trace number to print
-  Add(TextBox("Text4", "", kDigits));        // plot width (mm)
-  Add(TextBox("Text5", "", kDigits));        // profile height (mm)
-  Add(TextBox("Text6", "", kDigits));        // total time to draw (ms)
-  Add(TextBox("Text7", "", kDigits));        // time line spacing (ms)
-  Add(TextBox("Text8", "", kDigits));        // left margin (mm)
-  Add(TextBox("Text9", "", kDigits));        // section's distance to page top (mm)
-  Add(TextBox("Text10", "", kDigits));       // label spacing (CDP or traces)
-  Add(TextBox("Text11", ""));                // paper size "W x H" (mm), read only
-  Add(TextBox("Text12", "", kDecimal));      // trace size factor
-  Add(TextBox("Text13", ""));                // left orientation text
-  Add(TextBox("Text14", ""));                // right orientation text
-  Add(TextBox("Text15", "", kDigits));       // fold maximum (0 = header values)
-  Add(TextBox("Text16", ""));                // active SU file
-  Add(TextBox("Text17", "", kDigits));       // datum
-  Add(TextBox("Text18", "", kDigits));       // fold graph's distance to page top (mm)
-  Add(TextBox("Text19", "", kDigits));       // elevation graph's distance to page top (mm)
-  Add(TextBox("Text20", "", kDigits));       // statics graph's distance to page top (mm)
-  Add(TextBox("Text21", ""));                // velocity model file
-  Add(TextBox("Text22", "10", kDigits));     // first label
-  Add(TextBox("Text23", " ", kDigits));      // history's distance to page top (mm), unused
-  Add(TextBox("Text24", "", kDigits));       // fold, static height (mm)
-  Add(TextBox("Text25", "", kDigits));       // topo, static line width
-  Add(TextBox("Text26", ""));                // fold fill colour box
-  Add(TextBox("Text27", ""));                // topo line colour box
-  Add(TextBox("Text28", ""));                // static line colour box
-  Add(TextBox("Text29", ""));                // fold line colour box
-  Add(TextBox("Text30", ""));                // printer name
-  Add(TextBox("Text31", ""));                // active file (output frame)
-  Add(TextBox("Text32", "", kDecimal));      // trace spacing (m on the ground)
-  Add(TextBox("Text33", "", kDigits));       // scale denominator
-  Add(TextBox("amplimite", "0", kDecimal));  // noise reduction amplitude
+  Add(TextBox(kPlotTitle, ""));
+  Add(TextBox(kFirstTrace, "1", kDigits));
+  Add(TextBox(kLastTrace, "24", kDigits));
+  Add(TextBox(kPlotWidthMm, "", kDigits));
+  Add(TextBox(kProfileHeightMm, "", kDigits));
+  Add(TextBox(kTimeToDrawMs, "", kDigits));
+  Add(TextBox(kTimeLineSpacingMs, "", kDigits));
+  Add(TextBox(kLeftMarginMm, "", kDigits));
+  Add(TextBox(kSectionTopMm, "", kDigits));
+  Add(TextBox(kLabelSpacing, "", kDigits));
+  Add(TextBox(kPaperSize, ""));
+  Add(TextBox(kTraceSizeFactor, "", kDecimal));
+  Add(TextBox(kLeftOrientation, ""));
+  Add(TextBox(kRightOrientation, ""));
+  Add(TextBox(kFoldMaximum, "", kDigits));
+  Add(TextBox(kSuFilePath, ""));
+  Add(TextBox(kDatum, "", kDigits));
+  Add(TextBox(kFoldTopMm, "", kDigits));
+  Add(TextBox(kElevationTopMm, "", kDigits));
+  Add(TextBox(kStaticsTopMm, "", kDigits));
+  Add(TextBox(kVelocityModelFile, ""));
+  Add(TextBox(kFirstLabel, "10", kDigits));
+  Add(TextBox(kHistoryTopMm, " ", kDigits));
+  Add(TextBox(kDiagramHeightMm, "", kDigits));
+  Add(TextBox(kDiagramLineWidth, "", kDigits));
+  Add(TextBox(kFoldFillColorBox, ""));
+  Add(TextBox(kTopoLineColorBox, ""));
+  Add(TextBox(kStaticLineColorBox, ""));
+  Add(TextBox(kFoldLineColorBox, ""));
+  Add(TextBox(kPrinterName, ""));
+  Add(TextBox(kShownFileName, ""));
+  Add(TextBox(kTraceSpacingM, "", kDecimal));
+  Add(TextBox(kScaleDenominator, "", kDigits));
+  Add(TextBox(kNoiseAmplitude, "0", kDecimal));
 
-  Add(CheckBox("Egal", "Trace egalization", 1));
-  Add(CheckBox("fold", "Fold drawing"));
-  Add(CheckBox("Inverse_trace", "Inverse traces"));
-  Add(CheckBox("topo", "Topo drawing"));
-  Add(CheckBox("time", "Time section (else depth section )"));
-  Add(CheckBox("Dead", "Display Dead traces"));
-  Add(CheckBox("velocity", "Velocity model"));
-  Add(CheckBox("prn", "Print history"));
-  Add(CheckBox("CDP", "CDP numbering"));
-  Add(CheckBox("Station", "Station number"));
-  Add(CheckBox("Statik", "Static pannel"));
-  Add(CheckBox("Alti", "Elevation diagram"));
+  Add(CheckBox(kEqualization, "Trace egalization", 1));
+  Add(CheckBox(kFoldDrawing, "Fold drawing"));
+  Add(CheckBox(kInverseTraces, "Inverse traces"));
+  Add(CheckBox(kTopoDrawing, "Topo drawing"));
+  Add(CheckBox(kTimeSection, "Time section (else depth section )"));
+  Add(CheckBox(kDeadTraces, "Display Dead traces"));
+  Add(CheckBox(kVelocityDrawing, "Velocity model"));
+  Add(CheckBox(kPrintHistory, "Print history"));
+  Add(CheckBox(kCdpNumbering, "CDP numbering"));
+  Add(CheckBox(kStationNumbers, "Station number"));
+  Add(CheckBox(kStaticsPanel, "Static pannel"));
+  Add(CheckBox(kElevationDiagram, "Elevation diagram"));
 
-  Add(ListBox("combo1"));       // display type
-  Add(ListBox("Combo2"));       // header word printed as station
-  Add(ListBox("ListePolices")); // font list
-  Field percent = ListBox("cmbPercent");  // preview zoom percentage
+  Add(ListBox(kDisplayType));
+  Add(ListBox(kStationHeaderWord));
+  Add(ListBox(kFontList));
+  Field percent = ListBox(kZoomPercent);
   percent.items = {"25%", "50%", "75%", "100%", "150%", "200%", "400%"};
   Add(std::move(percent));
-  Field zoom = ListBox("cmbZoomMode");  // preview zoom mode
+  Field zoom = ListBox(kZoomMode);
   zoom.items = {"Percentage", "Thumbnail", "TwoPages", "WholePage", "PageWidth", "Stretch"};
   Add(std::move(zoom));
-  Add(LabelField("editeur", "Editor"));  // the Editor menu: enabled on the Tools tab only
+  Add(LabelField(kEditorMenu, "Editor"));
 
-  Add(LabelField("Label18", "English"));    // language caption
-  Add(LabelField("Label20", "1st label"));  // caption of the first-label field
-  Add(LabelField("Label32", ""));           // history file shown in the editor
+  Add(LabelField(kLanguageCaption, "English"));
+  Add(LabelField(kFirstLabelCaption, "1st label"));
+  Add(LabelField(kHistoryCaption, ""));
 
   Field tab;
-  tab.name = "SSTab1";  // the three tabs
+  tab.name = std::string(kTabs);
   tab.kind = FieldKind::Tab;
   tab.items = {"Plot parameters", "Virtual plot", "Tools"};
   Add(std::move(tab));
 
   // Buttons: clicks only.
-  Add(LabelField("Command1", "OK  Display"));
-  Add(LabelField("Command2", "Load an SU file"));
-  Add(LabelField("Command3", "How to use Tavelo"));
-  Add(LabelField("Command4", "Velocity model"));
-  Add(LabelField("Command5", "Print History"));
-  Add(LabelField("Command101", "OK, Save and EXIT"));
-  Add(LabelField("Record_WMF", "Save as WMF"));          // metafile of the page
-  Add(LabelField("Cp", "Copy to clipboard"));            // page picture to the clipboard
-  Add(LabelField("Cor", "Graphical program"));           // start the external graphics program
-  Add(LabelField("cmdPrint", "Print profile"));          // print the ended page
-  Add(LabelField("cmdPrinterSetup", "Printer Setup"));   // printer dialog, then the paper size
-  Add(LabelField("cmdPageSetup", "Page Setup"));         // paper and margins; empties the preview
-  Add(CheckBox("chkPhysicalPage", "Physical Page", 1));  // preview: the whole sheet, else the printable part
-  Add(CheckBox("chkShowGuides", "Show Guides"));         // preview: the margin guides
+  Add(LabelField(kDisplayButton, "OK  Display"));
+  Add(LabelField(kLoadSuFileButton, "Load an SU file"));
+  Add(LabelField(kHowToUseButton, "How to use Tavelo"));
+  Add(LabelField(kVelocityModelButton, "Velocity model"));
+  Add(LabelField(kPrintHistoryButton, "Print History"));
+  Add(LabelField(kSaveAndExitButton, "OK, Save and EXIT"));
+  Add(LabelField(kRecordWmfButton, "Save as WMF"));
+  Add(LabelField(kCopyButton, "Copy to clipboard"));
+  Add(LabelField(kGraphicsProgramButton, "Graphical program"));
+  Add(LabelField(kPrintButton, "Print profile"));
+  Add(LabelField(kPrinterSetupButton, "Printer Setup"));
+  Add(LabelField(kPageSetupButton, "Page Setup"));
+  Add(CheckBox(kPhysicalPage, "Physical Page", 1));
+  Add(CheckBox(kShowGuides, "Show Guides"));
+
+  // Menus and their entries: clicks and the enabled state.
+  for (FieldName menu : {kUtilityMenu, kOpenFileItem, kSaveFileItem, kFindTextItem, kReplaceTextItem,
+                         kEditorFontItem, kPrintTextItem, kTopoColorItem, kStaticColorItem,
+                         kDiagramHeightItem, kDiagramLineWidthItem, kTopoLineWidthItem,
+                         kFoldLineColorItem, kFoldFillColorItem, kAmplitudeColorsItem})
+    Add(LabelField(menu, ""));
 
   // Palette on the Tools tab: 16 small boxes, three anchors, nine components.
-  for (int k = 101; k <= 119; ++k) Add(TextBox("Text" + std::to_string(k), ""));
-  for (int k = 120; k <= 128; ++k) Add(TextBox("Text" + std::to_string(k), "0"));
+  for (int k = kFirstPaletteField; k < kFirstComponentField; ++k) Add(TextBox(PaletteField(k), ""));
+  for (int k = kFirstComponentField; k < kFirstPaletteField + static_cast<int>(kPaletteFields.size()); ++k)
+    Add(TextBox(PaletteField(k), "0"));
 }
 
 void Form::Add(Field field) {
@@ -146,21 +170,31 @@ void Form::Add(Field field) {
   fields_[key] = std::move(field);
 }
 
+UnknownFieldHandler SetUnknownFieldHandler(UnknownFieldHandler handler) {
+  UnknownFieldHandler previous = unknownFieldHandler;
+  unknownFieldHandler = handler;
+  return previous;
+}
+
+std::string FieldKey(std::string_view name) { return Lower(name); }
+
+bool SameFieldName(std::string_view a, std::string_view b) { return Lower(a) == Lower(b); }
+
 bool Form::Has(std::string_view name) const { return fields_.count(Lower(name)) != 0; }
 
-const Field& Form::Get(std::string_view name) const {
+const Field* Form::Find(std::string_view name) const {
   auto it = fields_.find(Lower(name));
-  return it == fields_.end() ? unknown_ : it->second;
+  if (it != fields_.end()) return &it->second;
+  if (unknownFieldHandler) unknownFieldHandler(name);
+  return nullptr;
 }
 
-Field& Form::Mutable(std::string_view name) {
-  auto it = fields_.find(Lower(name));
-  if (it == fields_.end()) {
-    unknown_ = Field{};
-    return unknown_;
-  }
-  return it->second;
+const Field& Form::Get(std::string_view name) const {
+  const Field* f = Find(name);
+  return f ? *f : unknown_;
 }
+
+Field* Form::Mutable(std::string_view name) { return const_cast<Field*>(Find(name)); }
 
 std::vector<std::string> Form::Names() const {
   std::vector<std::string> names;
@@ -172,8 +206,9 @@ std::vector<std::string> Form::Names() const {
 const std::string& Form::Text(std::string_view name) const { return Get(name).text; }
 
 void Form::SetText(std::string_view name, std::string text) {
-  if (!Has(name)) return;
-  Field& f = Mutable(name);
+  Field* field = Mutable(name);
+  if (!field) return;
+  Field& f = *field;
   if (f.text == text) return;
   f.text = std::move(text);
   std::string fieldName = f.name;
@@ -186,8 +221,9 @@ double Form::Number(std::string_view name) const { return LeadingNumber(Text(nam
 int Form::Value(std::string_view name) const { return Get(name).value; }
 
 void Form::SetValue(std::string_view name, int value) {
-  if (!Has(name)) return;
-  Field& f = Mutable(name);
+  Field* field = Mutable(name);
+  if (!field) return;
+  Field& f = *field;
   if (f.value == value) return;
   f.value = value;
   std::string fieldName = f.name;
@@ -198,8 +234,9 @@ void Form::SetValue(std::string_view name, int value) {
 int Form::ListIndex(std::string_view name) const { return Get(name).listIndex; }
 
 void Form::SetListIndex(std::string_view name, int index) {
-  if (!Has(name)) return;
-  Field& f = Mutable(name);
+  Field* field = Mutable(name);
+  if (!field) return;
+  Field& f = *field;
   if (index < -1 || index >= static_cast<int>(f.items.size())) return;
   if (f.listIndex == index) return;
   f.listIndex = index;
@@ -212,15 +249,17 @@ void Form::SetListIndex(std::string_view name, int index) {
 const std::vector<std::string>& Form::Items(std::string_view name) const { return Get(name).items; }
 
 void Form::AddItem(std::string_view name, std::string item) {
-  if (!Has(name)) return;
-  Field& f = Mutable(name);
+  Field* field = Mutable(name);
+  if (!field) return;
+  Field& f = *field;
   f.items.push_back(std::move(item));
   Notify(f);
 }
 
 void Form::ClearItems(std::string_view name) {
-  if (!Has(name)) return;
-  Field& f = Mutable(name);
+  Field* field = Mutable(name);
+  if (!field) return;
+  Field& f = *field;
   f.items.clear();
   f.listIndex = -1;
   f.text.clear();
@@ -230,8 +269,9 @@ void Form::ClearItems(std::string_view name) {
 const std::string& Form::Caption(std::string_view name) const { return Get(name).caption; }
 
 void Form::SetCaption(std::string_view name, std::string caption) {
-  if (!Has(name)) return;
-  Field& f = Mutable(name);
+  Field* field = Mutable(name);
+  if (!field) return;
+  Field& f = *field;
   if (f.caption == caption) return;
   f.caption = std::move(caption);
   Notify(f);
@@ -240,8 +280,9 @@ void Form::SetCaption(std::string_view name, std::string caption) {
 int32_t Form::BackColor(std::string_view name) const { return Get(name).backColor; }
 
 void Form::SetBackColor(std::string_view name, int32_t color) {
-  if (!Has(name)) return;
-  Field& f = Mutable(name);
+  Field* field = Mutable(name);
+  if (!field) return;
+  Field& f = *field;
   if (f.backColor == color) return;
   f.backColor = color;
   Notify(f);
@@ -250,18 +291,21 @@ void Form::SetBackColor(std::string_view name, int32_t color) {
 bool Form::Enabled(std::string_view name) const { return Get(name).enabled; }
 
 void Form::SetEnabled(std::string_view name, bool enabled) {
-  if (!Has(name)) return;
-  Field& f = Mutable(name);
+  Field* field = Mutable(name);
+  if (!field) return;
+  Field& f = *field;
   if (f.enabled == enabled) return;
   f.enabled = enabled;
   Notify(f);
 }
 
 void Form::On(std::string_view name, FieldEvent event, Handler handler) {
+  if (!Find(name)) return;  // a handler on no field would never run
   handlers_[{Lower(name), event}].push_back(std::move(handler));
 }
 
 void Form::Fire(std::string_view name, FieldEvent event) {
+  if (!Find(name)) return;
   auto it = handlers_.find({Lower(name), event});
   if (it == handlers_.end()) return;
   // Copy: a handler may attach others while it runs.

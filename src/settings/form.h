@@ -1,6 +1,6 @@
 #pragma once
 // The parameters window's fields as a plain model. The values the window
-// shows (Text4, combo1, fold, ...) live here; the Qt window only binds
+// shows (settings/form_fields.h names them) live here; the Qt window only binds
 // widgets to them. Fields are observable: the change and click
 // handlers are attached once (see program/handlers) and run whoever writes
 // the field: the user, the describing read, the numbering refresh, --set.
@@ -30,6 +30,19 @@ enum class FieldKind : uint8_t {
 
 enum class FieldEvent : uint8_t { Change, Click, DoubleClick, KeyUp, LostFocus };
 
+// Told the name whenever a field is read, written, fired or given a handler
+// under a name the window does not have (settings/form_fields.h names them
+// all). Debug builds stop the program there; release builds have no
+// handler and go on with an empty field. The tests install one that fails
+// the running test. Returns the handler it replaces.
+using UnknownFieldHandler = void (*)(std::string_view name);
+UnknownFieldHandler SetUnknownFieldHandler(UnknownFieldHandler handler);
+
+// Field names compare without regard to case (Text4 = text4): the key a
+// name is found under, and the comparison.
+std::string FieldKey(std::string_view name);
+bool SameFieldName(std::string_view a, std::string_view b);
+
 struct Field {
   std::string name;  // the control's name (Text4, combo1, Inverse_trace)
   FieldKind kind = FieldKind::Text;
@@ -50,7 +63,8 @@ class Form {
   Form(const Form&) = delete;
   Form& operator=(const Form&) = delete;
 
-  // Names are matched without regard to case (Text4 = text4).
+  // Names are matched without regard to case (Text4 = text4). Has() asks;
+  // every other member refuses an unknown name (see UnknownFieldHandler).
   bool Has(std::string_view name) const;
   const Field& Get(std::string_view name) const;  // unknown name: an empty Text field
   std::vector<std::string> Names() const;
@@ -93,7 +107,8 @@ class Form {
   void RemoveObserver(int id);
 
  private:
-  Field& Mutable(std::string_view name);
+  const Field* Find(std::string_view name) const;  // null, once refused, when unknown
+  Field* Mutable(std::string_view name);
   void Notify(const Field& field);
   void Add(Field field);
 

@@ -5,6 +5,7 @@
 
 #include "common/numeric.h"
 #include "settings/form.h"
+#include "settings/form_fields.h"
 
 namespace tavelo {
 
@@ -82,12 +83,10 @@ void Recherche_couleur(double& amplitude, int32_t& colour, AmplitudePalette& pal
 
 namespace {
 
-std::string BoxName(int number) { return "Text" + std::to_string(number); }
-
 // A component as the box reads: the leading number rounded to 16 bits, 0
 // when it does not fit.
 int32_t Component(const Form& form, int box) {
-  return ToInt16(form.Number(BoxName(box))).value_or(0);
+  return ToInt16(form.Number(PaletteField(box))).value_or(0);
 }
 
 struct Rgb {
@@ -116,9 +115,9 @@ Rgb Split(int32_t colour) {
 void SetAnchorComponents(Form& form, int anchor, int32_t colour) {
   if (anchor < 0 || anchor > 2) return;
   const Rgb c = Split(colour);
-  form.SetText(BoxName(120 + 3 * anchor), IntegerText(c.r));
-  form.SetText(BoxName(121 + 3 * anchor), IntegerText(c.g));
-  form.SetText(BoxName(122 + 3 * anchor), IntegerText(c.b));
+  form.SetText(PaletteField(120 + 3 * anchor), IntegerText(c.r));
+  form.SetText(PaletteField(121 + 3 * anchor), IntegerText(c.g));
+  form.SetText(PaletteField(122 + 3 * anchor), IntegerText(c.b));
 }
 
 void calcul_RGB(Form& form, AmplitudePalette& palette) {
@@ -127,7 +126,7 @@ void calcul_RGB(Form& form, AmplitudePalette& palette) {
     anchor[a] = {Component(form, 120 + 3 * a), Component(form, 121 + 3 * a),
                  Component(form, 122 + 3 * a)};
   for (int a = 0; a < 3; ++a) {
-    const std::string box = BoxName(117 + a);
+    const FieldName box = PaletteField(117 + a);
     form.SetBackColor(box, ToColour(anchor[a]));
     form.SetText(box, IntegerText(form.BackColor(box)));
   }
@@ -143,10 +142,10 @@ void calcul_RGB(Form& form, AmplitudePalette& palette) {
   for (int n = 1; n <= 6; ++n) colors[static_cast<size_t>(8 + n)] = ToColour(Step(B, C, n));
   colors[15] = ToColour(C);
 
-  for (int k = 0; k < 16; ++k) form.SetBackColor(BoxName(101 + k), colors[static_cast<size_t>(k)]);
+  for (int k = 0; k < 16; ++k) form.SetBackColor(PaletteField(101 + k), colors[static_cast<size_t>(k)]);
 }
 
-void LeaveComponentBox(Form& form, AmplitudePalette& palette, const std::string& box) {
+void LeaveComponentBox(Form& form, AmplitudePalette& palette, std::string_view box) {
   if (form.Number(box) > 255) form.SetText(box, "255");
   calcul_RGB(form, palette);
 }

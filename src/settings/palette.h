@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "settings/plot_settings.h"
 
@@ -46,7 +47,7 @@ void calcul_RGB(Form& form, AmplitudePalette& palette);
 
 // The component box rule when a component box is left: a value above 255
 // becomes "255"; then calcul_RGB.
-void LeaveComponentBox(Form& form, AmplitudePalette& palette, const std::string& box);
+void LeaveComponentBox(Form& form, AmplitudePalette& palette, std::string_view box);
 
 // Fills an anchor's three component boxes from a colour value (red, green,
 // blue as decimal text without a blank).

@@ -5,6 +5,7 @@
 
 #include "common/numeric.h"
 #include "settings/form.h"
+#include "settings/form_fields.h"
 
 namespace tavelo {
 
@@ -53,17 +54,17 @@ std::string AmplitudeKey(int k) { return "Amplitude" + std::to_string(k); }
 }  // namespace
 
 void PaintPaletteBoxes(const AmplitudePalette& palette, Form& form) {
-  for (int k = 0; k < 16; ++k) form.SetBackColor("Text" + std::to_string(101 + k), palette.colors[k]);
+  for (int k = 0; k < 16; ++k) form.SetBackColor(PaletteField(101 + k), palette.colors[k]);
   const int anchorColour[3] = {palette.colors[0], palette.colors[7], palette.colors[15]};
   for (int a = 0; a < 3; ++a) {
     const int32_t c = anchorColour[a];
-    form.SetBackColor("Text" + std::to_string(117 + a), c);
-    form.SetText("Text" + std::to_string(117 + a), IntegerText(c));
+    form.SetBackColor(PaletteField(117 + a), c);
+    form.SetText(PaletteField(117 + a), IntegerText(c));
     // Colours are never negative when painted; keep the component rule total.
     const int64_t u = static_cast<int64_t>(static_cast<uint32_t>(c));
-    form.SetText("Text" + std::to_string(120 + 3 * a), IntegerText(u % 256));
-    form.SetText("Text" + std::to_string(121 + 3 * a), IntegerText((u / 256) % 256));
-    form.SetText("Text" + std::to_string(122 + 3 * a), IntegerText(u / 65536));
+    form.SetText(PaletteField(120 + 3 * a), IntegerText(u % 256));
+    form.SetText(PaletteField(121 + 3 * a), IntegerText((u / 256) % 256));
+    form.SetText(PaletteField(122 + 3 * a), IntegerText(u / 65536));
   }
 }
 
@@ -84,48 +85,48 @@ void LoadSettings(SettingsFiles& files, PlotSettings& s, AmplitudePalette& palet
   AssignIfFits(s.SectionTop, num("tavelo4", "125"));
   s.GraphicsProgramPath = get("Graphical_Prog", " ");
   if (auto w = ToInt32(num("Large_plot", "2000") / kTwipsPerMm))
-    form.SetText("Text4", SignedText(*w));
+    form.SetText(kPlotWidthMm, SignedText(*w));
   AssignIfFits(s.PlotScale, num("Echelle", "20000"));
-  form.SetText("Text33", IntegerText(s.PlotScale));
+  form.SetText(kScaleDenominator, IntegerText(s.PlotScale));
   {
     std::string text = get("Enlarge", "1");
     s.TraceSizeFactor = LeadingNumber(text);
-    form.SetText("Text12", text);
+    form.SetText(kTraceSizeFactor, text);
   }
   AssignIfFits(s.DiagramHeight, num("Haut_fold", "800"));
   AssignIfFits(s.FoldMaximum, num("NbFold", "50"));
-  form.SetText("Text15", SignedText(s.FoldMaximum));
+  form.SetText(kFoldMaximum, SignedText(s.FoldMaximum));
   if (auto h = ToInt32(num("Haut_plot", "2000") / kTwipsPerMm))
-    form.SetText("Text5", SignedText(*h));
+    form.SetText(kProfileHeightMm, SignedText(*h));
   {
     std::string text = get("Time_plot", " ");
     s.TimeToDraw = LeadingNumber(text);
-    form.SetText("Text6", text);
+    form.SetText(kTimeToDrawMs, text);
   }
   {
     std::string text = get("Time_Line", "100");
     s.TimeLineSpacing = LeadingNumber(text);
-    form.SetText("Text7", text);
+    form.SetText(kTimeLineSpacingMs, text);
   }
   {
     std::string text = get("Label_Spacing", "5");
     s.LabelSpacing = LeadingNumber(text);
-    form.SetText("Text10", text);
+    form.SetText(kLabelSpacing, text);
   }
   s.DisplayType = get("Type_Display", "normal");
   AssignIfFits(s.FirstLabel, num("First_Label", "10"));
-  form.SetText("Text22", IntegerText(s.FirstLabel));
+  form.SetText(kFirstLabel, IntegerText(s.FirstLabel));
   s.LeftOrientation = get("Orient1", "West");
-  form.SetText("Text13", s.LeftOrientation);
+  form.SetText(kLeftOrientation, s.LeftOrientation);
   s.RightOrientation = get("Orient2", "East");
-  form.SetText("Text14", s.RightOrientation);
+  form.SetText(kRightOrientation, s.RightOrientation);
   for (const CheckKey& c : kCheckKeys) {
     const double v = num(c.key, std::string_view(c.key) == "egal" ? "1" : "0");
     // Only 0, 1 and 2 are check-box values; anything else leaves the box.
     if (v == 0 || v == 1 || v == 2) form.SetValue(c.field, static_cast<int>(v));
   }
   s.LanguageCode = files.korvane.Get(kKorvaneSection, "Langue", "E");
-  form.SetText("amplimite", get("noise2", "0"));
+  form.SetText(kNoiseAmplitude, get("noise2", "0"));
   for (int k = 1; k <= 16; ++k) {
     const std::string def = IntegerText(kDefaultAmplitudeColors[static_cast<size_t>(k - 1)]);
     AssignIfFits(palette.colors[static_cast<size_t>(k - 1)],
@@ -135,12 +136,12 @@ void LoadSettings(SettingsFiles& files, PlotSettings& s, AmplitudePalette& palet
 }
 
 bool SaveSettings(SettingsFiles& files, PlotSettings& s, Form& form, std::string* error) {
-  AssignIfFits(s.SectionTop, form.Number("Text9") * kTwipsPerMm);
-  AssignIfFits(s.FoldTop, form.Number("Text18") * kTwipsPerMm);
-  AssignIfFits(s.ElevationTop, form.Number("Text19") * kTwipsPerMm);
-  AssignIfFits(s.StaticsTop, form.Number("Text20") * kTwipsPerMm);
-  AssignIfFits(s.PlotWidthTwips, form.Number("Text4") * kTwipsPerMm);
-  AssignIfFits(s.PlotHeightTwips, form.Number("Text5") * kTwipsPerMm);
+  AssignIfFits(s.SectionTop, form.Number(kSectionTopMm) * kTwipsPerMm);
+  AssignIfFits(s.FoldTop, form.Number(kFoldTopMm) * kTwipsPerMm);
+  AssignIfFits(s.ElevationTop, form.Number(kElevationTopMm) * kTwipsPerMm);
+  AssignIfFits(s.StaticsTop, form.Number(kStaticsTopMm) * kTwipsPerMm);
+  AssignIfFits(s.PlotWidthTwips, form.Number(kPlotWidthMm) * kTwipsPerMm);
+  AssignIfFits(s.PlotHeightTwips, form.Number(kProfileHeightMm) * kTwipsPerMm);
 
   ProfileFile& t = files.tavelo;
   auto put = [&](const char* key, const std::string& value) { t.Set(kTaveloSection, key, value); };
@@ -162,17 +163,17 @@ bool SaveSettings(SettingsFiles& files, PlotSettings& s, Form& form, std::string
   put("Time_plot", DecimalText(s.TimeToDraw));
   put("Time_Line", DecimalText(s.TimeLineSpacing));
   put("Echelle", IntegerText(s.PlotScale));
-  put("Label_Spacing", DecimalText(form.Number("Text10")));
-  put("First_Label", DecimalText(form.Number("Text22")));
+  put("Label_Spacing", DecimalText(form.Number(kLabelSpacing)));
+  put("First_Label", DecimalText(form.Number(kFirstLabel)));
   put("Type_Display", s.DisplayType);
-  put("NbFold", DecimalText(form.Number("Text15")));
-  put("Orient1", form.Text("Text13"));
-  put("Orient2", form.Text("Text14"));
+  put("NbFold", DecimalText(form.Number(kFoldMaximum)));
+  put("Orient1", form.Text(kLeftOrientation));
+  put("Orient2", form.Text(kRightOrientation));
   for (const CheckKey& c : kCheckKeys) put(c.key, IntegerText(form.Value(c.field)));
-  put("noise2", form.Text("amplimite"));
+  put("noise2", form.Text(kNoiseAmplitude));
   for (int k = 1; k <= 16; ++k)
     files.korvane.Set(kKorvaneSection, AmplitudeKey(k),
-                      SignedText(form.BackColor("Text" + std::to_string(100 + k))));
+                      SignedText(form.BackColor(PaletteField(100 + k))));
 
   bool ok = files.tavelo.Save(error);
   ok = files.korvane.Save(ok ? error : nullptr) && ok;

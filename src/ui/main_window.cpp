@@ -22,11 +22,11 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <cctype>
 
 #include "output/print_commands.h"
 #include "program/editor_commands.h"
 #include "program/state.h"
+#include "settings/form_fields.h"
 #include "settings/plot_settings.h"
 #include "ui/editor_widget.h"
 #include "ui/field_binder.h"
@@ -34,12 +34,6 @@
 
 namespace tavelo {
 namespace {
-
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
 
 const char* const kDoubleClickTip = "Double click to update";
 
@@ -71,7 +65,7 @@ MainWindow::MainWindow(ProgramState& state, QWidget* parent)
   tabs_->addTab(BuildVirtualPlotTab(), QStringLiteral("Virtual plot"));
   tabs_->addTab(BuildToolsTab(), QStringLiteral("Tools"));
   setCentralWidget(tabs_);
-  binder_->BindTabs(tabs_, "SSTab1");
+  binder_->BindTabs(tabs_, std::string(kTabs));
   BuildMenus();
 
   // Progress of a long build, seen whichever tab is shown.
@@ -101,22 +95,22 @@ MainWindow::MainWindow(ProgramState& state, QWidget* parent)
   QPointer<PreviewWidget> preview(preview_);
   AttachPreviewHandlers(state_, [preview]() -> PreviewView* { return preview.data(); });
   QPointer<MainWindow> self(this);
-  state_.form.On("amp", FieldEvent::Click, [self] {
+  state_.form.On(kAmplitudeColorsItem, FieldEvent::Click, [self] {
     // Only brings the window to the front; the shown tab stays.
     if (!self) return;
     self->raise();
     self->activateWindow();
   });
-  state_.form.On("SSTab1", FieldEvent::Click, [self] {
+  state_.form.On(kTabs, FieldEvent::Click, [self] {
     // The page document is seen on "Virtual plot" only.
-    if (self) self->preview_->setVisible(self->state_.form.Value("SSTab1") == 1);
+    if (self) self->preview_->setVisible(self->state_.form.Value(kTabs) == 1);
   });
-  preview_->setVisible(state_.form.Value("SSTab1") == 1);
+  preview_->setVisible(state_.form.Value(kTabs) == 1);
 
   // Keyboard: F5 builds the page as "OK  Display" does; the usual quit
   // keys close the window (settings saved).
   auto* build = new QShortcut(QKeySequence(Qt::Key_F5), this);
-  connect(build, &QShortcut::activated, this, [this] { Dispatch("Command1", FieldEvent::Click); });
+  connect(build, &QShortcut::activated, this, [this] { Dispatch(kDisplayButton, FieldEvent::Click); });
   auto* quit = new QShortcut(QKeySequence::Quit, this);
   connect(quit, &QShortcut::activated, this, &QWidget::close);
 
@@ -130,34 +124,55 @@ MainWindow::~MainWindow() {
 }
 
 template <typename W>
-W* MainWindow::Remember(const char* name, W* widget) {
-  widgets_[Lower(name)] = widget;
-  widget->setObjectName(QString::fromUtf8(name));
+W* MainWindow::Remember(FieldName name, W* widget) {
+  widgets_[FieldKey(name)] = widget;
+  widget->setObjectName(QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())));
   return widget;
 }
 
-QLineEdit* MainWindow::Edit(const char* name, bool colorBox) {
+QLineEdit* MainWindow::Edit(FieldName name, bool colorBox) {
   auto* edit = Remember(name, new QLineEdit);
-  binder_->BindLineEdit(edit, name, colorBox);
+  binder_->BindLineEdit(edit, std::string(name), colorBox);
   return edit;
 }
 
-QWidget* MainWindow::Button(const char* name, const char* tooltip) {
+QLineEdit* MainWindow::NumericEdit(FieldName name, const char* tooltip) {
+  QLineEdit* e = Edit(name);
+  e->setMaximumWidth(110);
+  if (tooltip) e->setToolTip(QString::fromUtf8(tooltip));
+  return e;
+}
+
+QWidget* MainWindow::Button(FieldName name, const char* tooltip) {
   auto* button = Remember(name, new QPushButton);
-  binder_->BindButton(button, name);
+  binder_->BindButton(button, std::string(name));
   if (tooltip) button->setToolTip(QString::fromUtf8(tooltip));
   return button;
 }
 
-QWidget* MainWindow::Check(const char* name, const char* tooltip) {
+QWidget* MainWindow::Check(FieldName name, const char* tooltip) {
   auto* box = Remember(name, new FieldCheckBox(QString()));
-  binder_->BindCheckBox(box, name);
+  binder_->BindCheckBox(box, std::string(name));
   if (tooltip) box->setToolTip(QString::fromUtf8(tooltip));
   return box;
 }
 
-QWidget* MainWindow::FieldWidget(const std::string& name) const {
-  auto it = widgets_.find(Lower(name));
+QComboBox* MainWindow::Combo(FieldName name, bool editable) {
+  auto* combo = Remember(name, new QComboBox);
+  combo->setEditable(editable);
+  if (editable) combo->setInsertPolicy(QComboBox::NoInsert);
+  binder_->BindComboBox(combo, std::string(name));
+  return combo;
+}
+
+QLabel* MainWindow::FieldLabel(FieldName name) {
+  auto* label = Remember(name, new QLabel);
+  binder_->BindLabel(label, std::string(name));
+  return label;
+}
+
+QWidget* MainWindow::FieldWidget(std::string_view name) const {
+  auto it = widgets_.find(FieldKey(name));
   return it == widgets_.end() ? nullptr : it->second;
 }
 
@@ -165,139 +180,33 @@ QWidget* MainWindow::BuildPlotParametersTab() {
   auto* page = new QWidget;
   auto* columns = new QHBoxLayout(page);
 
-  auto numeric = [this](const char* name, const char* tooltip = nullptr) {
-    QLineEdit* e = Edit(name);
-    e->setMaximumWidth(110);
-    if (tooltip) e->setToolTip(QString::fromUtf8(tooltip));
-    return e;
-  };
-
   // Left column: the file, the section's size and its range.
-  auto* file = new QGroupBox(QStringLiteral("SU file"));
-  auto* fileLayout = new QGridLayout(file);
-  QLineEdit* active = Edit("Text16");
-  active->setToolTip(QStringLiteral("Double click to choose an SU file"));
-  fileLayout->addWidget(active, 0, 0);
-  fileLayout->addWidget(Button("Command2"), 0, 1);
-  fileLayout->addWidget(Caption("Plot title"), 1, 0, 1, 2);
-  fileLayout->addWidget(Edit("Text1"), 2, 0, 1, 2);
-
-  auto* section = new QGroupBox(QStringLiteral("Section"));
-  auto* sectionForm = new QFormLayout(section);
-  sectionForm->addRow(Caption("From trace number"), numeric("Text2"));
-  sectionForm->addRow(Caption("Last trace number to print"), numeric("Text3"));
-  sectionForm->addRow(Caption("Plot width (mm)", "If you change a value,scale will be computed"),
-                      numeric("Text4", kDoubleClickTip));
-  sectionForm->addRow(Caption("Scale", "If you change a value,plot length will be adjusted"),
-                      numeric("Text33", kDoubleClickTip));
-  sectionForm->addRow(Caption("Trace spacing", "If you change a value,plot length will be adjusted"),
-                      numeric("Text32", kDoubleClickTip));
-  sectionForm->addRow(Caption("Profile height (mm)"), numeric("Text5"));
-  sectionForm->addRow(Caption("Total time to draw (ms)"), numeric("Text6"));
-  sectionForm->addRow(Caption("Time line spacing (ms) "), numeric("Text7"));
-  sectionForm->addRow(Caption("Trace size factor"), numeric("Text12"));
-  sectionForm->addRow(Caption("Noise reduction amplitude"), numeric("amplimite"));
-  sectionForm->addRow(Caption("Datum"), numeric("Text17"));
-  sectionForm->addRow(Caption("Left margin (mm)"), numeric("Text8"));
-  QLineEdit* paper = Edit("Text11");
-  paper->setReadOnly(true);  // set by printer and page setup; typing shows the notice
-  sectionForm->addRow(Caption("Paper size (mm)"), paper);
-
   auto* left = new QVBoxLayout;
-  left->addWidget(file);
-  left->addWidget(section);
+  left->addWidget(BuildFileGroup());
+  left->addWidget(BuildSectionGroup());
   left->addStretch(1);
 
   // Middle column: what is drawn, labels, and where on the page.
-  auto* display = new QGroupBox(QStringLiteral("Display"));
-  auto* displayLayout = new QGridLayout(display);
-  auto* type = Remember("combo1", new QComboBox);
-  // Typing in the list sets the printer's font (the display type stays).
-  type->setEditable(true);
-  type->setInsertPolicy(QComboBox::NoInsert);
-  binder_->BindComboBox(type, "combo1");
-  displayLayout->addWidget(Caption("Display type"), 0, 0);
-  displayLayout->addWidget(type, 0, 1);
-  const std::pair<const char*, const char*> checks[] = {
-      {"Egal", nullptr},
-      {"Dead", nullptr},
-      {"time", nullptr},
-      {"Inverse_trace", "Reverse trace number"},
-      {"fold", "Fold  is drawn below the section"},
-      {"topo", "Topo will be drawn on the section according TSTAT values"},
-      {"Statik", "Print a static diagram on plot if checked"},
-      {"Alti", "If checked, print an elevation diagram on the plot"},
-      {"prn", nullptr},
-      {"velocity", nullptr},
-  };
-  int row = 1;
-  for (const auto& [name, tip] : checks) displayLayout->addWidget(Check(name, tip), row++, 0, 1, 2);
-  auto* velocityRow = new QHBoxLayout;
-  velocityRow->addWidget(Button("Command4"));
-  velocityRow->addWidget(Edit("Text21"), 1);
-  displayLayout->addLayout(velocityRow, row, 0, 1, 2);
-
-  auto* labels = new QGroupBox(QStringLiteral("Labels"));
-  auto* labelsForm = new QFormLayout(labels);
-  labelsForm->addRow(Check("CDP", "print CDP number if checked, else traces number"));
-  auto* firstLabel = Remember("Label20", new QLabel);
-  binder_->BindLabel(firstLabel, "Label20");
-  labelsForm->addRow(firstLabel, numeric("Text22"));
-  labelsForm->addRow(Caption("Label spacing (CDP or traces)"), numeric("Text10"));
-  auto* station = Remember("Combo2", new QComboBox);
-  station->setToolTip(QStringLiteral("Select the header word to be printed as \"station\""));
-  binder_->BindComboBox(station, "Combo2");
-  labelsForm->addRow(Check("Station"), station);
-  labelsForm->addRow(Caption("Left orientation"), Edit("Text13"));
-  labelsForm->addRow(Caption("Right orientation"), Edit("Text14"));
-
   auto* middle = new QVBoxLayout;
-  middle->addWidget(display);
-  middle->addWidget(labels);
+  middle->addWidget(BuildDisplayGroup());
+  middle->addWidget(BuildLabelsGroup());
   middle->addStretch(1);
 
   // Right column: where the parts stand and how the diagrams look.
-  auto* top = new QGroupBox(QStringLiteral("Distance to page top  (mm)"));
-  auto* topForm = new QFormLayout(top);
-  topForm->addRow(Caption("Seismic"), numeric("Text9"));
-  topForm->addRow(Caption("Fold graph"), numeric("Text18"));
-  topForm->addRow(Caption("Elevation graph"), numeric("Text19"));
-  topForm->addRow(Caption("Statics graph"), numeric("Text20"));
-  topForm->addRow(Caption("History"), numeric("Text23"));
-
-  auto* drawing = new QGroupBox(QStringLiteral("Drawing parameters"));
-  auto* drawingForm = new QFormLayout(drawing);
-  drawingForm->addRow(Caption("Fold maximum"),
-                      numeric("Text15", "Enter here a maximum fold value, 0=fold header values"));
-  drawingForm->addRow(Caption("Fold, static height (mm)"), numeric("Text24"));
-  drawingForm->addRow(Caption("Topo, static line width"), numeric("Text25"));
-  const std::pair<const char*, const char*> colorBoxes[] = {{"Text26", "Fold fill color"},
-                                                            {"Text27", "Topo line color"},
-                                                            {"Text28", "Static line color"},
-                                                            {"Text29", "Fold line color"}};
-  for (const auto& [name, caption] : colorBoxes) {
-    QLineEdit* box = Edit(name, true);
-    box->setFixedSize(60, 20);
-    box->setCursor(Qt::PointingHandCursor);
-    drawingForm->addRow(Caption(caption), box);
-  }
-
+  auto* right = new QVBoxLayout;
+  right->addWidget(BuildPageTopGroup());
+  right->addWidget(BuildDrawingGroup());
   auto* languageRow = new QHBoxLayout;
   languageRow->addWidget(Caption("Langage"));
-  auto* language = Remember("Label18", new QLabel);
+  QLabel* language = FieldLabel(kLanguageCaption);
   language->setToolTip(QStringLiteral("Language can be selected  in Korvane Configuration menu"));
-  binder_->BindLabel(language, "Label18");
   languageRow->addWidget(language, 1);
-
-  auto* right = new QVBoxLayout;
-  right->addWidget(top);
-  right->addWidget(drawing);
   right->addLayout(languageRow);
-  auto* ok = static_cast<QPushButton*>(Button("Command1"));
+  auto* ok = static_cast<QPushButton*>(Button(kDisplayButton));
   ok->setDefault(true);
   ok->setMinimumHeight(40);
   right->addWidget(ok);
-  right->addWidget(Button("Command3"));
+  right->addWidget(Button(kHowToUseButton));
   right->addStretch(1);
 
   columns->addLayout(left, 1);
@@ -312,6 +221,115 @@ QWidget* MainWindow::BuildPlotParametersTab() {
   return scroll;
 }
 
+QGroupBox* MainWindow::BuildFileGroup() {
+  auto* file = new QGroupBox(QStringLiteral("SU file"));
+  auto* fileLayout = new QGridLayout(file);
+  QLineEdit* active = Edit(kSuFilePath);
+  active->setToolTip(QStringLiteral("Double click to choose an SU file"));
+  fileLayout->addWidget(active, 0, 0);
+  fileLayout->addWidget(Button(kLoadSuFileButton), 0, 1);
+  fileLayout->addWidget(Caption("Plot title"), 1, 0, 1, 2);
+  fileLayout->addWidget(Edit(kPlotTitle), 2, 0, 1, 2);
+  return file;
+}
+
+QGroupBox* MainWindow::BuildSectionGroup() {
+  auto* section = new QGroupBox(QStringLiteral("Section"));
+  auto* sectionForm = new QFormLayout(section);
+  sectionForm->addRow(Caption("From trace number"), NumericEdit(kFirstTrace));
+  sectionForm->addRow(Caption("Last trace number to print"), NumericEdit(kLastTrace));
+  sectionForm->addRow(Caption("Plot width (mm)", "If you change a value,scale will be computed"),
+                      NumericEdit(kPlotWidthMm, kDoubleClickTip));
+  sectionForm->addRow(Caption("Scale", "If you change a value,plot length will be adjusted"),
+                      NumericEdit(kScaleDenominator, kDoubleClickTip));
+  sectionForm->addRow(Caption("Trace spacing", "If you change a value,plot length will be adjusted"),
+                      NumericEdit(kTraceSpacingM, kDoubleClickTip));
+  sectionForm->addRow(Caption("Profile height (mm)"), NumericEdit(kProfileHeightMm));
+  sectionForm->addRow(Caption("Total time to draw (ms)"), NumericEdit(kTimeToDrawMs));
+  sectionForm->addRow(Caption("Time line spacing (ms) "), NumericEdit(kTimeLineSpacingMs));
+  sectionForm->addRow(Caption("Trace size factor"), NumericEdit(kTraceSizeFactor));
+  sectionForm->addRow(Caption("Noise reduction amplitude"), NumericEdit(kNoiseAmplitude));
+  sectionForm->addRow(Caption("Datum"), NumericEdit(kDatum));
+  sectionForm->addRow(Caption("Left margin (mm)"), NumericEdit(kLeftMarginMm));
+  QLineEdit* paper = Edit(kPaperSize);
+  paper->setReadOnly(true);  // set by printer and page setup; typing shows the notice
+  sectionForm->addRow(Caption("Paper size (mm)"), paper);
+  return section;
+}
+
+QGroupBox* MainWindow::BuildDisplayGroup() {
+  auto* display = new QGroupBox(QStringLiteral("Display"));
+  auto* displayLayout = new QGridLayout(display);
+  // Typing in the list sets the printer's font (the display type stays).
+  QComboBox* type = Combo(kDisplayType, true);
+  displayLayout->addWidget(Caption("Display type"), 0, 0);
+  displayLayout->addWidget(type, 0, 1);
+  const std::pair<FieldName, const char*> checks[] = {
+      {kEqualization, nullptr},
+      {kDeadTraces, nullptr},
+      {kTimeSection, nullptr},
+      {kInverseTraces, "Reverse trace number"},
+      {kFoldDrawing, "Fold  is drawn below the section"},
+      {kTopoDrawing, "Topo will be drawn on the section according TSTAT values"},
+      {kStaticsPanel, "Print a static diagram on plot if checked"},
+      {kElevationDiagram, "If checked, print an elevation diagram on the plot"},
+      {kPrintHistory, nullptr},
+      {kVelocityDrawing, nullptr},
+  };
+  int row = 1;
+  for (const auto& [name, tip] : checks) displayLayout->addWidget(Check(name, tip), row++, 0, 1, 2);
+  auto* velocityRow = new QHBoxLayout;
+  velocityRow->addWidget(Button(kVelocityModelButton));
+  velocityRow->addWidget(Edit(kVelocityModelFile), 1);
+  displayLayout->addLayout(velocityRow, row, 0, 1, 2);
+  return display;
+}
+
+QGroupBox* MainWindow::BuildLabelsGroup() {
+  auto* labels = new QGroupBox(QStringLiteral("Labels"));
+  auto* labelsForm = new QFormLayout(labels);
+  labelsForm->addRow(Check(kCdpNumbering, "print CDP number if checked, else traces number"));
+  labelsForm->addRow(FieldLabel(kFirstLabelCaption), NumericEdit(kFirstLabel));
+  labelsForm->addRow(Caption("Label spacing (CDP or traces)"), NumericEdit(kLabelSpacing));
+  QComboBox* station = Combo(kStationHeaderWord);
+  station->setToolTip(QStringLiteral("Select the header word to be printed as \"station\""));
+  labelsForm->addRow(Check(kStationNumbers), station);
+  labelsForm->addRow(Caption("Left orientation"), Edit(kLeftOrientation));
+  labelsForm->addRow(Caption("Right orientation"), Edit(kRightOrientation));
+  return labels;
+}
+
+QGroupBox* MainWindow::BuildPageTopGroup() {
+  auto* top = new QGroupBox(QStringLiteral("Distance to page top  (mm)"));
+  auto* topForm = new QFormLayout(top);
+  topForm->addRow(Caption("Seismic"), NumericEdit(kSectionTopMm));
+  topForm->addRow(Caption("Fold graph"), NumericEdit(kFoldTopMm));
+  topForm->addRow(Caption("Elevation graph"), NumericEdit(kElevationTopMm));
+  topForm->addRow(Caption("Statics graph"), NumericEdit(kStaticsTopMm));
+  topForm->addRow(Caption("History"), NumericEdit(kHistoryTopMm));
+  return top;
+}
+
+QGroupBox* MainWindow::BuildDrawingGroup() {
+  auto* drawing = new QGroupBox(QStringLiteral("Drawing parameters"));
+  auto* drawingForm = new QFormLayout(drawing);
+  drawingForm->addRow(Caption("Fold maximum"),
+                      NumericEdit(kFoldMaximum, "Enter here a maximum fold value, 0=fold header values"));
+  drawingForm->addRow(Caption("Fold, static height (mm)"), NumericEdit(kDiagramHeightMm));
+  drawingForm->addRow(Caption("Topo, static line width"), NumericEdit(kDiagramLineWidth));
+  const std::pair<FieldName, const char*> colorBoxes[] = {{kFoldFillColorBox, "Fold fill color"},
+                                                          {kTopoLineColorBox, "Topo line color"},
+                                                          {kStaticLineColorBox, "Static line color"},
+                                                          {kFoldLineColorBox, "Fold line color"}};
+  for (const auto& [name, caption] : colorBoxes) {
+    QLineEdit* box = Edit(name, true);
+    box->setFixedSize(60, 20);
+    box->setCursor(Qt::PointingHandCursor);
+    drawingForm->addRow(Caption(caption), box);
+  }
+  return drawing;
+}
+
 QWidget* MainWindow::BuildVirtualPlotTab() {
   auto* page = new QWidget;
   auto* layout = new QVBoxLayout(page);
@@ -321,9 +339,9 @@ QWidget* MainWindow::BuildVirtualPlotTab() {
   names->setObjectName(QStringLiteral("Frame7"));
   auto* namesLayout = new QHBoxLayout(names);
   namesLayout->setContentsMargins(6, 4, 6, 4);
-  QLineEdit* printer = Edit("Text30");
+  QLineEdit* printer = Edit(kPrinterName);
   printer->setReadOnly(true);
-  QLineEdit* file = Edit("Text31");
+  QLineEdit* file = Edit(kShownFileName);
   file->setReadOnly(true);
   namesLayout->addWidget(Caption("Printer"));
   namesLayout->addWidget(printer, 1);
@@ -336,25 +354,22 @@ QWidget* MainWindow::BuildVirtualPlotTab() {
   printerFrame_->setObjectName(QStringLiteral("Frame6"));
   auto* frame = new QVBoxLayout(printerFrame_);
   frame->setSpacing(4);
-  for (const char* name : {"cmdPrint", "cmdPrinterSetup", "cmdPageSetup"}) frame->addWidget(Button(name));
-  for (const auto& [name, caption] : {std::pair{"cmbZoomMode", "Zoom"}, std::pair{"cmbPercent", "Percent"}}) {
-    auto* combo = Remember(name, new QComboBox);
-    binder_->BindComboBox(combo, name);
+  for (FieldName name : {kPrintButton, kPrinterSetupButton, kPageSetupButton}) frame->addWidget(Button(name));
+  for (const auto& [name, caption] : {std::pair{kZoomMode, "Zoom"}, std::pair{kZoomPercent, "Percent"}}) {
     frame->addWidget(Caption(caption));
-    frame->addWidget(combo);
+    frame->addWidget(Combo(name));
   }
-  frame->addWidget(Check("chkPhysicalPage"));
-  frame->addWidget(Check("chkShowGuides"));
-  auto* fonts = Remember("ListePolices", new QComboBox);
+  frame->addWidget(Check(kPhysicalPage));
+  frame->addWidget(Check(kShowGuides));
+  QComboBox* fonts = Combo(kFontList);
   fonts->setToolTip(QStringLiteral("Font of the texts of the next plots"));
   fonts->setPlaceholderText(QString::fromStdString(state_.page.font().name));  // until one is chosen
-  binder_->BindComboBox(fonts, "ListePolices");
   frame->addWidget(Caption("Font"));
   frame->addWidget(fonts);
   frame->addSpacing(8);
-  frame->addWidget(Button("Record_WMF", "Record a Windows metafile (WMF) of the plot"));
-  frame->addWidget(Button("Cp", "Click here to copy your section in the clipboard"));
-  frame->addWidget(Button("Cor", "Click here to launch the selected graphical program"));
+  frame->addWidget(Button(kRecordWmfButton, "Record a Windows metafile (WMF) of the plot"));
+  frame->addWidget(Button(kCopyButton, "Click here to copy your section in the clipboard"));
+  frame->addWidget(Button(kGraphicsProgramButton, "Click here to launch the selected graphical program"));
   frame->addStretch(1);
   printerFrame_->setFixedWidth(170);
 
@@ -373,9 +388,9 @@ QWidget* MainWindow::BuildToolsTab() {
 
   // The editor: history, batch and velocity-pick files.
   auto* editorColumn = new QVBoxLayout;
-  auto* path = Remember("Label32", new QLabel);
+  auto* path = Remember(kHistoryCaption, new QLabel);
   path->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  binder_->BindLabel(path, "Label32");
+  binder_->BindLabel(path, std::string(kHistoryCaption));
   editor_ = new EditorWidget(state_, *editorCommands_);
   editorColumn->addWidget(path);
   editorColumn->addWidget(editor_, 1);
@@ -388,8 +403,8 @@ QWidget* MainWindow::BuildToolsTab() {
   small->setHorizontalSpacing(4);
   small->setVerticalSpacing(2);
   for (int k = 0; k < 16; ++k) {
-    const std::string name = "Text" + std::to_string(101 + k);
-    QLineEdit* box = Edit(name.c_str(), true);
+    const FieldName name = PaletteField(101 + k);
+    QLineEdit* box = Edit(name, true);
     box->setFixedSize(41, 25);  // 615 x 375 twips
     box->setCursor(Qt::PointingHandCursor);
     small->addWidget(box, k / 4, k % 4);
@@ -403,15 +418,15 @@ QWidget* MainWindow::BuildToolsTab() {
   const char* const anchorTips[] = {"click here  to select a color", "Click here  to select a color",
                                     "Click here  to select a color"};
   for (int a = 0; a < 3; ++a) {
-    const std::string name = "Text" + std::to_string(117 + a);
-    QLineEdit* box = Edit(name.c_str(), true);
+    const FieldName name = PaletteField(117 + a);
+    QLineEdit* box = Edit(name, true);
     box->setFixedSize(80, 30);
     box->setToolTip(QString::fromUtf8(anchorTips[a]));
     box->setCursor(Qt::PointingHandCursor);
     anchorGrid->addWidget(box, a + 1, 0);
     for (int c = 0; c < 3; ++c) {
-      const std::string component = "Text" + std::to_string(120 + 3 * a + c);
-      QLineEdit* e = Edit(component.c_str());
+      const FieldName component = PaletteField(120 + 3 * a + c);
+      QLineEdit* e = Edit(component);
       e->setMaximumWidth(44);
       anchorGrid->addWidget(e, a + 1, c + 1);
     }
@@ -423,8 +438,8 @@ QWidget* MainWindow::BuildToolsTab() {
 
   auto* paletteColumn = new QVBoxLayout;
   paletteColumn->addWidget(palette);
-  paletteColumn->addWidget(Button("Command101"));
-  paletteColumn->addWidget(Button("Command5"));
+  paletteColumn->addWidget(Button(kSaveAndExitButton));
+  paletteColumn->addWidget(Button(kPrintHistoryButton));
   paletteColumn->addStretch(1);
 
   layout->addLayout(editorColumn, 1);
@@ -434,46 +449,50 @@ QWidget* MainWindow::BuildToolsTab() {
 
 void MainWindow::BuildMenus() {
   struct Item {
-    const char* name;
+    FieldName name;
     const char* caption;
   };
   auto addItems = [this](QMenu* menu, std::initializer_list<Item> items) {
     for (const Item& item : items) {
       QAction* action = menu->addAction(QString::fromUtf8(item.caption));
-      action->setObjectName(QString::fromUtf8(item.name));
-      binder_->BindAction(action, item.name);
+      action->setObjectName(QString::fromUtf8(item.name.data(), static_cast<qsizetype>(item.name.size())));
+      binder_->BindAction(action, std::string(item.name));
     }
   };
 
   QMenu* editor = menuBar()->addMenu(QStringLiteral("Editor"));
   editor->setObjectName(QStringLiteral("editeur"));
-  binder_->BindMenu(editor, "editeur");
-  addItems(editor, {{"of", "open file"}, {"sf", "save file"}});
+  binder_->BindMenu(editor, std::string(kEditorMenu));
+  addItems(editor, {{kOpenFileItem, "open file"}, {kSaveFileItem, "save file"}});
 
   QMenu* utility = menuBar()->addMenu(QStringLiteral("utility"));
   utility->setObjectName(QStringLiteral("util"));
-  binder_->BindMenu(utility, "util");
-  addItems(utility, {{"df", "Find text"}, {"rtx", "Replace text"}, {"ft", "Font"}, {"pt", "Print"}});
+  binder_->BindMenu(utility, std::string(kUtilityMenu));
+  addItems(utility, {{kFindTextItem, "Find text"},
+                     {kReplaceTextItem, "Replace text"},
+                     {kEditorFontItem, "Font"},
+                     {kPrintTextItem, "Print"}});
 
   QMenu* options = menuBar()->addMenu(QStringLiteral("Options"));
   options->setObjectName(QStringLiteral("o"));
-  addItems(options, {{"topo_color", "Topo line color"},
-                     {"static_color", "Static line color"},
-                     {"f_height", "Fold, static, elevation plot height"},
-                     {"Line_w", "Fold, static, elevation line width"},
-                     {"Topo_large", "Topo line width"},
-                     {"fold_line", "Fold line color"},
-                     {"fold_fill_color", "Fold fill color"},
-                     {"amp", "Color amplitude selection"}});
+  addItems(options, {{kTopoColorItem, "Topo line color"},
+                     {kStaticColorItem, "Static line color"},
+                     {kDiagramHeightItem, "Fold, static, elevation plot height"},
+                     {kDiagramLineWidthItem, "Fold, static, elevation line width"},
+                     {kTopoLineWidthItem, "Topo line width"},
+                     {kFoldLineColorItem, "Fold line color"},
+                     {kFoldFillColorItem, "Fold fill color"},
+                     {kAmplitudeColorsItem, "Color amplitude selection"}});
 }
 
-bool MainWindow::WaitsForBuild(const std::string& name, FieldEvent event) const {
-  const std::string n = Lower(name);
-  if (event == FieldEvent::Click && (n == "command1" || n == "command2")) return true;
-  return event == FieldEvent::DoubleClick && n == "text16";  // loads a file too
+bool MainWindow::WaitsForBuild(std::string_view name, FieldEvent event) const {
+  if (event == FieldEvent::Click &&
+      (SameFieldName(name, kDisplayButton) || SameFieldName(name, kLoadSuFileButton)))
+    return true;
+  return event == FieldEvent::DoubleClick && SameFieldName(name, kSuFilePath);  // loads a file too
 }
 
-void MainWindow::Dispatch(const std::string& name, FieldEvent event) {
+void MainWindow::Dispatch(std::string_view name, FieldEvent event) {
   if (state_.building && WaitsForBuild(name, event)) return;
   state_.form.Fire(name, event);
   AfterAction();
@@ -508,7 +527,7 @@ void MainWindow::SyncUnprintableMargins() {
 }
 
 void MainWindow::SyncBusy() {
-  for (const char* name : {"Command1", "Command2"})
+  for (FieldName name : {kDisplayButton, kLoadSuFileButton})
     if (QWidget* w = FieldWidget(name)) w->setEnabled(state_.form.Enabled(name) && !state_.building);
 }
 

@@ -10,10 +10,14 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "settings/form.h"
+#include "settings/form_fields.h"
 
+class QComboBox;
 class QGroupBox;
+class QLabel;
 class QLineEdit;
 class QProgressBar;
 class QTabWidget;
@@ -41,14 +45,14 @@ class MainWindow : public QMainWindow {
 
   // A user event on a control. "OK  Display" and loading a file wait while
   // a page is being built: they are ignored until it ends.
-  void Dispatch(const std::string& name, FieldEvent event);
+  void Dispatch(std::string_view name, FieldEvent event);
 
   // Shows what the program changed outside the form: the editor text, the
   // page, whether a build runs.
   void SyncFromState();
 
   // The widget bound to a field (nullptr when none).
-  QWidget* FieldWidget(const std::string& name) const;
+  QWidget* FieldWidget(std::string_view name) const;
   QTabWidget* Tabs() const { return tabs_; }
   PreviewWidget* Preview() const { return preview_; }
   EditorWidget* Editor() const { return editor_; }
@@ -65,21 +69,32 @@ class MainWindow : public QMainWindow {
 
  private:
   QWidget* BuildPlotParametersTab();
+  // The plot parameters tab's group boxes, in their columns' order.
+  QGroupBox* BuildFileGroup();
+  QGroupBox* BuildSectionGroup();
+  QGroupBox* BuildDisplayGroup();
+  QGroupBox* BuildLabelsGroup();
+  QGroupBox* BuildPageTopGroup();
+  QGroupBox* BuildDrawingGroup();
   QWidget* BuildVirtualPlotTab();
   QWidget* BuildToolsTab();
   void BuildMenus();
-  QLineEdit* Edit(const char* name, bool colorBox = false);
-  QWidget* Button(const char* name, const char* tooltip = nullptr);
-  QWidget* Check(const char* name, const char* tooltip = nullptr);
+  // Widgets bound to their fields, remembered under the field's name.
+  QLineEdit* Edit(FieldName name, bool colorBox = false);
+  QLineEdit* NumericEdit(FieldName name, const char* tooltip = nullptr);
+  QWidget* Button(FieldName name, const char* tooltip = nullptr);
+  QWidget* Check(FieldName name, const char* tooltip = nullptr);
+  QComboBox* Combo(FieldName name, bool editable = false);
+  QLabel* FieldLabel(FieldName name);
   template <typename W>
-  W* Remember(const char* name, W* widget);
+  W* Remember(FieldName name, W* widget);
 
   void AfterAction();
   void SyncBusy();
   // The preview's physical-page view leaves out the printer's unprintable
   // edges: taken from the printer in use whenever it or the paper changes.
   void SyncUnprintableMargins();
-  bool WaitsForBuild(const std::string& name, FieldEvent event) const;
+  bool WaitsForBuild(std::string_view name, FieldEvent event) const;
 
   ProgramState& state_;
   std::unique_ptr<EditorCommands> editorCommands_;

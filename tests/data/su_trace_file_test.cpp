@@ -7,6 +7,7 @@
 #include "common/batch_dialogs.h"
 #include "data/su_trace_file.h"
 #include "settings/form.h"
+#include "settings/form_fields.h"
 #include "support/su_writer.h"
 
 namespace tavelo {
@@ -213,24 +214,24 @@ class Numbering : public ::testing::Test {
 };
 
 TEST_F(Numbering, FirstLabelFollowsRangeNumberingAndDirection) {
-  form_.SetValue("CDP", 1);
+  form_.SetValue(kCdpNumbering, 1);
   form_.SetText("Text2", "5");
   EXPECT_EQ(form_.Text("Text22"), "1005");
   EXPECT_EQ(form_.Caption("Label20"), "1st CDP Nb");
   EXPECT_EQ(file_.TraceCount, 240);
 
-  form_.SetValue("CDP", 0);
+  form_.SetValue(kCdpNumbering, 0);
   RefreshNumbering(file_, form_);
   EXPECT_EQ(form_.Text("Text22"), "505");
   EXPECT_EQ(form_.Caption("Label20"), "1st trace Nb");
 
-  form_.SetValue("Inverse_trace", 1);
+  form_.SetValue(kInverseTraces, 1);
   form_.SetText("Text3", "20");
   EXPECT_EQ(form_.Text("Text22"), "520");
   form_.SetText("Text2", "7");  // still refreshes, same trace
   EXPECT_EQ(form_.Text("Text22"), "520");
 
-  form_.SetValue("Inverse_trace", 2);  // greyed counts as unchecked
+  form_.SetValue(kInverseTraces, 2);  // greyed counts as unchecked
   RefreshNumbering(file_, form_);
   EXPECT_EQ(form_.Text("Text22"), "507");
 }
@@ -245,7 +246,7 @@ TEST_F(Numbering, OutOfRangeTracesLabelZeroAndNoFileDoesNothing) {
 
   form_.SetText("Text22", "42");
   file_.ActiveFilePath = "*.SU";
-  form_.SetValue("CDP", 1);
+  form_.SetValue(kCdpNumbering, 1);
   RefreshNumbering(file_, form_);
   EXPECT_EQ(form_.Text("Text22"), "42");
   EXPECT_EQ(form_.Caption("Label20"), "1st trace Nb");

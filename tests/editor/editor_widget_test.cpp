@@ -12,6 +12,7 @@
 #include "program/editor_commands.h"
 #include "program/handlers.h"
 #include "program/state.h"
+#include "settings/form_fields.h"
 #include "support/su_writer.h"
 #include "ui/editor_widget.h"
 #include "support/gui_app.h"
@@ -30,7 +31,7 @@ struct WidgetFixture {
     AttachEditorHandlers(state, commands);
     state.editorText = std::move(text);
   }
-  void Fire(const char* name) { state.form.Fire(name, FieldEvent::Click); }
+  void Fire(FieldName name) { state.form.Fire(name, FieldEvent::Click); }
 };
 
 TEST(EditorWidget, ShowsTheTextAndWritesEditsBackWithItsOwnLineBreaks) {
@@ -60,14 +61,14 @@ TEST(EditorWidget, ShowsTheMatchFindSelectsAndReadsTheCaretItShows) {
   WidgetFixture f("\xC3\xA9t\xC3\xA9\r\n\xF0\x9D\x84\x9E Sunmo\r\nSunmo");
   EditorWidget editor(f.state, f.commands);
   f.dialogs.answers = {"Sunmo"};
-  f.Fire("df");
+  f.Fire(kFindTextItem);
   editor.SyncFromState();
   EXPECT_EQ(editor.textCursor().selectedText(), "Sunmo");
   EXPECT_EQ(editor.textCursor().selectionStart(), 7);  // é t é ¶ 𝄞(2) blank
 
   // The next search starts from the widget's caret, wherever the user put it.
   f.dialogs.answers = {"Sunmo"};
-  f.Fire("df");
+  f.Fire(kFindTextItem);
   editor.SyncFromState();
   EXPECT_EQ(editor.textCursor().selectionStart(), 13);
   QTextCursor cursor(editor.document());
@@ -80,7 +81,7 @@ TEST(EditorWidget, ShowsTheMatchFindSelectsAndReadsTheCaretItShows) {
     return true;
   };
   f.dialogs.printers = {PrinterChoice{"p", 1}};
-  f.Fire("pt");
+  f.Fire(kPrintTextItem);
   EXPECT_EQ(printed, "t\xC3\xA9");
   EXPECT_EQ(f.dialogs.requests.back().flags, 265);
 
@@ -89,7 +90,7 @@ TEST(EditorWidget, ShowsTheMatchFindSelectsAndReadsTheCaretItShows) {
   f.state.editorText = "Sunmo Sunmo";
   f.commands.session().selStart = 0;
   f.dialogs.answers = {"Sunmo"};
-  f.Fire("df");
+  f.Fire(kFindTextItem);
   EXPECT_EQ(f.commands.session().selStart, 6u);
 }
 
@@ -98,13 +99,13 @@ TEST(EditorWidget, AReplacementCanBeUndoneAndDropsTheFormatting) {
   EditorWidget editor(f.state, f.commands);
   editor.selectAll();
   f.dialogs.fonts = {FontChoice{"Courier New", 20}};
-  f.Fire("ft");
+  f.Fire(kEditorFontItem);
   editor.SyncFromState();
   EXPECT_EQ(editor.document()->firstBlock().begin().fragment().charFormat().fontPointSize(), 20);
   EXPECT_EQ(f.state.editorText, "vnmo=1500\r\nvnmo=1600\r\n");  // the text is plain
 
   f.dialogs.answers = {"vnmo", "tnmo"};
-  f.Fire("rtx");
+  f.Fire(kReplaceTextItem);
   editor.SyncFromState();
   EXPECT_EQ(editor.toPlainText(), "tnmo=1500\ntnmo=1600\n");
   EXPECT_NE(editor.document()->firstBlock().begin().fragment().charFormat().fontPointSize(), 20);
@@ -120,7 +121,7 @@ TEST(EditorWidget, MarksModifiedTextAndAsksBeforeItGoes) {
   std::vector<bool> marks;
   QObject::connect(&editor, &EditorWidget::modifiedChanged, [&marks](bool m) { marks.push_back(m); });
   f.dialogs.files.push_back(path);
-  f.Fire("of");
+  f.Fire(kOpenFileItem);
   editor.SyncFromState();
   EXPECT_FALSE(editor.property("modified").toBool());
   EXPECT_TRUE(editor.MaybeSave());
@@ -169,7 +170,7 @@ TEST(EditorWidget, TheCommandsOutliveTheWidget) {
   EXPECT_FALSE(f.commands.readSelection);
   EXPECT_FALSE(f.commands.printText);
   f.dialogs.answers = {"b"};
-  f.Fire("df");
+  f.Fire(kFindTextItem);
   EXPECT_EQ(f.commands.session().selStart, 1u);
 }
 

@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "output/wmf_writer.h"
+#include "settings/form_fields.h"
 #include "support/program_fixture.h"
 #include "support/su_writer.h"
 #include "support/gui_app.h"
@@ -51,7 +52,7 @@ class MetafileCommands : public ::testing::Test {
 };
 
 TEST_F(MetafileCommands, RecordSavesToTheProposedNameReportsItsSizeAndFillsTheClipboard) {
-  fx_.form().Fire("Record_WMF", FieldEvent::Click);
+  fx_.form().Fire(kRecordWmfButton, FieldEvent::Click);
   ASSERT_EQ(fx_.dialogs.asked.size(), 1u);
   EXPECT_EQ(fx_.dialogs.asked[0].prompt, "Enter the file name");
   EXPECT_EQ(fx_.dialogs.asked[0].title, "WMF file option");
@@ -88,7 +89,7 @@ TEST_F(MetafileCommands, ReplacingAsksFirstAndNoLeavesFileAndClipboard) {
   const std::string existing = dir_ + "/LINE1.WMF";
   ASSERT_TRUE(test::WriteBytes(existing, "old picture"));
   fx_.dialogs.buttons.push_back(7);  // No
-  fx_.form().Fire("Record_WMF", FieldEvent::Click);
+  fx_.form().Fire(kRecordWmfButton, FieldEvent::Click);
   EXPECT_EQ(fx_.dialogs.asked[0].defaultText, existing);
   ASSERT_EQ(fx_.dialogs.shown.size(), 1u);
   EXPECT_EQ(LastShown().text, existing + " alreday exists, replace this file ?");
@@ -99,7 +100,7 @@ TEST_F(MetafileCommands, ReplacingAsksFirstAndNoLeavesFileAndClipboard) {
   EXPECT_TRUE(ClipboardWmf().empty());
 
   fx_.dialogs.buttons.push_back(6);  // Yes
-  fx_.form().Fire("Record_WMF", FieldEvent::Click);
+  fx_.form().Fire(kRecordWmfButton, FieldEvent::Click);
   EXPECT_EQ(test::ReadBytes(existing), WmfBytes(fx_.state.page));
   EXPECT_NE(LastShown().text.find(" Kb has been recorded"), std::string::npos);
 }
@@ -108,12 +109,12 @@ TEST_F(MetafileCommands, FailuresShowTheErrorAndKeepTheOldFile) {
   // A folder that is a file, and an empty answer (a cancelled input box).
   ASSERT_TRUE(test::WriteBytes(dir_ + "/plain", "x"));
   fx_.dialogs.answers.push_back(dir_ + "/plain/page.wmf");
-  fx_.form().Fire("Record_WMF", FieldEvent::Click);
+  fx_.form().Fire(kRecordWmfButton, FieldEvent::Click);
   EXPECT_EQ(LastShown().text, "Error nb  76  Path not found happens");
   EXPECT_EQ(LastShown().style, 16);
   EXPECT_EQ(LastShown().title, "Korvane Printer 4.2");
   fx_.dialogs.answers.push_back("");
-  fx_.form().Fire("Record_WMF", FieldEvent::Click);
+  fx_.form().Fire(kRecordWmfButton, FieldEvent::Click);
   EXPECT_EQ(LastShown().text, "Error nb  52  Bad file name or number happens");
 
   if (geteuid() == 0) GTEST_SKIP() << "permissions do not bind the superuser";
@@ -123,14 +124,14 @@ TEST_F(MetafileCommands, FailuresShowTheErrorAndKeepTheOldFile) {
   ASSERT_EQ(::chmod(locked.c_str(), 0555), 0);
   fx_.dialogs.answers.push_back(locked + "/page.wmf");
   fx_.dialogs.buttons.push_back(6);  // Yes, replace
-  fx_.form().Fire("Record_WMF", FieldEvent::Click);
+  fx_.form().Fire(kRecordWmfButton, FieldEvent::Click);
   ::chmod(locked.c_str(), 0755);
   EXPECT_EQ(LastShown().text, "Error nb  70  Permission denied happens");
   EXPECT_EQ(test::ReadBytes(locked + "/page.wmf"), "old picture");
 }
 
 TEST_F(MetafileCommands, CopyPutsThePageOnTheClipboard) {
-  fx_.form().Fire("Cp", FieldEvent::Click);
+  fx_.form().Fire(kCopyButton, FieldEvent::Click);
   EXPECT_EQ(ClipboardWmf(), WmfBytes(fx_.state.page));
   EXPECT_TRUE(fx_.dialogs.shown.empty());
 }
@@ -155,7 +156,7 @@ TEST_F(MetafileCommands, GraphicsProgramIsLocatedOnceThenStartedDirectly) {
   ASSERT_EQ(fx_.state.settings.GraphicsProgramPath, " ");
 
   fx_.dialogs.files.push_back(program);
-  fx_.form().Fire("Cor", FieldEvent::Click);
+  fx_.form().Fire(kGraphicsProgramButton, FieldEvent::Click);
   ASSERT_EQ(fx_.dialogs.shown.size(), 1u);
   EXPECT_EQ(LastShown().text, "You must locate your program");
   EXPECT_EQ(LastShown().style, 64);
@@ -171,7 +172,7 @@ TEST_F(MetafileCommands, GraphicsProgramIsLocatedOnceThenStartedDirectly) {
   EXPECT_EQ(StartsLogged(log, 1), 1);
   EXPECT_EQ(test::ReadBytes(log), "0\n");  // no arguments
 
-  fx_.form().Fire("Cor", FieldEvent::Click);
+  fx_.form().Fire(kGraphicsProgramButton, FieldEvent::Click);
   EXPECT_EQ(fx_.dialogs.shown.size(), 1u);
   EXPECT_EQ(fx_.dialogs.requests.size(), 1u);
   EXPECT_EQ(StartsLogged(log, 2), 2);
@@ -179,14 +180,14 @@ TEST_F(MetafileCommands, GraphicsProgramIsLocatedOnceThenStartedDirectly) {
 
 TEST_F(MetafileCommands, CancellingTheLocateDialogChangesAndStartsNothing) {
   fx_.dialogs.files.push_back(std::nullopt);
-  fx_.form().Fire("Cor", FieldEvent::Click);
+  fx_.form().Fire(kGraphicsProgramButton, FieldEvent::Click);
   EXPECT_EQ(fx_.dialogs.requests.size(), 1u);
   EXPECT_EQ(fx_.state.settings.GraphicsProgramPath, " ");
   EXPECT_FALSE(fx_.dialogs.fields().cancelError);
 
   // A set path that names no program is skipped without a message.
   fx_.state.settings.GraphicsProgramPath = dir_ + "/no-such-program";
-  fx_.form().Fire("Cor", FieldEvent::Click);
+  fx_.form().Fire(kGraphicsProgramButton, FieldEvent::Click);
   EXPECT_EQ(fx_.dialogs.shown.size(), 1u);
   EXPECT_EQ(fx_.dialogs.requests.size(), 1u);
 }

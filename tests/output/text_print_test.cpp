@@ -13,6 +13,7 @@
 #include "output/text_print.h"
 #include "program/editor_commands.h"
 #include "program/state.h"
+#include "settings/form_fields.h"
 #include "support/su_writer.h"
 #include "support/gui_app.h"
 
@@ -83,7 +84,7 @@ TEST(TextPrint, ThePrintCommandPrintsTheSelectionOrElseTheWholeText) {
   dialogs.printers = {PrinterChoice{"pdf", 1}, PrinterChoice{"pdf", 1}};
 
   pdf = test::TempFile("whole.pdf");
-  state.form.Fire("pt", FieldEvent::Click);
+  state.form.Fire(kPrintTextItem, FieldEvent::Click);
   std::string printed;
   if (!PdfText(pdf, printed)) GTEST_SKIP() << "pdftotext missing";
   for (const char* line : {"sunmo vnmo=1500", "sustack", "suximage perc=99"})
@@ -92,7 +93,7 @@ TEST(TextPrint, ThePrintCommandPrintsTheSelectionOrElseTheWholeText) {
   pdf = test::TempFile("selection.pdf");
   commands.session().selStart = 17;
   commands.session().selLength = 7;  // "sustack"
-  state.form.Fire("Command5", FieldEvent::Click);
+  state.form.Fire(kPrintHistoryButton, FieldEvent::Click);
   ASSERT_TRUE(PdfText(pdf, printed));
   EXPECT_NE(printed.find("sustack"), std::string::npos) << printed;
   EXPECT_EQ(printed.find("sunmo"), std::string::npos) << printed;

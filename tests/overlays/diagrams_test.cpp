@@ -14,6 +14,7 @@
 #include "overlays/fold.h"
 #include "overlays/statics.h"
 #include "overlays/topo.h"
+#include "settings/form_fields.h"
 #include "support/program_fixture.h"
 #include "support/su_writer.h"
 
@@ -89,9 +90,9 @@ struct DiagramCase {
     const std::string path = test::TempFile("line.su");
     EXPECT_TRUE(test::WriteSuFile(path, traces));
     p.Start(path);
-    p.form().SetText("Text18", "60");
-    p.form().SetText("Text19", "40");
-    p.form().SetText("Text20", "20");
+    p.form().SetText(kFoldTopMm, "60");
+    p.form().SetText(kElevationTopMm, "40");
+    p.form().SetText(kStaticsTopMm, "20");
     Relayout();
   }
   void Relayout() {
@@ -122,7 +123,7 @@ std::vector<SuTrace> TracesWith(const su::HeaderField& field, const std::vector<
 
 TEST(FoldDiagram, AsksForTheMaximumUntilOneIsGivenAndAgainAtTheNextPage) {
   DiagramCase c(TracesWith(su::kNhs, {10, 20, 30}));
-  c.p.form().SetText("Text15", "0");
+  c.p.form().SetText(kFoldMaximum, "0");
   c.p.dialogs.answers = {"", "0", "30"};
   Affichage_Fold(c.p.state);
   ASSERT_EQ(c.p.dialogs.asked.size(), 3u);
@@ -134,7 +135,7 @@ TEST(FoldDiagram, AsksForTheMaximumUntilOneIsGivenAndAgainAtTheNextPage) {
   const auto texts = OfKind(c.drawn(), OpKind::Text);
   ASSERT_GE(texts.size(), 2u);
   EXPECT_EQ(texts[1].text, "Fold  30");
-  EXPECT_EQ(c.p.form().Text("Text15"), "0");
+  EXPECT_EQ(c.p.form().Text(kFoldMaximum), "0");
 
   c.p.dialogs.asked.clear();
   c.p.state.page.BeginDocument();
@@ -144,7 +145,7 @@ TEST(FoldDiagram, AsksForTheMaximumUntilOneIsGivenAndAgainAtTheNextPage) {
 
   // A negative maximum has no scale either: it is asked for like 0.
   c.p.dialogs.asked.clear();
-  c.p.form().SetText("Text15", "-5");
+  c.p.form().SetText(kFoldMaximum, "-5");
   c.p.dialogs.answers = {"12"};
   c.p.state.page.BeginDocument();
   Affichage_Fold(c.p.state);
@@ -157,7 +158,7 @@ TEST(FoldDiagram, CurveFillFrameScaleAndCaptions) {
   DiagramCase c(TracesWith(su::kNhs, {0, 48, 12, -3}));
   c.p.state.settings.DiagramHeight = 850;
   c.p.state.settings.DiagramLineWidth = 30;
-  c.p.form().SetText("Text15", "24");
+  c.p.form().SetText(kFoldMaximum, "24");
   Affichage_Fold(c.p.state);
   const int32_t t = c.Top(60);
   const double b = t + 850;
@@ -214,8 +215,8 @@ TEST(FoldDiagram, CurveFillFrameScaleAndCaptions) {
 
 TEST(FoldDiagram, InverseOrderLanguageAndOneTrace) {
   DiagramCase c(TracesWith(su::kNhs, {1, 2, 3, 4}));
-  c.p.form().SetText("Text15", "4");
-  c.p.form().SetValue("Inverse_trace", 1);
+  c.p.form().SetText(kFoldMaximum, "4");
+  c.p.form().SetValue(kInverseTraces, 1);
   c.p.state.settings.LanguageCode = "F";
   c.Relayout();
   Affichage_Fold(c.p.state);
@@ -230,9 +231,9 @@ TEST(FoldDiagram, InverseOrderLanguageAndOneTrace) {
   EXPECT_EQ(texts[3].text, "Couverture");
 
   // One plotted trace: a flat line across the strip.
-  c.p.form().SetValue("Inverse_trace", 0);
-  c.p.form().SetText("Text2", "3");
-  c.p.form().SetText("Text3", "3");
+  c.p.form().SetValue(kInverseTraces, 0);
+  c.p.form().SetText(kFirstTrace, "3");
+  c.p.form().SetText(kLastTrace, "3");
   c.Relayout();
   Affichage_Fold(c.p.state);
   const Drawn curve = OfKind(c.drawn(), OpKind::Polyline)[0];
@@ -247,7 +248,7 @@ TEST(FoldDiagram, InverseOrderLanguageAndOneTrace) {
 
 TEST(FoldDiagram, MaximumOneDrawsCurveAndFillThenOnlyTheMessage) {
   DiagramCase c(TracesWith(su::kNhs, {1, 5}));
-  c.p.form().SetText("Text15", "1");
+  c.p.form().SetText(kFoldMaximum, "1");
   Affichage_Fold(c.p.state);
   ASSERT_EQ(c.p.dialogs.shown.size(), 1u);
   EXPECT_EQ(c.p.dialogs.shown[0].text, "Fold max=1 !");
@@ -266,13 +267,13 @@ TEST(TopographyLine, StaticsAsTimeBelowTheTopOverTheFullTraceLength) {
   // 500 samples of 4 ms: the section height stands for 2000 ms, whatever
   // time is drawn.
   DiagramCase c(TracesWith(su::kTstat, {0, 100, -50}, 500, 4000));
-  c.p.form().SetText("Text6", "1000");
-  c.p.form().SetText("Text25", "7");
+  c.p.form().SetText(kTimeToDrawMs, "1000");
+  c.p.form().SetText(kDiagramLineWidth, "7");
   c.Relayout();
   c.p.state.layout.SectionHeight = 8000;
   c.p.state.layout.SectionTop = 0;  // recomputed from Text9
   Affichage_topo(c.p.state);
-  const double top = c.Top(c.p.form().Number("Text9"));
+  const double top = c.Top(c.p.form().Number(kSectionTopMm));
   EXPECT_EQ(c.p.state.layout.SectionTop, top);
   const auto lines = OfKind(c.drawn(), OpKind::Polyline);
   ASSERT_EQ(lines.size(), 1u);
@@ -284,7 +285,7 @@ TEST(TopographyLine, StaticsAsTimeBelowTheTopOverTheFullTraceLength) {
   EXPECT_EQ(c.p.state.page.pen(), (PenState{0, 0}));
 
   // "0" draws the thinnest pen.
-  c.p.form().SetText("Text25", "0");
+  c.p.form().SetText(kDiagramLineWidth, "0");
   c.p.state.page.BeginDocument();
   Affichage_topo(c.p.state);
   EXPECT_EQ(OfKind(c.drawn(), OpKind::Polyline)[0].pen.width, 0);
@@ -292,14 +293,14 @@ TEST(TopographyLine, StaticsAsTimeBelowTheTopOverTheFullTraceLength) {
 
 TEST(TopographyLine, FlatStaticsTallSectionsAndNoSampleInterval) {
   DiagramCase c(TracesWith(su::kTstat, {0, 0, 0, 20000}, 500, 4000));
-  c.p.form().SetText("Text3", "3");
+  c.p.form().SetText(kLastTrace, "3");
   c.Relayout();
   Affichage_topo(c.p.state);
   const double top = c.layout().SectionTop;
   for (double y : Ys(OfKind(c.drawn(), OpKind::Polyline)[0])) EXPECT_EQ(y, top);
 
   // 20000 ms x 200000 twips does not fit 32 bits, yet the point is placed.
-  c.p.form().SetText("Text3", "4");
+  c.p.form().SetText(kLastTrace, "4");
   c.Relayout();
   c.p.state.layout.SectionHeight = 200000;
   Affichage_topo(c.p.state);
@@ -399,7 +400,7 @@ TEST(StaticsDiagram, NegativeStaticsStayInTheStripOnTheirScale) {
 
 TEST(StaticsDiagram, OneTraceLowStripsAndMissingTraces) {
   DiagramCase c(TracesWith(su::kTstat, {10, 20}));
-  c.p.form().SetText("Text3", "1");
+  c.p.form().SetText(kLastTrace, "1");
   c.Relayout();
   Affichage_static(c.p.state);
   EXPECT_TRUE(OfKind(c.drawn(), OpKind::Polyline).empty());  // the curve has no point
@@ -415,7 +416,7 @@ TEST(StaticsDiagram, OneTraceLowStripsAndMissingTraces) {
   // reaches: the curve ends at the last trace, then runs to the right edge.
   c.p.state.settings.DiagramHeight = 800;
   for (const char* last : {"4", "2000000000"}) {
-    c.p.form().SetText("Text3", last);
+    c.p.form().SetText(kLastTrace, last);
     c.Relayout();
     Affichage_static(c.p.state);
     const Drawn curve = OfKind(c.drawn(), OpKind::Polyline)[0];
@@ -455,7 +456,7 @@ TEST(ElevationDiagram, ScaleWidenedByTenAndTheCurveSpansTheStrip) {
 TEST(ElevationDiagram, ColumnsBeforeTheFileLeaveTheScaleAlone) {
   // Traces -1 and 0 do not exist: no 0 m slips into the scale.
   DiagramCase c(TracesWith(su::kGelev, {100, 155, 200}));
-  c.p.form().SetText("Text2", "-1");
+  c.p.form().SetText(kFirstTrace, "-1");
   c.Relayout();
   Affichage_Alti(c.p.state);
   const auto texts = OfKind(c.drawn(), OpKind::Text);
@@ -519,8 +520,8 @@ TEST(Diagrams, AllFourOnOnePageInTheirOrder) {
   ASSERT_TRUE(test::WriteSuFile(path, traces));
   ProgramFixture p;
   p.Start(path);
-  p.form().SetText("Text15", "30");
-  for (const char* box : {"fold", "topo", "Alti", "Statik"}) p.form().SetValue(box, 1);
+  p.form().SetText(kFoldMaximum, "30");
+  for (FieldName box : {kFoldDrawing, kTopoDrawing, kElevationDiagram, kStaticsPanel}) p.form().SetValue(box, 1);
   DoDocument(p.state);
   std::vector<std::string> order;
   for (const Drawn& d : Drawing(p.state.page)) {

@@ -18,6 +18,7 @@
 #include "overlays/nmo_conversion.h"
 #include "overlays/velocity.h"
 #include "program/state.h"
+#include "settings/form_fields.h"
 #include "support/su_writer.h"
 
 namespace tavelo {
@@ -165,9 +166,9 @@ TEST(ConversionNmo, WritesTheTableBesideThePickFileAndPointsText21AtIt) {
   ProgramState state(dialogs);
   const std::string dir = test::TempDir();
   ASSERT_TRUE(test::WriteBytes(dir + "/line1.nmo", std::string(kTwoFunctions) + "\r\nnext line\r\n"));
-  state.form.SetText("Text21", dir + "/line1.nmo");
+  state.form.SetText(kVelocityModelFile, dir + "/line1.nmo");
   Conversion_NMO(state);
-  EXPECT_EQ(state.form.Text("Text21"), dir + "/line1.VEL");
+  EXPECT_EQ(state.form.Text(kVelocityModelFile), dir + "/line1.VEL");
 
   const std::vector<std::string> lines = Lines(test::ReadBytes(dir + "/line1.VEL"));
   ASSERT_EQ(lines.size(), 20u);
@@ -189,29 +190,29 @@ TEST(ConversionNmo, PicksNotOnTheFirstLineSaySoAndLeaveNoTable) {
   // A par file with one key a line, as Seismic Unix users write them.
   const std::string par = dir + "/line.NMO";
   ASSERT_TRUE(test::WriteBytes(par, "cdp=100,200\ntnmo=0.1,0.5\nvnmo=1500,1800\n"));
-  state.form.SetText("Text21", par);
+  state.form.SetText(kVelocityModelFile, par);
   Conversion_NMO(state);
   ASSERT_EQ(dialogs.shown.size(), 1u);
   EXPECT_EQ(dialogs.shown[0].text, "No velocity function found on the first line of " + par +
                                        " (cdp=, tnmo= and vnmo= must stand on one line)");
   EXPECT_EQ(dialogs.shown[0].style, msg::kInformation);
   EXPECT_FALSE(std::filesystem::exists(dir + "/line.VEL"));
-  EXPECT_EQ(state.form.Text("Text21"), par);  // converted again next time
+  EXPECT_EQ(state.form.Text(kVelocityModelFile), par);  // converted again next time
 
   // An existing table is not replaced by zeros; a pick set on the second
   // line still yields no function.
   ASSERT_TRUE(test::WriteBytes(dir + "/second.VEL", "old table"));
   ASSERT_TRUE(test::WriteBytes(dir + "/second.NMO", "# picks of line 1\n" + std::string(kTwoFunctions)));
-  state.form.SetText("Text21", dir + "/second.NMO");
+  state.form.SetText(kVelocityModelFile, dir + "/second.NMO");
   Conversion_NMO(state);
   EXPECT_EQ(test::ReadBytes(dir + "/second.VEL"), "old table");
   EXPECT_EQ(dialogs.shown.size(), 2u);
 
   // Once mended, the same pick file converts.
   ASSERT_TRUE(test::WriteBytes(par, kTwoFunctions));
-  state.form.SetText("Text21", par);
+  state.form.SetText(kVelocityModelFile, par);
   Conversion_NMO(state);
-  EXPECT_EQ(state.form.Text("Text21"), dir + "/line.VEL");
+  EXPECT_EQ(state.form.Text(kVelocityModelFile), dir + "/line.VEL");
   EXPECT_EQ(Lines(test::ReadBytes(dir + "/line.VEL")).size(), 20u);
 }
 
@@ -223,16 +224,16 @@ TEST(ConversionNmo, ATableThatCannotBeWrittenLeavesWhatIsThere) {
   // A folder holding a file stands where the table would go.
   std::filesystem::create_directory(dir + "/a.VEL");
   ASSERT_TRUE(test::WriteBytes(dir + "/a.VEL/keep", "kept"));
-  state.form.SetText("Text21", dir + "/a.NMO");
+  state.form.SetText(kVelocityModelFile, dir + "/a.NMO");
   Conversion_NMO(state);
-  EXPECT_EQ(state.form.Text("Text21"), dir + "/a.VEL");
+  EXPECT_EQ(state.form.Text(kVelocityModelFile), dir + "/a.VEL");
   EXPECT_EQ(test::ReadBytes(dir + "/a.VEL/keep"), "kept");
 
   if (geteuid() == 0) return;  // permissions do not bind the superuser
   ASSERT_TRUE(test::WriteBytes(dir + "/b.NMO", kTwoFunctions));
   ASSERT_TRUE(test::WriteBytes(dir + "/b.VEL", "old"));
   ASSERT_EQ(chmod(dir.c_str(), 0555), 0);
-  state.form.SetText("Text21", dir + "/b.NMO");
+  state.form.SetText(kVelocityModelFile, dir + "/b.NMO");
   Conversion_NMO(state);
   chmod(dir.c_str(), 0755);
   EXPECT_EQ(test::ReadBytes(dir + "/b.VEL"), "old");
@@ -265,10 +266,10 @@ TEST(ConversionNmo, FifosAreUnreadableAndGetNoTableBesideThem) {
   const std::string picks = dir + "/line.NMO", table = dir + "/line2.VEL";
   ASSERT_EQ(::mkfifo(picks.c_str(), 0600), 0);
   ASSERT_EQ(::mkfifo(table.c_str(), 0600), 0);
-  state.form.SetText("Text21", picks);
+  state.form.SetText(kVelocityModelFile, picks);
   EXPECT_TRUE(ReturnsWithoutAWriter(picks, [&] { Conversion_NMO(state); }));
   EXPECT_FALSE(std::filesystem::exists(dir + "/line.VEL"));
-  EXPECT_EQ(state.form.Text("Text21"), picks);
+  EXPECT_EQ(state.form.Text(kVelocityModelFile), picks);
   VelocityTable read;
   read.cells[0][0] = 7;
   EXPECT_TRUE(ReturnsWithoutAWriter(table, [&] { read = ReadVelocityTable(table); }));

@@ -10,6 +10,7 @@
 #include "common/numeric.h"
 #include "overlays/velocity.h"
 #include "overlays/velocity_handlers.h"
+#include "settings/form_fields.h"
 #include "support/program_fixture.h"
 #include "support/su_writer.h"
 
@@ -48,14 +49,14 @@ struct PanelPage {
   PanelPage() {
     EXPECT_TRUE(test::WriteSuFile(su, test::MakeTraces(10, 100, 4000)));
     p.Start(su);
-    p.form().SetText("Text4", "100");
-    p.form().SetText("Text9", "40");
+    p.form().SetText(kPlotWidthMm, "100");
+    p.form().SetText(kSectionTopMm, "40");
     p.dialogs.shown.clear();
   }
   // The velocity file named in Text21.
   void UseTable(const std::vector<Function>& functions) {
     ASSERT_TRUE(test::WriteBytes(dir + "/model.VEL", TableText(functions)));
-    p.form().SetText("Text21", dir + "/model.VEL");
+    p.form().SetText(kVelocityModelFile, dir + "/model.VEL");
   }
   // The panels alone, on a fresh page, after a build has set the layout.
   std::string Panels() {
@@ -200,7 +201,7 @@ TEST(VelocityPanel, FunctionsLandOnTheColumnOfTheirCdp) {
   // first trace is not drawn twice.
   PanelPage inverse;
   inverse.UseTable(functions);
-  inverse.p.form().SetValue("Inverse_trace", 1);
+  inverse.p.form().SetValue(kInverseTraces, 1);
   EXPECT_EQ(MarkerColumns(inverse.Panels()), (std::vector<double>{5, 9}));
 
   // Inverse order on 19 of 20 traces: the last plotted trace stands at the
@@ -209,16 +210,16 @@ TEST(VelocityPanel, FunctionsLandOnTheColumnOfTheirCdp) {
   PanelPage partial;
   ASSERT_TRUE(test::WriteSuFile(partial.su, test::MakeTraces(20, 100, 4000)));
   partial.p.Start(partial.su);
-  partial.p.form().SetText("Text4", "100");
-  partial.p.form().SetText("Text9", "40");
-  partial.p.form().SetText("Text2", "1");
-  partial.p.form().SetText("Text3", "19");
+  partial.p.form().SetText(kPlotWidthMm, "100");
+  partial.p.form().SetText(kSectionTopMm, "40");
+  partial.p.form().SetText(kFirstTrace, "1");
+  partial.p.form().SetText(kLastTrace, "19");
   partial.UseTable({{119, {100}, {1500}}, {101, {100}, {1500}}, {120, {100}, {1500}}});
-  partial.p.form().SetValue("Inverse_trace", 1);
+  partial.p.form().SetValue(kInverseTraces, 1);
   const std::vector<double> inverseColumns = MarkerColumns(partial.Panels());
   // In normal order the last column still draws nothing: CDP 101 alone, at
   // the first column, where inverse order draws CDP 119.
-  partial.p.form().SetValue("Inverse_trace", 0);
+  partial.p.form().SetValue(kInverseTraces, 0);
   const std::vector<double> normalColumns = MarkerColumns(partial.Panels());
   ASSERT_EQ(normalColumns.size(), 1u);
   ASSERT_EQ(inverseColumns.size(), 2u);  // CDP 120 (trace 20) is not plotted
@@ -238,8 +239,8 @@ TEST(VelocityPanel, FailingPicksShowTheirMessagesAndTheBuildGoesOn) {
   PanelPage page;
   page.UseTable({{103, {100, 500, 300}, {1500, 1800, 2000}},
                  {106, {100, 500, 900}, {3000, 1000, 2000}}});
-  page.p.form().SetValue("velocity", 1);
-  page.p.form().Fire("Command1", FieldEvent::Click);
+  page.p.form().SetValue(kVelocityDrawing, 1);
+  page.p.form().Fire(kDisplayButton, FieldEvent::Click);
   EXPECT_EQ(page.p.state.page.PageCount(), 1);
   ASSERT_EQ(page.p.dialogs.shown.size(), 2u);
   EXPECT_EQ(page.p.dialogs.shown[0].text, " Times interval must be increasing...");
@@ -256,17 +257,17 @@ TEST(VelocityPanel, FailingPicksShowTheirMessagesAndTheBuildGoesOn) {
 TEST(VelocityPanel, FileFromText21OrBesideTheSuFileInAnyCase) {
   PanelPage beside;
   ASSERT_TRUE(test::WriteBytes(beside.dir + "/TEN.Vel", TableText({{104, {100}, {1500}}})));
-  beside.p.form().SetText("Text21", "*.NMO");  // five characters: no choice
+  beside.p.form().SetText(kVelocityModelFile, "*.NMO");  // five characters: no choice
   EXPECT_EQ(MarkerColumns(beside.Panels()), (std::vector<double>{3}));
   EXPECT_TRUE(beside.p.dialogs.shown.empty());
-  EXPECT_EQ(beside.p.form().Text("Text21"), "*.NMO");
+  EXPECT_EQ(beside.p.form().Text(kVelocityModelFile), "*.NMO");
 
   // A pick file is converted once; Text21 then names the table file.
   PanelPage picks;
   ASSERT_TRUE(test::WriteBytes(picks.dir + "/x.NMO", "sunmo cdp=105 tnmo=0.1,0.5 vnmo=1500,1800\n"));
-  picks.p.form().SetText("Text21", picks.dir + "/x.NMO");
+  picks.p.form().SetText(kVelocityModelFile, picks.dir + "/x.NMO");
   std::string dump = picks.Panels();
-  EXPECT_EQ(picks.p.form().Text("Text21"), picks.dir + "/x.VEL");
+  EXPECT_EQ(picks.p.form().Text(kVelocityModelFile), picks.dir + "/x.VEL");
   EXPECT_NE(dump.find("text 4069 2408    500  1800  1867\n"), std::string::npos) << dump;
   ASSERT_TRUE(test::WriteBytes(picks.dir + "/x.NMO", "sunmo cdp=107 tnmo=0.1 vnmo=1500\n"));
   EXPECT_EQ(MarkerColumns(picks.Panels()), (std::vector<double>{4}));
@@ -286,13 +287,13 @@ TEST(VelocityPanel, AMissingFileIsLocatedOrNothingIsDrawn) {
   EXPECT_EQ(request.fileName, "*.NMO");
   EXPECT_EQ(request.initialFolder, page.p.state.su.DataFolder);
   EXPECT_FALSE(request.cancelError);
-  EXPECT_EQ(page.p.form().Text("Text21"), page.dir + "/picks.VEL");
+  EXPECT_EQ(page.p.form().Text(kVelocityModelFile), page.dir + "/picks.VEL");
 
   PanelPage cancelled;
-  cancelled.p.form().SetText("Text21", cancelled.dir + "/gone.VEL");
+  cancelled.p.form().SetText(kVelocityModelFile, cancelled.dir + "/gone.VEL");
   const std::string dump = cancelled.Panels();
   EXPECT_EQ(dump.find("Vnmo"), std::string::npos);
-  EXPECT_EQ(cancelled.p.form().Text("Text21"), "*.NMO");
+  EXPECT_EQ(cancelled.p.form().Text(kVelocityModelFile), "*.NMO");
   EXPECT_EQ(cancelled.p.dialogs.shown.size(), 1u);
 }
 
@@ -302,8 +303,8 @@ TEST(VelocityPanel, Command4ChoosesTheFileAheadOfTime) {
   state.su.DataFolder = test::TempDir() + "/";
   AttachVelocityHandlers(state);
   dialogs.files = {state.su.DataFolder + "model.NMO", std::nullopt};
-  state.form.Fire("Command4", FieldEvent::Click);
-  EXPECT_EQ(state.form.Text("Text21"), state.su.DataFolder + "model.NMO");
+  state.form.Fire(kVelocityModelButton, FieldEvent::Click);
+  EXPECT_EQ(state.form.Text(kVelocityModelFile), state.su.DataFolder + "model.NMO");
   ASSERT_EQ(dialogs.requests.size(), 1u);
   const CommonDialogFields& request = dialogs.requests.back();
   EXPECT_EQ(request.filter, "SU NMO velocity model|*.NMO|VEL file|*.NMO|All files|*.*|");
@@ -312,8 +313,8 @@ TEST(VelocityPanel, Command4ChoosesTheFileAheadOfTime) {
   EXPECT_EQ(request.initialFolder, state.su.DataFolder);
   EXPECT_FALSE(request.cancelError);
 
-  state.form.Fire("Command4", FieldEvent::Click);  // cancelled
-  EXPECT_EQ(state.form.Text("Text21"), "*.NMO");
+  state.form.Fire(kVelocityModelButton, FieldEvent::Click);  // cancelled
+  EXPECT_EQ(state.form.Text(kVelocityModelFile), "*.NMO");
 }
 
 TEST(VelocityPanel, DamagedTablesAndSuFilesNeverFault) {
@@ -339,7 +340,7 @@ TEST(VelocityPanel, DamagedTablesAndSuFilesNeverFault) {
     }
     PanelPage page;
     ASSERT_TRUE(test::WriteBytes(page.dir + "/model.VEL", bytes));
-    page.p.form().SetText("Text21", page.dir + "/model.VEL");
+    page.p.form().SetText(kVelocityModelFile, page.dir + "/model.VEL");
     page.p.dialogs.maxQuestions = 100000;
     page.Panels();
     // The SU file cut short: columns past its end draw nothing.

@@ -7,6 +7,7 @@
 
 #include "common/text_encoding.h"
 #include "program/editor_commands.h"
+#include "settings/form_fields.h"
 #include "support/program_fixture.h"
 #include "support/su_writer.h"
 
@@ -24,7 +25,7 @@ struct EditorFixture : test::ProgramFixture {
       return true;
     };
   }
-  void Fire(const char* name) { state.form.Fire(name, FieldEvent::Click); }
+  void Fire(FieldName name) { state.form.Fire(name, FieldEvent::Click); }
   int Tab() { return state.form.Value("SSTab1"); }
   void Select(size_t start, size_t length) {
     commands.session().selStart = start;
@@ -39,7 +40,7 @@ TEST(EditorOpenFile, AsksWithTheProductsRequestAndLoadsTheChosenFile) {
   p.state.editorText = "old";
   p.dialogs.fields().cancelError = true;  // as the graphics-program dialog leaves it
   p.dialogs.files.push_back(path);
-  p.Fire("of");
+  p.Fire(kOpenFileItem);
 
   ASSERT_EQ(p.dialogs.requests.size(), 1u);
   const CommonDialogFields& r = p.dialogs.requests[0];
@@ -57,15 +58,15 @@ TEST(EditorOpenFile, ACancelOrAnUnreadableFileKeepsTheText) {
   EditorFixture p;
   p.state.editorText = "kept";
   p.dialogs.files.push_back(std::nullopt);
-  p.Fire("of");
+  p.Fire(kOpenFileItem);
   EXPECT_EQ(p.Tab(), 2);  // the tab is shown all the same
   EXPECT_EQ(p.state.editorText, "kept");
 
   p.dialogs.files.push_back(test::TempDir() + "/missing.TXT");
-  p.Fire("of");
+  p.Fire(kOpenFileItem);
   EXPECT_EQ(p.state.editorText, "kept");
   p.dialogs.files.push_back(test::TempDir());  // a folder
-  p.Fire("of");
+  p.Fire(kOpenFileItem);
   EXPECT_EQ(p.state.editorText, "kept");
 }
 
@@ -74,7 +75,7 @@ TEST(EditorSaveFile, WritesThePlainTextAtomicallyOrNothing) {
   p.state.editorText = "sunmo vnmo=1500\r\nsustack\r\n";
   const std::string path = test::TempFile("job.BAT");
   p.dialogs.files.push_back(path);
-  p.Fire("sf");
+  p.Fire(kSaveFileItem);
   const CommonDialogFields& r = p.dialogs.requests.back();
   EXPECT_EQ(r.title, "Text selection");
   EXPECT_EQ(r.filter, "SU Batch File |*.BAT|Text files|*.txt|All files|*.*|");
@@ -84,11 +85,11 @@ TEST(EditorSaveFile, WritesThePlainTextAtomicallyOrNothing) {
   EXPECT_EQ(p.state.editorPath, path);
   // Formatting chosen with "Font" never reaches the file.
   p.dialogs.fonts.push_back(FontChoice{"Courier New", 14});
-  p.Fire("ft");
-  p.Fire("sf");  // cancelled: nothing is written, no file left behind
+  p.Fire(kEditorFontItem);
+  p.Fire(kSaveFileItem);  // cancelled: nothing is written, no file left behind
   p.state.editorText = "changed";
   p.dialogs.files.push_back(std::nullopt);
-  p.Fire("sf");
+  p.Fire(kSaveFileItem);
   EXPECT_EQ(test::ReadBytes(path), "sunmo vnmo=1500\r\nsustack\r\n");
 
   // A target that cannot be replaced (a folder) keeps what is there.
@@ -110,20 +111,20 @@ TEST(EditorSaveFile, APickFileOpenedEditedAndSavedKeepsItsBytes) {
   const std::string path = test::TempFile("LINE1.NMO");
   ASSERT_TRUE(test::WriteBytes(path, original));
   p.dialogs.files.push_back(path);
-  p.Fire("of");
+  p.Fire(kOpenFileItem);
   EXPECT_EQ(p.state.editorText, "* vitesses \xC3\xA9tude\r\ncdp=100\r\ntnmo=0,1000\r\nvnmo=1500,2100\r\n");
   p.dialogs.answers = {"2100", "2200"};
-  p.Fire("rtx");
+  p.Fire(kReplaceTextItem);
   EXPECT_TRUE(p.commands.IsModified());
   p.dialogs.files.push_back(path);
-  p.Fire("sf");
+  p.Fire(kSaveFileItem);
   EXPECT_EQ(test::ReadBytes(path), "* vitesses \xE9tude\r\ncdp=100\r\ntnmo=0,1000\r\nvnmo=1500,2200\r\n");
   EXPECT_FALSE(p.commands.IsModified());
 
   // A character Windows-1252 cannot hold is kept: the file becomes UTF-8.
   p.state.editorText += "\xE2\x86\x92\r\n";  // an arrow
   p.dialogs.files.push_back(path);
-  p.Fire("sf");
+  p.Fire(kSaveFileItem);
   EXPECT_EQ(test::ReadBytes(path), p.state.editorText);
 
   // UTF-8 with a byte-order mark and plain line feeds stays so.
@@ -131,9 +132,9 @@ TEST(EditorSaveFile, APickFileOpenedEditedAndSavedKeepsItsBytes) {
   const std::string other = test::TempFile("picks.txt");
   ASSERT_TRUE(test::WriteBytes(other, utf8));
   p.dialogs.files.push_back(other);
-  p.Fire("of");
+  p.Fire(kOpenFileItem);
   p.dialogs.files.push_back(other);
-  p.Fire("sf");
+  p.Fire(kSaveFileItem);
   EXPECT_EQ(test::ReadBytes(other), utf8);
 }
 
@@ -154,7 +155,7 @@ TEST(EditorFindText, SelectsTheNextMatchAfterTheCaretOrBeeps) {
   EditorFixture p;
   p.state.editorText = "Sunmo vnmo=1500\r\nsunmo\r\nSunmo tnmo=0\r\n";
   p.dialogs.answers = {"Sunmo"};
-  p.Fire("df");
+  p.Fire(kFindTextItem);
   ASSERT_EQ(p.dialogs.asked.size(), 1u);
   EXPECT_EQ(p.dialogs.asked[0].prompt, "Type the text to find");
   EXPECT_EQ(p.dialogs.asked[0].title, "SU Batch editor");
@@ -167,7 +168,7 @@ TEST(EditorFindText, SelectsTheNextMatchAfterTheCaretOrBeeps) {
   EXPECT_EQ(p.dialogs.beeps, 0);
 
   p.dialogs.answers = {"Sunmo"};
-  p.Fire("df");  // no match after this one
+  p.Fire(kFindTextItem);  // no match after this one
   EXPECT_EQ(p.dialogs.beeps, 1);
   EXPECT_EQ(p.commands.session().selStart, 24u);
 
@@ -177,7 +178,7 @@ TEST(EditorFindText, SelectsTheNextMatchAfterTheCaretOrBeeps) {
     s.selLength = 0;
   };
   p.dialogs.answers = {"nmo"};
-  p.Fire("df");
+  p.Fire(kFindTextItem);
   EXPECT_EQ(p.commands.session().selStart, 2u);  // "Su|nmo"
 
   // An empty answer (or a cancel) stops at once.
@@ -185,7 +186,7 @@ TEST(EditorFindText, SelectsTheNextMatchAfterTheCaretOrBeeps) {
   const int beeps = p.dialogs.beeps;
   const uint32_t focus = p.commands.session().focusSerial;
   p.dialogs.answers = {""};
-  p.Fire("df");
+  p.Fire(kFindTextItem);
   EXPECT_EQ(p.Tab(), 0);
   EXPECT_EQ(p.dialogs.beeps, beeps);
   EXPECT_EQ(p.commands.session().focusSerial, focus);
@@ -196,7 +197,7 @@ TEST(EditorReplaceText, ReplacesEveryOccurrenceAndPutsTheTextBack) {
   p.state.editorText = "abb";
   p.Select(1, 1);
   p.dialogs.answers = {"ab", "xa"};
-  p.Fire("rtx");
+  p.Fire(kReplaceTextItem);
   ASSERT_EQ(p.dialogs.asked.size(), 2u);
   EXPECT_EQ(p.dialogs.asked[0].prompt, "Enter text to be replaced");
   EXPECT_EQ(p.dialogs.asked[1].prompt, "Enter new text ");
@@ -206,15 +207,15 @@ TEST(EditorReplaceText, ReplacesEveryOccurrenceAndPutsTheTextBack) {
   EXPECT_EQ(p.commands.session().selStart, 0u);
 
   p.dialogs.answers = {"a", "aa"};
-  p.Fire("rtx");
+  p.Fire(kReplaceTextItem);
   EXPECT_EQ(p.state.editorText, "xxaa");
   p.dialogs.answers = {"", "zz"};
-  p.Fire("rtx");
+  p.Fire(kReplaceTextItem);
   EXPECT_EQ(p.state.editorText, "xxaa");
   // Nothing found: the text and the selection stay.
   p.Select(2, 1);
   p.dialogs.answers = {"q", "r"};
-  p.Fire("rtx");
+  p.Fire(kReplaceTextItem);
   EXPECT_EQ(p.state.editorText, "xxaa");
   EXPECT_EQ(p.commands.session().selStart, 2u);
 }
@@ -222,13 +223,13 @@ TEST(EditorReplaceText, ReplacesEveryOccurrenceAndPutsTheTextBack) {
 TEST(EditorFont, AppliesTheDialogsFontAlsoAfterACancel) {
   EditorFixture p;
   p.dialogs.fonts = {FontChoice{"Courier New", 12}, std::nullopt};
-  p.Fire("ft");
+  p.Fire(kEditorFontItem);
   EXPECT_EQ(p.dialogs.requests.back().flags, 3);
   EXPECT_EQ(p.Tab(), 2);
   EXPECT_EQ(p.commands.session().font.name, "Courier New");
   EXPECT_EQ(p.commands.session().font.size, 12.0f);
   const uint32_t serial = p.commands.session().fontSerial;
-  p.Fire("ft");
+  p.Fire(kEditorFontItem);
   EXPECT_EQ(p.commands.session().font.name, "Courier New");
   EXPECT_EQ(p.commands.session().fontSerial, serial + 1);
 }
@@ -237,21 +238,21 @@ TEST(EditorPrint, PrintsTheSelectionOrTheWholeText) {
   EditorFixture p;
   p.state.editorText = "sunmo\r\nsustack\r\n";
   p.dialogs.printers = {PrinterChoice{"Plotter", 1}, PrinterChoice{"Plotter", 1}};
-  p.Fire("pt");
+  p.Fire(kPrintTextItem);
   EXPECT_EQ(p.Tab(), 2);
   EXPECT_EQ(p.dialogs.requests.back().flags, 264);
   ASSERT_EQ(p.printed.size(), 1u);
   EXPECT_EQ(p.printed[0], "sunmo\r\nsustack\r\n");
 
   p.Select(7, 7);
-  p.Fire("pt");
+  p.Fire(kPrintTextItem);
   EXPECT_EQ(p.dialogs.requests.back().flags, 265);  // "selection" preselected
   ASSERT_EQ(p.printed.size(), 2u);
   EXPECT_EQ(p.printed[1], "sustack");
 
   // A cancelled dialog prints nothing, and leaves the cancel switch as it was.
   p.dialogs.printers = {std::nullopt};
-  p.Fire("pt");
+  p.Fire(kPrintTextItem);
   EXPECT_EQ(p.printed.size(), 2u);
   EXPECT_FALSE(p.dialogs.fields().cancelError);
 }
@@ -261,7 +262,7 @@ TEST(EditorPrint, PrintHistoryLeavesTheTabAsItIs) {
   p.state.editorText = "history";
   p.state.form.SetValue("SSTab1", 1);
   p.dialogs.printers = {PrinterChoice{"Plotter", 2}};
-  p.Fire("Command5");
+  p.Fire(kPrintHistoryButton);
   EXPECT_EQ(p.Tab(), 1);
   ASSERT_EQ(p.printed.size(), 1u);
   EXPECT_EQ(p.printed[0], "history");
@@ -270,7 +271,7 @@ TEST(EditorPrint, PrintHistoryLeavesTheTabAsItIs) {
 
 TEST(EditorHowToUse, ShowsTheHelpTextInAnInformationBox) {
   EditorFixture p;
-  p.Fire("Command3");
+  p.Fire(kHowToUseButton);
   ASSERT_EQ(p.dialogs.shown.size(), 1u);
   const auto& box = p.dialogs.shown[0];
   EXPECT_EQ(box.style, msg::kInformation);

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "settings/form_fields.h"
 #include "support/program_fixture.h"
 #include "support/su_writer.h"
 
@@ -32,13 +33,13 @@ TEST(SegyHistory, TextualHeaderInTheEditorAtStartAndOnLoading) {
   ASSERT_TRUE(test::WriteBytes(su, SegyBytes("reference.su")));
   p.state.editorText = "my notes";
   p.dialogs.files = {su};
-  p.form().Fire("Command2", FieldEvent::Click);
+  p.form().Fire(kLoadSuFileButton, FieldEvent::Click);
   EXPECT_EQ(p.state.su.ActiveFilePath, su);
   EXPECT_EQ(p.state.editorText, "my notes");
   const std::string other = dir + "/other.segy";
   ASSERT_TRUE(test::WriteBytes(other, SegyBytes("f5-le.sgy")));
   p.dialogs.files = {other};
-  p.form().Fire("Command2", FieldEvent::Click);
+  p.form().Fire(kLoadSuFileButton, FieldEvent::Click);
   EXPECT_EQ(p.state.editorText.rfind(kFirstCard, 0), 0u) << p.state.editorText;
 
   // A history file beside it comes first.
@@ -55,7 +56,7 @@ TEST(SegyHistory, PrintedWithoutAskingForABatchFile) {
   ASSERT_TRUE(test::WriteBytes(segy, SegyBytes("f8-le.sgy")));
   test::ProgramFixture p;
   p.Start(segy);
-  p.form().SetValue("prn", 1);
+  p.form().SetValue(kPrintHistory, 1);
   DoDocument(p.state);
   EXPECT_TRUE(p.dialogs.requests.empty()) << "asked for " << p.dialogs.requests[0].title;
   const std::string dump = DumpPage(p.state.page);

@@ -23,6 +23,7 @@
 #include "output/wmf_writer.h"
 #include "overlays/nmo_conversion.h"
 #include "program/editor_commands.h"
+#include "settings/form_fields.h"
 #include "settings/plot_settings.h"
 #include "settings/profile.h"
 #include "support/program_fixture.h"
@@ -149,8 +150,8 @@ TEST_F(SettingsFaults, SaveKilledAtAnyMomentLeavesBothFilesWhole) {
         program.Start("");
         for (int i = 0;; ++i) {
           // Each save changes both files, so each is rewritten every time.
-          program.form().SetText("Text13", "W" + std::to_string(i));
-          program.form().SetBackColor("Text101", i & 0xFFFFFF);
+          program.form().SetText(kLeftOrientation, "W" + std::to_string(i));
+          program.form().SetBackColor(PaletteField(101), i & 0xFFFFFF);
           (void)SaveSettings(program.state.settingsFiles, program.state.settings, program.form());
           if (i == 0) saving();
         }
@@ -175,8 +176,8 @@ TEST_F(SettingsFaults, FailedSaveKeepsTheOldFilesAndSaysWhy) {
   auto failingSave = [&] {
     ProgramFixture program(folder_);
     program.Start("");
-    program.form().SetText("Text13", "changed");
-    program.form().SetBackColor("Text101", 255);
+    program.form().SetText(kLeftOrientation, "changed");
+    program.form().SetBackColor(PaletteField(101), 255);
     std::string error;
     const bool saved =
         SaveSettings(program.state.settingsFiles, program.state.settings, program.form(), &error);
@@ -228,7 +229,7 @@ class WrittenFiles : public ::testing::Test {
   // save failed, bit 1 the metafile command showed its error message.
   int WriteEach() {
     ProgramFixture program(TempDir());
-    program.state.form.SetText("Text21", picks_);
+    program.state.form.SetText(kVelocityModelFile, picks_);
     Conversion_NMO(program.state);
 
     EditorCommands editor(program.state);
@@ -311,7 +312,7 @@ TEST_F(WrittenFiles, WriteKilledAtAnyMomentLeavesTheOldOrTheNewFile) {
           // The table beside each pick file is line1.VEL only through its
           // own name: convert a copy named line1.NMO.
           fs::copy_file(picks[i & 1], picks_, fs::copy_options::overwrite_existing);
-          program.state.form.SetText("Text21", picks_);
+          program.state.form.SetText(kVelocityModelFile, picks_);
           Conversion_NMO(program.state);
         }
       },

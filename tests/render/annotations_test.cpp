@@ -9,6 +9,7 @@
 #include "render/labels.h"
 #include "render/time_lines.h"
 #include "render/title.h"
+#include "settings/form_fields.h"
 #include "support/program_fixture.h"
 #include "support/su_writer.h"
 
@@ -65,7 +66,7 @@ struct TimeLineCase : ::testing::Test {
 };
 
 TEST_F(TimeLineCase, LinesEveryStepDownToTheBottomEdgeWithTheirTimes) {
-  p.form().SetValue("time", 1);
+  p.form().SetValue(kTimeSection, 1);
   p.state.layout.TimeLineSpacing = 100;
   Affichage_line_Temps(p.state);
   const auto lines = Lines(p.state.page);
@@ -99,7 +100,7 @@ TEST_F(TimeLineCase, ATimeWindowedFileCountsFromItsFirstTracesDelay) {
   p.state.su.ActiveFilePath = path;
   p.state.su.SamplesPerTrace = 250;
   p.state.layout.TimeLineSpacing = 100;
-  p.form().SetValue("time", 1);
+  p.form().SetValue(kTimeSection, 1);
   Affichage_line_Temps(p.state);
   ASSERT_EQ(Values().size(), 10u);
   EXPECT_EQ(Values().front(), " 900 ms");
@@ -107,20 +108,20 @@ TEST_F(TimeLineCase, ATimeWindowedFileCountsFromItsFirstTracesDelay) {
 
   // Depth sections and a delrt of 0 are labelled as before.
   p.state.page.BeginDocument();
-  p.form().SetValue("time", 0);
-  p.form().SetText("Text17", "300");
+  p.form().SetValue(kTimeSection, 0);
+  p.form().SetText(kDatum, "300");
   Affichage_line_Temps(p.state);
   EXPECT_EQ(Values().front(), " 200 m");
   for (auto& t : traces) t.Set(su::kDelrt, 0);
   ASSERT_TRUE(test::WriteSuFile(path, traces));
   p.state.page.BeginDocument();
-  p.form().SetValue("time", 1);
+  p.form().SetValue(kTimeSection, 1);
   Affichage_line_Temps(p.state);
   EXPECT_EQ(Values().front(), " 100 ms");
 }
 
 TEST_F(TimeLineCase, RoundedStepKeepsCountingTheSpacingAskedFor) {
-  p.form().SetValue("time", 1);
+  p.form().SetValue(kTimeSection, 1);
   p.state.su.SampleInterval = 3000;  // 10 ms is 3.33 samples: lines every 3
   p.state.layout.SamplesToDraw = 10;
   p.state.layout.SectionHeight = 1000;
@@ -135,7 +136,7 @@ TEST_F(TimeLineCase, RoundedStepKeepsCountingTheSpacingAskedFor) {
 }
 
 TEST_F(TimeLineCase, SpacingUnderHalfASampleOrBadIntervalDrawsNothing) {
-  p.form().SetValue("time", 1);
+  p.form().SetValue(kTimeSection, 1);
   for (double spacing : {0.0, 1.0, 2.0, -100.0}) {  // 2 ms is half a sample: rounds to 0
     p.state.layout.TimeLineSpacing = spacing;
     Affichage_line_Temps(p.state);
@@ -152,8 +153,8 @@ TEST_F(TimeLineCase, SpacingUnderHalfASampleOrBadIntervalDrawsNothing) {
 }
 
 TEST_F(TimeLineCase, DepthSectionCountsDownFromTheDatum) {
-  p.form().SetValue("time", 0);
-  p.form().SetText("Text17", "300");
+  p.form().SetValue(kTimeSection, 0);
+  p.form().SetText(kDatum, "300");
   p.state.su.SampleInterval = 1000;
   p.state.layout.SamplesToDraw = 350;
   p.state.layout.TimeLineSpacing = 50;
@@ -164,7 +165,7 @@ TEST_F(TimeLineCase, DepthSectionCountsDownFromTheDatum) {
 
 TEST_F(TimeLineCase, LongTallSectionsKeepTheirPositionsAndValues) {
   // Values past 32767 and k * SectionHeight past 32 bits stay exact.
-  p.form().SetValue("time", 1);
+  p.form().SetValue(kTimeSection, 1);
   p.state.su.SampleInterval = 1000;
   p.state.layout.SamplesToDraw = 100000;
   p.state.layout.SectionHeight = 100000;
@@ -188,7 +189,7 @@ struct LabelCase : ::testing::Test {
     path = test::TempFile("line.su");
     ASSERT_TRUE(test::WriteSuFile(path, traces));
     p.Start(path);
-    p.form().SetText("Text9", "10");  // 567 + 1440
+    p.form().SetText(kSectionTopMm, "10");  // 567 + 1440
     top = 2007;
     PlotLayout& l = p.state.layout;
     l.FirstTrace = 1;
@@ -196,8 +197,8 @@ struct LabelCase : ::testing::Test {
     l.TraceSpacing = 100;
   }
   void Label(const std::string& firstLabel, const std::string& spacing) {
-    p.form().SetText("Text22", firstLabel);
-    p.form().SetText("Text10", spacing);
+    p.form().SetText(kFirstLabel, firstLabel);
+    p.form().SetText(kLabelSpacing, spacing);
     p.state.page.BeginDocument();
     Affichage_Label(p.state);
   }
@@ -252,7 +253,7 @@ TEST_F(LabelCase, TraclZeroIsLabelledByPositionAndSpacingZeroIsTen) {
 
 TEST_F(LabelCase, InverseOrderCountsDownFromTheFirstLabel) {
   Start(test::MakeTraces(10, 4, 4000));
-  p.form().SetValue("Inverse_trace", 1);
+  p.form().SetValue(kInverseTraces, 1);
   Label("10", "2");
   EXPECT_EQ(Numbers(), (std::vector<std::string>{"Trace", " 10", " 8", " 6", " 4", " 2"}));
   const auto ticks = Lines(p.state.page);
@@ -265,17 +266,17 @@ TEST_F(LabelCase, StationRowFromTheChosenWord) {
   auto traces = test::MakeTraces(8, 4, 4000, {}, 201);
   for (size_t t = 0; t < traces.size(); ++t) traces[t].Set(su::kSx, -5.0 * static_cast<double>(t));
   Start(traces);
-  p.form().SetValue("CDP", 1);
-  p.form().SetValue("Station", 1);
-  p.form().SetText("Combo2", "station");
+  p.form().SetValue(kCdpNumbering, 1);
+  p.form().SetValue(kStationNumbers, 1);
+  p.form().SetText(kStationHeaderWord, "station");
   Label("201", "2");
   EXPECT_EQ(Numbers(), (std::vector<std::string>{"CDP", " 201", " 203", " 205", " 207"}));
   // Half the CDP number, halves to even.
   EXPECT_EQ(Stations(), (std::vector<std::string>{"Station n\u00b0", " 100", " 102", " 102",
                                                   " 104"}));
 
-  p.form().SetListIndex("Combo2", 3);  // "sx"
-  ASSERT_EQ(p.form().Text("Combo2"), "sx");
+  p.form().SetListIndex(kStationHeaderWord, 3);  // "sx"
+  ASSERT_EQ(p.form().Text(kStationHeaderWord), "sx");
   Label("201", "2");
   EXPECT_EQ(Stations(), (std::vector<std::string>{"Station n\u00b0", " 0", "-10", "-20", "-30"}));
 
@@ -288,15 +289,15 @@ TEST_F(LabelCase, StationRowFromTheChosenWord) {
 
 TEST_F(LabelCase, LargeCdpNumbersAndRangesPastTheFile) {
   Start(test::MakeTraces(10, 4, 4000, {}, 40000));
-  p.form().SetValue("CDP", 1);
-  p.form().SetValue("Station", 1);
-  p.form().SetText("Combo2", "cdp");
+  p.form().SetValue(kCdpNumbering, 1);
+  p.form().SetValue(kStationNumbers, 1);
+  p.form().SetText(kStationHeaderWord, "cdp");
   p.state.layout.LastTrace = 2000000000;  // far past the file: must not spin
   Label("40000", "5");
   EXPECT_EQ(Numbers(), (std::vector<std::string>{"CDP", " 40000", " 40005"}));
   EXPECT_EQ(Stations(), (std::vector<std::string>{"Station n\u00b0", " 40000", " 40005"}));
 
-  p.form().SetValue("Inverse_trace", 1);
+  p.form().SetValue(kInverseTraces, 1);
   p.state.layout.LastTrace = 12;  // two columns past the end come first
   Label("40009", "3");
   EXPECT_EQ(Numbers(), (std::vector<std::string>{"CDP", " 40009", " 40006", " 40003",
@@ -309,15 +310,15 @@ TEST(TitleAndOrientation, PlacedAboveTheSectionAndSkippedWhenBothEmpty) {
   ProgramFixture p;
   p.state.layout.SectionTop = 3000;
   p.state.layout.SectionWidth = 5000;
-  p.form().SetText("Text1", "Line 7");
-  p.form().SetText("Text13", "");
-  p.form().SetText("Text14", "East");
+  p.form().SetText(kPlotTitle, "Line 7");
+  p.form().SetText(kLeftOrientation, "");
+  p.form().SetText(kRightOrientation, "East");
   p.state.page.SetLeftMargin(1000);
   p.state.page.SetTopMargin(2000);  // the title stays 15 mm from the paper's edge
   p.state.page.BeginDocument();
   DrawTitle(p.state);
   DrawOrientationTexts(p.state);
-  p.form().SetValue("velocity", 1);
+  p.form().SetValue(kVelocityDrawing, 1);
   DrawOrientationTexts(p.state);
   EXPECT_EQ(DumpPage(p.state.page),
             "page 11906 16838 1000 2000\n"
@@ -330,7 +331,7 @@ TEST(TitleAndOrientation, PlacedAboveTheSectionAndSkippedWhenBothEmpty) {
   EXPECT_EQ(p.state.settings.LeftOrientation, "");
   EXPECT_EQ(p.state.settings.RightOrientation, "East");
 
-  p.form().SetText("Text14", "");
+  p.form().SetText(kRightOrientation, "");
   p.state.page.BeginDocument();
   DrawOrientationTexts(p.state);
   EXPECT_TRUE(p.state.page.ops().empty());
@@ -357,8 +358,8 @@ struct HistoryCase : ::testing::Test {
       ASSERT_TRUE(test::WriteBytes(dir + "/" + *historyName, text));
     }
     p.Start(su);
-    p.form().SetText("Text19", "100");  // 5670 + 1440
-    p.form().SetValue("prn", 1);
+    p.form().SetText(kElevationTopMm, "100");  // 5670 + 1440
+    p.form().SetValue(kPrintHistory, 1);
   }
   std::vector<std::string> History() { return TextsAt(p.state.page, 7110); }
 };
@@ -378,7 +379,7 @@ TEST_F(HistoryCase, PresentFilePrintsTheEditorTextInLowerCaseAfterEdits) {
   EXPECT_EQ(texts.back().x, 1417.5);
   EXPECT_EQ(p.state.page.fonts().back().size, 8);
 
-  p.form().SetValue("prn", 0);
+  p.form().SetValue(kPrintHistory, 0);
   DoDocument(p.state);
   EXPECT_TRUE(History().empty());
 }

@@ -6,6 +6,7 @@
 #include <new>
 
 #include "common/numeric.h"
+#include "settings/form_fields.h"
 #include "support/program_fixture.h"
 #include "support/su_writer.h"
 
@@ -25,7 +26,7 @@ TEST(PageBuilder, DefaultsGiveTheSquareFrameAndTheDepthCaption) {
   ProgramFixture p;
   p.Start(TenTraceFile());
   ASSERT_EQ(p.dialogs.asked.size(), 1u);  // the datum question, answered " 0"
-  p.form().Fire("Command1", FieldEvent::Click);
+  p.form().Fire(kDisplayButton, FieldEvent::Click);
   EXPECT_EQ(p.form().Value("SSTab1"), 1);
 
   const PlotLayout& l = p.state.layout;
@@ -59,8 +60,8 @@ TEST(PageBuilder, CaptionFollowsTimeDatumAndLanguage) {
 TEST(PageBuilder, SizeQuestionsRepeatUntilAWidthIsGiven) {
   ProgramFixture p;
   p.Start(TenTraceFile());
-  p.form().SetText("Text4", "0");
-  p.form().SetText("Text5", "");
+  p.form().SetText(kPlotWidthMm, "0");
+  p.form().SetText(kProfileHeightMm, "");
   p.dialogs.asked.clear();
   p.dialogs.answers = {"", "0", "120", "x", "80"};
   DoDocument(p.state);
@@ -69,8 +70,8 @@ TEST(PageBuilder, SizeQuestionsRepeatUntilAWidthIsGiven) {
   EXPECT_EQ(p.dialogs.asked[0].defaultText, "200");
   EXPECT_EQ(p.dialogs.asked[3].prompt, "Enter a plot height  value (mm)");
   EXPECT_EQ(p.dialogs.asked[3].defaultText, "100");
-  EXPECT_EQ(p.form().Text("Text4"), "120");
-  EXPECT_EQ(p.form().Text("Text5"), "80");
+  EXPECT_EQ(p.form().Text(kPlotWidthMm), "120");
+  EXPECT_EQ(p.form().Text(kProfileHeightMm), "80");
   EXPECT_EQ(p.state.layout.SectionWidth, 6804);
 }
 
@@ -78,11 +79,11 @@ TEST(PageBuilder, WidthCheckWarnsOneMillimetreTooWideButBuilds) {
   ProgramFixture p;
   p.Start(TenTraceFile());
   const char* kTooWide = " Your plot width is too large, correct size page or profile width";
-  p.form().SetText("Text4", "190");  // page 210 mm - 20
+  p.form().SetText(kPlotWidthMm, "190");  // page 210 mm - 20
   p.dialogs.shown.clear();
   DoDocument(p.state);
   EXPECT_TRUE(p.dialogs.shown.empty());
-  p.form().SetText("Text4", "191");
+  p.form().SetText(kPlotWidthMm, "191");
   DoDocument(p.state);
   ASSERT_EQ(p.dialogs.shown.size(), 1u);
   EXPECT_EQ(p.dialogs.shown[0].text, kTooWide);
@@ -97,17 +98,17 @@ TEST(PageBuilder, NoActiveFileBeginsNoDocumentAndLongTimesStopAtTheTrace) {
   p.state.page.DrawLine(0, 0, 10, 10);
   p.state.page.EndDocument();
   const std::string before = DumpPage(p.state.page);
-  p.form().Fire("Command1", FieldEvent::Click);
+  p.form().Fire(kDisplayButton, FieldEvent::Click);
   EXPECT_EQ(DumpPage(p.state.page), before);  // the old page stays
   EXPECT_EQ(p.form().Value("SSTab1"), 1);
 
   ProgramFixture q;
   q.Start(TenTraceFile());
-  q.form().SetText("Text6", "99999");
+  q.form().SetText(kTimeToDrawMs, "99999");
   DoDocument(q.state);
   EXPECT_EQ(q.state.layout.SamplesToDraw, 1000);
   // A range of no traces keeps the trace spacing of the last build.
-  q.form().SetText("Text2", "11");
+  q.form().SetText(kFirstTrace, "11");
   DoDocument(q.state);
   EXPECT_DOUBLE_EQ(q.state.layout.TraceSpacing, 198.4);
 }
@@ -117,14 +118,14 @@ TEST(PageBuilder, NoActiveFileBeginsNoDocumentAndLongTimesStopAtTheTrace) {
 // page (frame, captions) is still built.
 TEST(PageBuilder, ABlankSectionSaysWhyInOneMessage) {
   struct Case {
-    const char* field;
+    FieldName field;
     const char* value;
     const char* reason;
   };
-  for (const Case& c : {Case{"Text2", "11", "the last trace (10) is before the first (11)"},
-                        Case{"Text2", "20", "is before the first"},
-                        Case{"Text6", "0", "the total time to draw (0 ms) holds no sample"},
-                        Case{"Text6", "3", "the total time to draw (3 ms) holds no sample"}}) {
+  for (const Case& c : {Case{kFirstTrace, "11", "the last trace (10) is before the first (11)"},
+                        Case{kFirstTrace, "20", "is before the first"},
+                        Case{kTimeToDrawMs, "0", "the total time to draw (0 ms) holds no sample"},
+                        Case{kTimeToDrawMs, "3", "the total time to draw (3 ms) holds no sample"}}) {
     ProgramFixture p;
     p.Start(TenTraceFile());
     p.form().SetText(c.field, c.value);
@@ -138,8 +139,8 @@ TEST(PageBuilder, ABlankSectionSaysWhyInOneMessage) {
   // A range past the end of the file.
   ProgramFixture p;
   p.Start(TenTraceFile());
-  p.form().SetText("Text3", "30");
-  p.form().SetText("Text2", "20");
+  p.form().SetText(kLastTrace, "30");
+  p.form().SetText(kFirstTrace, "20");
   p.dialogs.shown.clear();
   DoDocument(p.state);
   ASSERT_EQ(p.dialogs.shown.size(), 1u);
@@ -147,8 +148,8 @@ TEST(PageBuilder, ABlankSectionSaysWhyInOneMessage) {
             std::string::npos)
       << p.dialogs.shown[0].text;
   // A section with something to draw says nothing.
-  p.form().SetText("Text2", "1");
-  p.form().SetText("Text3", "10");
+  p.form().SetText(kFirstTrace, "1");
+  p.form().SetText(kLastTrace, "10");
   p.dialogs.shown.clear();
   DoDocument(p.state);
   EXPECT_TRUE(p.dialogs.shown.empty());
@@ -164,7 +165,7 @@ TEST(PageBuilder, RunningOutOfMemoryIsReportedAndTheWindowStays) {
     if (value == 3) throw std::bad_alloc();
   };
   p.dialogs.shown.clear();
-  p.form().Fire("Command1", FieldEvent::Click);
+  p.form().Fire(kDisplayButton, FieldEvent::Click);
   ASSERT_EQ(p.dialogs.shown.size(), 1u);
   EXPECT_EQ(p.dialogs.shown[0].text, "not enough memory to build this page (10 traces \u00D7 1000 samples)");
   EXPECT_EQ(p.dialogs.shown[0].style, msg::kCritical);

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "settings/form_fields.h"
 #include "support/program_fixture.h"
 #include "support/su_writer.h"
 
@@ -50,20 +51,20 @@ TEST(GoldenPage, SmallSectionWithLabelsLinesAndDiagrams) {
   test::ProgramFixture p;
   p.Start(SmallLine());
   Form& f = p.form();
-  f.SetText("Text1", "Small line");
-  f.SetText("Text4", "40");
-  f.SetText("Text5", "30");
-  f.SetText("Text9", "60");
-  f.SetText("Text18", "30");
-  f.SetText("Text19", "20");
-  f.SetText("Text7", "8");
-  f.SetText("Text10", "2");
-  f.SetText("Text22", "1");
-  f.SetText("Text15", "6");
-  f.SetValue("time", 1);
-  f.SetValue("fold", 1);
-  f.SetValue("Alti", 1);
-  f.SetValue("topo", 1);
+  f.SetText(kPlotTitle, "Small line");
+  f.SetText(kPlotWidthMm, "40");
+  f.SetText(kProfileHeightMm, "30");
+  f.SetText(kSectionTopMm, "60");
+  f.SetText(kFoldTopMm, "30");
+  f.SetText(kElevationTopMm, "20");
+  f.SetText(kTimeLineSpacingMs, "8");
+  f.SetText(kLabelSpacing, "2");
+  f.SetText(kFirstLabel, "1");
+  f.SetText(kFoldMaximum, "6");
+  f.SetValue(kTimeSection, 1);
+  f.SetValue(kFoldDrawing, 1);
+  f.SetValue(kElevationDiagram, 1);
+  f.SetValue(kTopoDrawing, 1);
   DoDocument(p.state);
   ASSERT_EQ(p.state.page.PageCount(), 1);
   CheckGolden(DumpPage(p.state.page), "small_page.dump");

@@ -14,6 +14,7 @@
 #include <set>
 
 #include "common/numeric.h"
+#include "settings/form_fields.h"
 #include "settings/palette.h"
 #include "support/program_fixture.h"
 #include "support/su_writer.h"
@@ -99,7 +100,7 @@ struct Section {
   explicit Section(const test::SampleFunction& fn = Saw)
       : Section(test::MakeTraces(10, 20, 4000, fn)) {}
   std::vector<Drawn> Build(int displayIndex) {
-    p.form().SetListIndex("combo1", displayIndex);
+    p.form().SetListIndex(kDisplayType, displayIndex);
     DoDocument(p.state);
     return TraceOps(p.state.page);
   }
@@ -305,7 +306,7 @@ TEST(TracePass, DeadTracesAreLeftOutUnlessAsked) {
   ASSERT_EQ(ops.size(), 9u);
   EXPECT_EQ(ops[1].X(2), X0(1));
   EXPECT_EQ(ops[2].X(2), X0(3));  // column 2 stays empty
-  s.form().SetValue("Dead", 1);
+  s.form().SetValue(kDeadTraces, 1);
   EXPECT_EQ(s.Build(1).size(), 10u);
 }
 
@@ -318,14 +319,14 @@ TEST(TracePass, NoiseClippingZeroesSmallSamples) {
   auto ops = s.Build(1);
   EXPECT_EQ(ops[0].X(1), X0(0) - 61);  // no clipping: -60.76
   EXPECT_EQ(ops[0].X(2), X0(0) - 62);
-  s.form().SetText("amplimite", "5");
+  s.form().SetText(kNoiseAmplitude, "5");
   ops = s.Build(1);
   EXPECT_EQ(ops[0].X(0), X0(0) + 124);
   EXPECT_EQ(ops[0].X(1), X0(0));       // -4.9 clipped
   EXPECT_EQ(ops[0].X(2), X0(0) - 62);  // -5 kept
   EXPECT_EQ(ops[0].X(3), X0(0));
   EXPECT_FLOAT_EQ(s.p.state.layout.MaxAmplitude, 10);
-  s.form().SetText("amplimite", "");  // an empty field clips nothing
+  s.form().SetText(kNoiseAmplitude, "");  // an empty field clips nothing
   ops = s.Build(1);
   EXPECT_EQ(ops[0].X(1), X0(0) - 61);
 }
@@ -336,7 +337,7 @@ TEST(TracePass, InverseOrderStartsWithTheLastTraceAndLimitsTheLastColumns) {
     if (sample == 0) return static_cast<float>(trace + 1);
     return sample == 1 ? 10.0f : 0.0f;
   });
-  s.form().SetValue("Inverse_trace", 1);
+  s.form().SetValue(kInverseTraces, 1);
   auto ops = s.Build(1);
   ASSERT_EQ(ops.size(), 10u);
   EXPECT_EQ(ops[0].X(0), X0(0) + 124);  // trace 10
@@ -348,7 +349,7 @@ TEST(TracePass, InverseOrderStartsWithTheLastTraceAndLimitsTheLastColumns) {
   auto lines = OfKind(s.Build(0), OpKind::Polyline);
   EXPECT_EQ(lines[9].X(1), 3402);
   EXPECT_EQ(lines[8].X(1), X0(8) + 124);
-  s.form().SetValue("Inverse_trace", 0);
+  s.form().SetValue(kInverseTraces, 0);
   lines = OfKind(s.Build(0), OpKind::Polyline);
   EXPECT_EQ(lines[9].X(1), X0(9) + 124);  // 3426: not limited in normal order
   EXPECT_EQ(lines[0].X(0), X0(0) + 12);
@@ -366,7 +367,7 @@ TEST(TracePass, StaticShiftStartsLaterAndFadesIn) {
   EXPECT_EQ(ops[0].Points(), 20u);
   EXPECT_EQ(ops[0].X(0), X0(0) + 124);
 
-  s.form().SetValue("topo", 1);
+  s.form().SetValue(kTopoDrawing, 1);
   ops = s.Build(1);
   const auto lines = OfKind(ops, OpKind::Polyline);
   std::vector<Drawn> black;
@@ -395,8 +396,8 @@ TEST(TracePass, StaticShiftStartsLaterAndFadesIn) {
 
 TEST(TracePass, NoColumnWhenTheRangeIsEmpty) {
   Section s;
-  s.form().SetText("Text3", "5");
-  s.form().SetText("Text2", "8");
+  s.form().SetText(kLastTrace, "5");
+  s.form().SetText(kFirstTrace, "8");
   s.p.state.layout.MaxAmplitude = 7;
   const auto ops = s.Build(3);
   EXPECT_TRUE(ops.empty());
@@ -438,7 +439,7 @@ TEST(TracePass, ColumnsPastTheEndOfTheFileStayEmpty) {
   int events = 0;
   s.p.state.progress = [&](int64_t value, int64_t maximum) { progress.emplace_back(value, maximum); };
   s.p.state.processEvents = [&] { ++events; };
-  s.form().SetText("Text3", "12");
+  s.form().SetText(kLastTrace, "12");
   auto ops = s.Build(1);
   ASSERT_EQ(ops.size(), 10u);
   const double spacing = 1984.0 / 12;
@@ -450,18 +451,18 @@ TEST(TracePass, ColumnsPastTheEndOfTheFileStayEmpty) {
 
   // Reversed, the first two columns are the empty ones; a range starting at
   // trace 0 leaves that column empty.
-  s.form().SetValue("Inverse_trace", 1);
+  s.form().SetValue(kInverseTraces, 1);
   ops = s.Build(1);
   ASSERT_EQ(ops.size(), 10u);
   EXPECT_EQ(ops[0].X(2), RoundHalfEven(1417.5 + spacing / 2 + 2 * spacing));
-  s.form().SetValue("Inverse_trace", 0);
-  s.form().SetText("Text3", "10");
-  s.form().SetText("Text2", "0");
+  s.form().SetValue(kInverseTraces, 0);
+  s.form().SetText(kLastTrace, "10");
+  s.form().SetText(kFirstTrace, "0");
   EXPECT_EQ(s.Build(4).size(), 10u);
 
   // A range far beyond the file costs nothing and draws what exists.
-  s.form().SetText("Text2", "1");
-  s.form().SetText("Text3", "2000000000");
+  s.form().SetText(kFirstTrace, "1");
+  s.form().SetText(kLastTrace, "2000000000");
   progress.clear();
   ops = s.Build(1);
   EXPECT_EQ(ops.size(), 10u);
@@ -476,8 +477,8 @@ TEST(TracePass, ACutShortLastTraceKeepsWhatItHas) {
   ASSERT_TRUE(test::WriteBytes(path, bytes));
   ProgramFixture p;
   p.Start(path);
-  p.form().SetText("Text3", "10");
-  p.form().SetListIndex("combo1", 1);
+  p.form().SetText(kLastTrace, "10");
+  p.form().SetListIndex(kDisplayType, 1);
   DoDocument(p.state);
   const auto ops = TraceOps(p.state.page);
   ASSERT_EQ(ops.size(), 10u);
@@ -540,10 +541,10 @@ TEST(TracePass, AmplitudeCellsOfARealSectionUseTheWholePalette) {
     s.p.dialogs.answers.push_back(std::to_string(maximum / 4));
     const CellCount quarter = CountCells(s.Build(type), low, high);
     EXPECT_GT(quarter.extremes, proposed.extremes + 0.05);
-    s.form().SetText("Text12", "4");
+    s.form().SetText(kTraceSizeFactor, "4");
     const CellCount larger = CountCells(s.Build(type), low, high);
     EXPECT_GT(larger.extremes, proposed.extremes + 0.05);
-    s.form().SetText("Text12", "1");
+    s.form().SetText(kTraceSizeFactor, "1");
   }
 }
 

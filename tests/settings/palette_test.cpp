@@ -10,6 +10,7 @@
 #include "program/palette_handlers.h"
 #include "program/state.h"
 #include "settings/form.h"
+#include "settings/form_fields.h"
 #include "settings/palette.h"
 #include "support/su_writer.h"
 
@@ -160,7 +161,7 @@ TEST(LectureIniCouleur, ReadsTheFileAfreshWithTheDefaults) {
 
 // Components of the nine boxes, then calcul_RGB.
 void SetAnchors(Form& form, const int (&rgb)[9]) {
-  for (int i = 0; i < 9; ++i) form.SetText("Text" + std::to_string(120 + i), std::to_string(rgb[i]));
+  for (int i = 0; i < 9; ++i) form.SetText(PaletteField(120 + i), std::to_string(rgb[i]));
 }
 
 TEST(CalculRgb, SevenStepsBetweenAnchors) {
@@ -179,21 +180,21 @@ TEST(CalculRgb, SevenStepsBetweenAnchors) {
   EXPECT_EQ(palette.colors[14], RgbColor(36, 36, 255));
   EXPECT_EQ(palette.colors[15], RgbColor(0, 0, 255));
   for (int k = 0; k < 16; ++k)
-    EXPECT_EQ(form.BackColor("Text" + std::to_string(101 + k)), palette.colors[static_cast<size_t>(k)]);
-  EXPECT_EQ(form.BackColor("Text118"), 16777215);
-  EXPECT_EQ(form.Text("Text118"), "16777215");
-  EXPECT_EQ(form.Text("Text119"), "16711680");
+    EXPECT_EQ(form.BackColor(PaletteField(101 + k)), palette.colors[static_cast<size_t>(k)]);
+  EXPECT_EQ(form.BackColor(PaletteField(118)), 16777215);
+  EXPECT_EQ(form.Text(PaletteField(118)), "16777215");
+  EXPECT_EQ(form.Text(PaletteField(119)), "16711680");
 
   // Components above 255 count as 255 in a colour but steer the steps;
   // text that is no number reads 0; negative components count as 0.
   SetAnchors(form, {300, 0, 0, 0, 0, 0, 0, -40, 0});
-  form.SetText("Text121", "abc");
+  form.SetText(PaletteField(121), "abc");
   calcul_RGB(form, palette);
   EXPECT_EQ(palette.colors[0], RgbColor(255, 0, 0));
   EXPECT_EQ(palette.colors[1], RgbColor(255, 0, 0));  // 300 - 300/7 = 257, counted as 255
   EXPECT_EQ(palette.colors[2], RgbColor(214, 0, 0));
   EXPECT_EQ(palette.colors[15], 0);
-  EXPECT_EQ(form.Text("Text117"), "255");
+  EXPECT_EQ(form.Text(PaletteField(117)), "255");
 }
 
 // A program state with only the palette events attached.
@@ -207,24 +208,24 @@ struct PaletteFixture {
 TEST(PaletteBoxes, ComponentBoxesKeepAtMost255WhenLeft) {
   PaletteFixture p;
   SetAnchors(p.form(), {0, 0, 0, 255, 255, 255, 255, 255, 255});
-  p.form().SetText("Text120", "300");
-  EXPECT_EQ(p.form().Text("Text120"), "300");  // typing alone changes nothing
-  p.form().Fire("Text120", FieldEvent::LostFocus);
-  EXPECT_EQ(p.form().Text("Text120"), "255");
+  p.form().SetText(PaletteField(120), "300");
+  EXPECT_EQ(p.form().Text(PaletteField(120)), "300");  // typing alone changes nothing
+  p.form().Fire(PaletteField(120), FieldEvent::LostFocus);
+  EXPECT_EQ(p.form().Text(PaletteField(120)), "255");
   EXPECT_EQ(p.state.palette.colors[0], 255);  // calcul_RGB ran
-  EXPECT_EQ(p.form().BackColor("Text101"), 255);
+  EXPECT_EQ(p.form().BackColor(PaletteField(101)), 255);
 
-  p.form().SetText("Text127", "-5");
-  p.form().Fire("Text127", FieldEvent::LostFocus);
-  EXPECT_EQ(p.form().Text("Text127"), "-5");
+  p.form().SetText(PaletteField(127), "-5");
+  p.form().Fire(PaletteField(127), FieldEvent::LostFocus);
+  EXPECT_EQ(p.form().Text(PaletteField(127)), "-5");
   EXPECT_EQ(p.state.palette.colors[15], RgbColor(255, 0, 255));
 
   // The blue box of anchor A reacts to its click, not to losing the focus.
-  p.form().SetText("Text122", "256");
-  p.form().Fire("Text122", FieldEvent::LostFocus);
-  EXPECT_EQ(p.form().Text("Text122"), "256");
-  p.form().Fire("Text122", FieldEvent::Click);
-  EXPECT_EQ(p.form().Text("Text122"), "255");
+  p.form().SetText(PaletteField(122), "256");
+  p.form().Fire(PaletteField(122), FieldEvent::LostFocus);
+  EXPECT_EQ(p.form().Text(PaletteField(122)), "256");
+  p.form().Fire(PaletteField(122), FieldEvent::Click);
+  EXPECT_EQ(p.form().Text(PaletteField(122)), "255");
   EXPECT_EQ(p.state.palette.colors[0], RgbColor(255, 0, 255));
 }
 
@@ -232,29 +233,58 @@ TEST(PaletteBoxes, ClicksAskForAColour) {
   PaletteFixture p;
   const auto before = p.state.palette.colors;
   p.dialogs.colors = {123456, std::nullopt, 65280};
-  p.form().Fire("Text105", FieldEvent::Click);
+  p.form().Fire(PaletteField(105), FieldEvent::Click);
   ASSERT_EQ(p.dialogs.requests.size(), 1u);
   EXPECT_EQ(p.dialogs.requests[0].title, "Korvane color selection");
-  EXPECT_EQ(p.form().BackColor("Text105"), 123456);
+  EXPECT_EQ(p.form().BackColor(PaletteField(105)), 123456);
   EXPECT_EQ(p.state.palette.colors, before);  // only the box: the saver reads it
 
   // A cancel is not told apart: the last colour chosen is applied.
-  p.form().Fire("Text116", FieldEvent::Click);
-  EXPECT_EQ(p.form().BackColor("Text116"), 123456);
+  p.form().Fire(PaletteField(116), FieldEvent::Click);
+  EXPECT_EQ(p.form().BackColor(PaletteField(116)), 123456);
 
   // Anchor B: its components, then the palette from the three anchors.
   SetAnchors(p.form(), {0, 0, 0, 9, 9, 9, 0, 0, 0});
-  p.form().Fire("Text118", FieldEvent::Click);
-  EXPECT_EQ(p.form().Text("Text123"), "0");
-  EXPECT_EQ(p.form().Text("Text124"), "255");
-  EXPECT_EQ(p.form().Text("Text125"), "0");
-  EXPECT_EQ(p.form().Text("Text118"), "65280");
+  p.form().Fire(PaletteField(118), FieldEvent::Click);
+  EXPECT_EQ(p.form().Text(PaletteField(123)), "0");
+  EXPECT_EQ(p.form().Text(PaletteField(124)), "255");
+  EXPECT_EQ(p.form().Text(PaletteField(125)), "0");
+  EXPECT_EQ(p.form().Text(PaletteField(118)), "65280");
   EXPECT_EQ(p.state.palette.colors[7], 65280);
   EXPECT_EQ(p.state.palette.colors[8], 65280);
   EXPECT_EQ(p.state.palette.colors[4], RgbColor(0, 146, 0));
-  EXPECT_EQ(p.form().BackColor("Text108"), 65280);
-  EXPECT_EQ(p.form().BackColor("Text105"), RgbColor(0, 146, 0));
+  EXPECT_EQ(p.form().BackColor(PaletteField(108)), 65280);
+  EXPECT_EQ(p.form().BackColor(PaletteField(105)), RgbColor(0, 146, 0));
 }
 
 }  // namespace
 }  // namespace tavelo
+
+namespace {
+std::string lastUnknownField;
+void RecordUnknownField(std::string_view name) { lastUnknownField = std::string(name); }
+}  // namespace
+
+// Every declared name is a field of the form; a name it does not have is
+// refused (reported to the handler) on read, write and handler attachment.
+TEST(FormFields, EveryDeclaredNameIsAFieldAndAnUnknownOneIsRefused) {
+  tavelo::Form form;
+  const auto previous = tavelo::SetUnknownFieldHandler(RecordUnknownField);
+  for (tavelo::FieldName name : tavelo::kNamedFields) {
+    lastUnknownField.clear();
+    (void)form.Text(name);
+    EXPECT_EQ(lastUnknownField, "") << std::string(name);
+  }
+  for (int n = tavelo::kFirstPaletteField; n < tavelo::kFirstPaletteField + 28; ++n) {
+    lastUnknownField.clear();
+    (void)form.Text(tavelo::PaletteField(n));
+    EXPECT_EQ(lastUnknownField, "") << n;
+  }
+  lastUnknownField.clear();
+  EXPECT_EQ(form.Text("Text99"), "");
+  EXPECT_EQ(lastUnknownField, "Text99");
+  lastUnknownField.clear();
+  form.SetText("Comand1", "x");
+  EXPECT_EQ(lastUnknownField, "Comand1");
+  tavelo::SetUnknownFieldHandler(previous);
+}

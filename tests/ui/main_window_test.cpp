@@ -19,6 +19,7 @@
 
 #include "common/paths.h"
 #include "program/handlers.h"
+#include "settings/form_fields.h"
 #include "settings/profile.h"
 #include "ui/editor_widget.h"
 #include "ui/field_binder.h"
@@ -31,101 +32,101 @@ namespace {
 using MainWindowTest = test::WindowTest;
 
 TEST_F(MainWindowTest, TextFieldsFollowTheFormAndTypingReachesItsHandlers) {
-  auto* title = Widget<QLineEdit>("Text1");
-  state.form.SetText("Text1", "Line 7");
+  auto* title = Widget<QLineEdit>(kPlotTitle);
+  state.form.SetText(kPlotTitle, "Line 7");
   EXPECT_EQ(title->text(), "Line 7");
 
   // Typed text is written into the form, whose change handler runs and
   // whose rewrite is shown again: "007" becomes "7".
-  auto* spacing = Widget<QLineEdit>("Text7");
-  state.form.SetText("Text7", "");
+  auto* spacing = Widget<QLineEdit>(kTimeLineSpacingMs);
+  state.form.SetText(kTimeLineSpacingMs, "");
   TypeText(spacing, "007");
-  EXPECT_EQ(state.form.Text("Text7"), "7");
+  EXPECT_EQ(state.form.Text(kTimeLineSpacingMs), "7");
   EXPECT_EQ(spacing->text(), "7");
 
   TypeText(title, " stack");
-  EXPECT_EQ(state.form.Text("Text1"), "Line 7 stack");
+  EXPECT_EQ(state.form.Text(kPlotTitle), "Line 7 stack");
 }
 
 TEST_F(MainWindowTest, KeyFilterEatsRefusedKeys) {
-  auto* last = Widget<QLineEdit>("Text15");
-  state.form.SetText("Text15", "24");
+  auto* last = Widget<QLineEdit>(kFoldMaximum);
+  state.form.SetText(kFoldMaximum, "24");
   TypeText(last, "a");
   Type(last, Qt::Key_Minus, "-");
   Type(last, Qt::Key_Space, " ");
   EXPECT_EQ(last->text(), "24");
-  EXPECT_EQ(state.form.Text("Text15"), "24");
+  EXPECT_EQ(state.form.Text(kFoldMaximum), "24");
   EXPECT_EQ(dialogs.beeps, 3);
 
   // Backspace is allowed; navigation and Delete type nothing and pass.
   Type(last, Qt::Key_Backspace, "\b");
-  EXPECT_EQ(state.form.Text("Text15"), "2");
+  EXPECT_EQ(state.form.Text(kFoldMaximum), "2");
   Type(last, Qt::Key_Home, "");
   Type(last, Qt::Key_Delete, "");
-  EXPECT_EQ(state.form.Text("Text15"), "");
+  EXPECT_EQ(state.form.Text(kFoldMaximum), "");
   EXPECT_EQ(dialogs.beeps, 3);
 
   // A decimal field takes the point.
-  auto* factor = Widget<QLineEdit>("Text12");
-  state.form.SetText("Text12", "1");
+  auto* factor = Widget<QLineEdit>(kTraceSizeFactor);
+  state.form.SetText(kTraceSizeFactor, "1");
   TypeText(factor, ".5");
-  EXPECT_EQ(state.form.Text("Text12"), "1.5");
+  EXPECT_EQ(state.form.Text(kTraceSizeFactor), "1.5");
 
   // The paper size refuses every key with its notice.
-  auto* paper = Widget<QLineEdit>("Text11");
-  state.form.SetText("Text11", " 210 x  297");
+  auto* paper = Widget<QLineEdit>(kPaperSize);
+  state.form.SetText(kPaperSize, " 210 x  297");
   TypeText(paper, "3");
-  EXPECT_EQ(state.form.Text("Text11"), " 210 x  297");
+  EXPECT_EQ(state.form.Text(kPaperSize), " 210 x  297");
   ASSERT_EQ(dialogs.shown.size(), 1u);
   EXPECT_EQ(dialogs.shown[0].text, "You must correct paper size in the main TAVELO module");
 }
 
 TEST_F(MainWindowTest, DoubleClickAndKeyReleaseFireTheirEvents) {
-  state.form.SetText("Text2", "1");
-  state.form.SetText("Text3", "240");
-  state.form.SetText("Text32", "12.5");
-  state.form.SetText("Text33", "20000");
-  DoubleClick(Widget<QLineEdit>("Text32"));
-  EXPECT_EQ(state.form.Text("Text4"), " 150");
-  EXPECT_EQ(Widget<QLineEdit>("Text4")->text(), " 150");
+  state.form.SetText(kFirstTrace, "1");
+  state.form.SetText(kLastTrace, "240");
+  state.form.SetText(kTraceSpacingM, "12.5");
+  state.form.SetText(kScaleDenominator, "20000");
+  DoubleClick(Widget<QLineEdit>(kTraceSpacingM));
+  EXPECT_EQ(state.form.Text(kPlotWidthMm), " 150");
+  EXPECT_EQ(Widget<QLineEdit>(kPlotWidthMm)->text(), " 150");
 
-  state.form.SetText("Text4", "300");
-  DoubleClick(Widget<QLineEdit>("Text4"));
-  EXPECT_EQ(state.form.Text("Text33"), "10000");
+  state.form.SetText(kPlotWidthMm, "300");
+  DoubleClick(Widget<QLineEdit>(kPlotWidthMm));
+  EXPECT_EQ(state.form.Text(kScaleDenominator), "10000");
 
   int keyUps = 0, clicks = 0;
-  state.form.On("Text120", FieldEvent::KeyUp, [&] { ++keyUps; });
-  state.form.On("Text120", FieldEvent::Click, [&] { ++clicks; });
-  TypeText(Widget<QLineEdit>("Text120"), "12");
+  state.form.On(PaletteField(120), FieldEvent::KeyUp, [&] { ++keyUps; });
+  state.form.On(PaletteField(120), FieldEvent::Click, [&] { ++clicks; });
+  TypeText(Widget<QLineEdit>(PaletteField(120)), "12");
   EXPECT_EQ(keyUps, 3);  // End, 1, 2: every released key
-  DoubleClick(Widget<QLineEdit>("Text120"));
+  DoubleClick(Widget<QLineEdit>(PaletteField(120)));
   EXPECT_EQ(clicks, 1);  // the release after the double click is no click
 }
 
 TEST_F(MainWindowTest, ChecksListsAndColourBoxesFollowTheForm) {
-  auto* fold = Widget<FieldCheckBox>("fold");
+  auto* fold = Widget<FieldCheckBox>(kFoldDrawing);
   EXPECT_EQ(fold->text(), "Fold drawing");
-  state.form.SetValue("fold", 2);
+  state.form.SetValue(kFoldDrawing, 2);
   EXPECT_EQ(fold->checkState(), Qt::PartiallyChecked);
   fold->click();  // a greyed box goes off, then on
-  EXPECT_EQ(state.form.Value("fold"), 0);
+  EXPECT_EQ(state.form.Value(kFoldDrawing), 0);
   EXPECT_EQ(fold->checkState(), Qt::Unchecked);
   fold->click();
-  EXPECT_EQ(state.form.Value("fold"), 1);
+  EXPECT_EQ(state.form.Value(kFoldDrawing), 1);
   EXPECT_EQ(fold->checkState(), Qt::Checked);
 
   ShowTab(state, 0);  // fills the lists
-  auto* type = Widget<QComboBox>("combo1");
+  auto* type = Widget<QComboBox>(kDisplayType);
   ASSERT_EQ(type->count(), 6);
   EXPECT_EQ(type->itemText(5), "Amplitude color+ wiggle");
   EXPECT_EQ(type->currentIndex(), 0);
   emit type->activated(3);
-  EXPECT_EQ(state.form.ListIndex("combo1"), 3);
+  EXPECT_EQ(state.form.ListIndex(kDisplayType), 3);
   EXPECT_EQ(state.settings.DisplayType, "color");
   EXPECT_EQ(type->currentIndex(), 3);
 
-  auto* box = Widget<QLineEdit>("Text101");
-  state.form.SetBackColor("Text101", 255 + 256 * 128);
+  auto* box = Widget<QLineEdit>(PaletteField(101));
+  state.form.SetBackColor(PaletteField(101), 255 + 256 * 128);
   EXPECT_EQ(box->palette().color(QPalette::Base), QColor(255, 128, 0));
   EXPECT_TRUE(box->isReadOnly());
 }
@@ -147,7 +148,7 @@ TEST_F(MainWindowTest, TabsFollowSSTab1AndTheEditorMenuFollowsTheTab) {
 
   // Menu items fire the event named after them.
   int opened = 0;
-  state.form.On("of", FieldEvent::Click, [&] { ++opened; });
+  state.form.On(kOpenFileItem, FieldEvent::Click, [&] { ++opened; });
   auto* open = window->findChild<QAction*>("of");
   ASSERT_NE(open, nullptr);
   open->trigger();
@@ -159,9 +160,9 @@ TEST_F(MainWindowTest, TabsFollowSSTab1AndTheEditorMenuFollowsTheTab) {
 
 TEST_F(MainWindowTest, StartUpFillsTheWindowAndTheEditorKeepsLineBreaks) {
   StartWithFile();
-  EXPECT_EQ(Widget<QLineEdit>("Text16")->text().toStdString(), suPath);
-  EXPECT_EQ(Widget<QLineEdit>("Text1")->text(), "LINE1.SU");
-  EXPECT_EQ(Widget<QLineEdit>("Text3")->text(), "24");
+  EXPECT_EQ(Widget<QLineEdit>(kSuFilePath)->text().toStdString(), suPath);
+  EXPECT_EQ(Widget<QLineEdit>(kPlotTitle)->text(), "LINE1.SU");
+  EXPECT_EQ(Widget<QLineEdit>(kLastTrace)->text(), "24");
   EXPECT_EQ(window->Tabs()->currentIndex(), 0);
   EXPECT_EQ(window->Editor()->toPlainText(), "sustack\nsunmo vnmo=1500\n");
 
@@ -183,17 +184,17 @@ TEST_F(MainWindowTest, StartUpFillsTheWindowAndTheEditorKeepsLineBreaks) {
 
 TEST_F(MainWindowTest, OkDisplayBuildsThePageAndShowsItInThePreview) {
   StartWithFile();
-  state.form.SetText("Text4", "100");
-  state.form.SetText("Text5", "50");
+  state.form.SetText(kPlotWidthMm, "100");
+  state.form.SetText(kProfileHeightMm, "50");
   const uint64_t before = state.page.Generation();
 
-  Widget<QPushButton>("Command1")->click();
+  Widget<QPushButton>(kDisplayButton)->click();
   EXPECT_EQ(state.page.PageCount(), 1);
   EXPECT_GT(state.page.Generation(), before);
   EXPECT_EQ(window->Preview()->ShownGeneration(), state.page.Generation());
   EXPECT_EQ(window->Tabs()->currentIndex(), 1);
   EXPECT_FALSE(window->Progress()->isVisible());
-  EXPECT_TRUE(Widget<QPushButton>("Command1")->isEnabled());
+  EXPECT_TRUE(Widget<QPushButton>(kDisplayButton)->isEnabled());
 
   // The painted preview shows ink on white paper.
   window->resize(900, 700);
@@ -211,7 +212,7 @@ TEST_F(MainWindowTest, OkDisplayBuildsThePageAndShowsItInThePreview) {
 
   // Loading a file empties the preview.
   dialogs.files.push_back(suPath);
-  Widget<QPushButton>("Command2")->click();
+  Widget<QPushButton>(kLoadSuFileButton)->click();
   EXPECT_EQ(state.page.PageCount(), 0);
   EXPECT_EQ(window->Preview()->ShownGeneration(), state.page.Generation());
 }
@@ -221,11 +222,11 @@ TEST_F(MainWindowTest, ABuildInProgressHoldsLoadingAndClosing) {
   window->show();
   state.building = true;  // as while DoDocument runs
   window->SyncFromState();
-  EXPECT_FALSE(Widget<QPushButton>("Command1")->isEnabled());
-  EXPECT_FALSE(Widget<QPushButton>("Command2")->isEnabled());
+  EXPECT_FALSE(Widget<QPushButton>(kDisplayButton)->isEnabled());
+  EXPECT_FALSE(Widget<QPushButton>(kLoadSuFileButton)->isEnabled());
 
-  window->Dispatch("Command2", FieldEvent::Click);
-  DoubleClick(Widget<QLineEdit>("Text16"));
+  window->Dispatch(kLoadSuFileButton, FieldEvent::Click);
+  DoubleClick(Widget<QLineEdit>(kSuFilePath));
   EXPECT_TRUE(dialogs.requests.empty());  // no file dialog opened
 
   const std::string settings = state.settingsFolder + "/TAVELO3.ini";
@@ -235,8 +236,8 @@ TEST_F(MainWindowTest, ABuildInProgressHoldsLoadingAndClosing) {
 
   // The build ends: the close asked for goes through and saves.
   state.building = false;
-  window->Dispatch("Text1", FieldEvent::KeyUp);
-  EXPECT_TRUE(Widget<QPushButton>("Command2")->isEnabled());
+  window->Dispatch(kPlotTitle, FieldEvent::KeyUp);
+  EXPECT_TRUE(Widget<QPushButton>(kLoadSuFileButton)->isEnabled());
   QCoreApplication::processEvents();
   EXPECT_FALSE(window->isVisible());
   EXPECT_TRUE(FileExists(settings));
@@ -248,36 +249,36 @@ TEST_F(MainWindowTest, StartedWithoutAFileTheWindowShowsTheLoadedSettings) {
                                "couleur4=255\r\n"));
   ASSERT_TRUE(test::WriteBytes(state.settingsFolder + "/Korvane.ini", "[KORVANE]\r\nLangue=F\r\n"));
   Start("");
-  EXPECT_EQ(Widget<QLineEdit>("Text33")->text(), "15000");
-  EXPECT_EQ(Widget<QLineEdit>("Text13")->text(), "Nord");
-  EXPECT_EQ(Widget<FieldCheckBox>("fold")->checkState(), Qt::Checked);
+  EXPECT_EQ(Widget<QLineEdit>(kScaleDenominator)->text(), "15000");
+  EXPECT_EQ(Widget<QLineEdit>(kLeftOrientation)->text(), "Nord");
+  EXPECT_EQ(Widget<FieldCheckBox>(kFoldDrawing)->checkState(), Qt::Checked);
   // Start-up ends before the page and file steps: the form's own texts stay.
-  EXPECT_EQ(Widget<QLineEdit>("Text11")->text(), "");
-  EXPECT_EQ(Widget<QLineEdit>("Text16")->text(), "");
-  EXPECT_EQ(Widget<QLabel>("Label18")->text(), "English");
-  EXPECT_EQ(Widget<QLineEdit>("Text30")->text(), "");
-  EXPECT_EQ(Widget<QComboBox>("ListePolices")->count(), 0);
+  EXPECT_EQ(Widget<QLineEdit>(kPaperSize)->text(), "");
+  EXPECT_EQ(Widget<QLineEdit>(kSuFilePath)->text(), "");
+  EXPECT_EQ(Widget<QLabel>(kLanguageCaption)->text(), "English");
+  EXPECT_EQ(Widget<QLineEdit>(kPrinterName)->text(), "");
+  EXPECT_EQ(Widget<QComboBox>(kFontList)->count(), 0);
   EXPECT_EQ(window->Tabs()->currentIndex(), 0);
 }
 
 TEST_F(MainWindowTest, AMissingFileKeepsItsFieldsAndTheRestOfStartUpRuns) {
   ASSERT_TRUE(test::WriteBytes(state.settingsFolder + "/Korvane.ini", "[KORVANE]\r\nLangue=F\r\n"));
-  state.form.SetText("Text1", "title");
+  state.form.SetText(kPlotTitle, "title");
   // A left margin of 5.03 mm is shown, and kept, as a whole 5 mm.
   state.page.SetLeftMargin(5.03 * 56.7);
   Start(test::TempDir() + "/MISSING.SU");
-  EXPECT_EQ(Widget<QLineEdit>("Text16")->text(), "");
-  EXPECT_EQ(Widget<QLineEdit>("Text1")->text(), "title");
-  EXPECT_EQ(Widget<QLineEdit>("Text31")->text(), "");
-  EXPECT_EQ(Widget<QLineEdit>("Text11")->text(), " 210 x  297");
-  EXPECT_EQ(Widget<QLabel>("Label18")->text(), "Français");
-  EXPECT_EQ(Widget<QLineEdit>("Text8")->text(), "5");
+  EXPECT_EQ(Widget<QLineEdit>(kSuFilePath)->text(), "");
+  EXPECT_EQ(Widget<QLineEdit>(kPlotTitle)->text(), "title");
+  EXPECT_EQ(Widget<QLineEdit>(kShownFileName)->text(), "");
+  EXPECT_EQ(Widget<QLineEdit>(kPaperSize)->text(), " 210 x  297");
+  EXPECT_EQ(Widget<QLabel>(kLanguageCaption)->text(), "Français");
+  EXPECT_EQ(Widget<QLineEdit>(kLeftMarginMm)->text(), "5");
   EXPECT_DOUBLE_EQ(state.page.LeftMargin(), 283.5);
-  EXPECT_EQ(Widget<QLineEdit>("Text30")->text(), "PDF");
-  EXPECT_EQ(Widget<QComboBox>("ListePolices")->count(), 2);
-  EXPECT_EQ(Widget<QComboBox>("cmbZoomMode")->currentText(), "WholePage");
-  EXPECT_EQ(Widget<QComboBox>("cmbPercent")->currentText(), "25%");
-  EXPECT_FALSE(Widget<QComboBox>("cmbPercent")->isEnabled());
+  EXPECT_EQ(Widget<QLineEdit>(kPrinterName)->text(), "PDF");
+  EXPECT_EQ(Widget<QComboBox>(kFontList)->count(), 2);
+  EXPECT_EQ(Widget<QComboBox>(kZoomMode)->currentText(), "WholePage");
+  EXPECT_EQ(Widget<QComboBox>(kZoomPercent)->currentText(), "25%");
+  EXPECT_FALSE(Widget<QComboBox>(kZoomPercent)->isEnabled());
   EXPECT_EQ(window->Preview()->ZoomMode(), PreviewWidget::WholePage);
   EXPECT_TRUE(dialogs.shown.empty());  // no "No printer"
 }
@@ -305,15 +306,15 @@ TEST_F(MainWindowTest, AWindowMadeSmallWithoutTheSizeHintSpringsBackToo) {
 
 TEST_F(MainWindowTest, TypedLettersBeepInTheTraceRange) {
   StartWithFile();
-  auto* last = Widget<QLineEdit>("Text3");
+  auto* last = Widget<QLineEdit>(kLastTrace);
   const int beeps = dialogs.beeps;
   TypeText(last, "a");
   EXPECT_EQ(dialogs.beeps, beeps + 1);
   EXPECT_EQ(last->text(), "24");
   // Every numeric field of the window filters its keys.
-  for (const char* name : {"Text2", "Text4", "Text5", "Text6", "Text7", "Text8", "Text9", "Text10", "Text15",
-                           "Text17", "Text18", "Text19", "Text20", "Text22", "Text23", "Text24", "Text25",
-                           "Text33", "Text12", "Text32", "amplimite"}) {
+  for (FieldName name : {kFirstTrace, kPlotWidthMm, kProfileHeightMm, kTimeToDrawMs, kTimeLineSpacingMs, kLeftMarginMm, kSectionTopMm, kLabelSpacing, kFoldMaximum,
+                           kDatum, kFoldTopMm, kElevationTopMm, kStaticsTopMm, kFirstLabel, kHistoryTopMm, kDiagramHeightMm, kDiagramLineWidth,
+                           kScaleDenominator, kTraceSizeFactor, kTraceSpacingM, kNoiseAmplitude}) {
     const std::string before = state.form.Text(name);
     TypeText(Widget<QLineEdit>(name), "x");
     EXPECT_EQ(state.form.Text(name), before) << name;
@@ -327,14 +328,14 @@ TEST_F(MainWindowTest, ClosingSavesBothSettingsFilesAndSaveAndExitKeepsTheWindow
   const std::string tavelo = state.settingsFolder + "/TAVELO3.ini";
   const std::string korvane = state.settingsFolder + "/Korvane.ini";
 
-  state.form.SetText("Text9", "100");
-  Widget<QPushButton>("Command101")->click();
+  state.form.SetText(kSectionTopMm, "100");
+  Widget<QPushButton>(kSaveAndExitButton)->click();
   EXPECT_TRUE(window->isVisible());
   EXPECT_NE(test::ReadBytes(tavelo).find("tavelo4=5670"), std::string::npos);
   EXPECT_NE(test::ReadBytes(korvane).find("Amplitude1= 69782"), std::string::npos);
 
-  state.form.SetText("Text9", "90");
-  state.form.SetBackColor("Text101", 255);
+  state.form.SetText(kSectionTopMm, "90");
+  state.form.SetBackColor(PaletteField(101), 255);
   EXPECT_TRUE(window->close());
   EXPECT_FALSE(window->isVisible());
   EXPECT_NE(test::ReadBytes(tavelo).find("tavelo4=5103"), std::string::npos);
@@ -359,22 +360,22 @@ TEST_F(MainWindowTest, ClosingAsksAboutAChangedEditorText) {
 TEST_F(MainWindowTest, TheFramesHoldTheirControlsAndThePreviewShowsOnVirtualPlotOnly) {
   StartWithFile();
   window->show();
-  auto frameOf = [this](const char* name) -> QString {
+  auto frameOf = [this](FieldName name) -> QString {
     for (QWidget* w = window->FieldWidget(name); w != nullptr; w = w->parentWidget())
       if (auto* box = qobject_cast<QGroupBox*>(w)) return box->title().isEmpty() ? box->objectName() : box->title();
     return {};
   };
-  EXPECT_EQ(frameOf("Text18"), "Distance to page top  (mm)");
-  EXPECT_EQ(frameOf("Text27"), "Drawing parameters");
-  EXPECT_EQ(frameOf("cmdPrint"), "Printer");
-  EXPECT_EQ(frameOf("Record_WMF"), "Printer");
-  EXPECT_EQ(frameOf("Text30"), "Frame7");
-  EXPECT_EQ(frameOf("Text31"), "Frame7");
-  EXPECT_EQ(frameOf("Text117"), "Frame5");
-  EXPECT_EQ(Widget<QPushButton>("cmdPrint")->text(), "Print profile");
-  EXPECT_EQ(Widget<QPushButton>("Cp")->toolTip(), "Click here to copy your section in the clipboard");
-  EXPECT_EQ(Widget<FieldCheckBox>("topo")->toolTip(), "Topo will be drawn on the section according TSTAT values");
-  EXPECT_EQ(Widget<QLineEdit>("Text4")->toolTip(), "Double click to update");
+  EXPECT_EQ(frameOf(kFoldTopMm), "Distance to page top  (mm)");
+  EXPECT_EQ(frameOf(kTopoLineColorBox), "Drawing parameters");
+  EXPECT_EQ(frameOf(kPrintButton), "Printer");
+  EXPECT_EQ(frameOf(kRecordWmfButton), "Printer");
+  EXPECT_EQ(frameOf(kPrinterName), "Frame7");
+  EXPECT_EQ(frameOf(kShownFileName), "Frame7");
+  EXPECT_EQ(frameOf(PaletteField(117)), "Frame5");
+  EXPECT_EQ(Widget<QPushButton>(kPrintButton)->text(), "Print profile");
+  EXPECT_EQ(Widget<QPushButton>(kCopyButton)->toolTip(), "Click here to copy your section in the clipboard");
+  EXPECT_EQ(Widget<FieldCheckBox>(kTopoDrawing)->toolTip(), "Topo will be drawn on the section according TSTAT values");
+  EXPECT_EQ(Widget<QLineEdit>(kPlotWidthMm)->toolTip(), "Double click to update");
 
   EXPECT_FALSE(window->Preview()->isVisible());
   window->Tabs()->setCurrentIndex(1);

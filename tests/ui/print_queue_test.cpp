@@ -16,6 +16,7 @@
 
 #include "common/paths.h"
 #include "common/units.h"
+#include "settings/form_fields.h"
 #include "window_fixture.h"
 
 namespace tavelo {
@@ -75,15 +76,15 @@ class PrintQueueTest : public test::WindowTest {
   std::string PrintAndReadBack() {
     const std::string token = "tavelo-print-" + std::to_string(getpid()) + "-" +
                               std::to_string(std::chrono::steady_clock::now().time_since_epoch().count());
-    state.form.SetText("Text1", token);  // the job is named after the title
-    Click("Command1");
+    state.form.SetText(kPlotTitle, token);  // the job is named after the title
+    Click(kDisplayButton);
     EXPECT_EQ(state.page.PageCount(), 1);
     dialogs.prints.push_back([](PrinterSetup& s) {
       s.outputFile.clear();
       s.printerName = "PDF";
     });
     dialogs.shown.clear();
-    Click("cmdPrint");
+    Click(kPrintButton);
     EXPECT_TRUE(dialogs.shown.empty()) << dialogs.shown.back().text;
 
     std::string pdf;
@@ -114,7 +115,7 @@ class PrintQueueTest : public test::WindowTest {
       s.paperWidth = width;
       s.paperHeight = height;
     });
-    Click("cmdPrinterSetup");
+    Click(kPrinterSetupButton);
   }
 
  private:
@@ -143,7 +144,7 @@ TEST_F(PrintQueueTest, ThePageGoesToTheCupsPdfQueueOnThePaperChosen) {
   // A3 chosen in "Printer Setup": the print dialog is offered it and the
   // job carries it (841.89 x 1190.55 points).
   ChoosePaper(16838, 23811);
-  EXPECT_EQ(state.form.Text("Text11"), " 297 x  420");
+  EXPECT_EQ(state.form.Text(kPaperSize), " 297 x  420");
   info = PrintAndReadBack();
   ASSERT_FALSE(info.empty()) << "the A3 job did not come out of the queue";
   EXPECT_DOUBLE_EQ(dialogs.offered.back().paperWidth, 16838);

@@ -23,6 +23,7 @@
 #include "common/paths.h"
 #include "program/handlers.h"
 #include "program/style_handlers.h"
+#include "settings/form_fields.h"
 #include "ui/field_binder.h"
 #include "ui/preview_widget.h"
 #include "window_fixture.h"
@@ -36,7 +37,7 @@ constexpr int32_t kRed = 255;
 
 class StylesTest : public WindowTest {
  protected:
-  void Trigger(const char* item) { window->findChild<QAction*>(item)->trigger(); }
+  void Trigger(FieldName item) { window->findChild<QAction*>(QString::fromUtf8(item.data(), qsizetype(item.size())))->trigger(); }
   const ScriptedDialogs::Asked& LastQuestion() {
     EXPECT_FALSE(dialogs.asked.empty());
     return dialogs.asked.back();
@@ -45,25 +46,25 @@ class StylesTest : public WindowTest {
 
 TEST_F(StylesTest, HeightItemAsksInMillimetresAndFallsBackTo800) {
   state.settings.DiagramHeight = 850;
-  state.form.SetText("Text24", "15");
+  state.form.SetText(kDiagramHeightMm, "15");
   dialogs.answers.push_back("20");
-  Trigger("f_height");
+  Trigger(kDiagramHeightItem);
   EXPECT_EQ(LastQuestion().prompt, "Enter the height (mm) of fold/static/elevation plot");
   EXPECT_EQ(LastQuestion().title, "Korvane Printer 4.2");
   EXPECT_EQ(LastQuestion().defaultText, " 15");
   EXPECT_EQ(state.settings.DiagramHeight, 1134);
-  EXPECT_EQ(state.form.Text("Text24"), "15");  // the field is left as it was
+  EXPECT_EQ(state.form.Text(kDiagramHeightMm), "15");  // the field is left as it was
 
   for (const char* answer : {"0", "", "abc"}) {
     state.settings.DiagramHeight = 1134;
     dialogs.answers.push_back(answer);
-    Trigger("f_height");
+    Trigger(kDiagramHeightItem);
     EXPECT_EQ(state.settings.DiagramHeight, 800) << answer;
   }
   // A height of 0 is offered as 15; one past 16 bits changes nothing.
   state.settings.DiagramHeight = 0;
   dialogs.answers.push_back("1000");
-  Trigger("f_height");
+  Trigger(kDiagramHeightItem);
   EXPECT_EQ(LastQuestion().defaultText, " 15");
   EXPECT_EQ(state.settings.DiagramHeight, 0);
 }
@@ -71,25 +72,25 @@ TEST_F(StylesTest, HeightItemAsksInMillimetresAndFallsBackTo800) {
 TEST_F(StylesTest, WidthItemsKeepOneToAHundredAndTopoWidthGoesThroughText25) {
   state.settings.DiagramLineWidth = 7;
   dialogs.answers = {"250", "0", "-3"};
-  Trigger("Line_w");
+  Trigger(kDiagramLineWidthItem);
   EXPECT_EQ(LastQuestion().prompt, "Enter the line with (1=thin 50=thick)");
   EXPECT_EQ(LastQuestion().defaultText, " 7");
   EXPECT_EQ(state.settings.DiagramLineWidth, 100);
-  Trigger("Line_w");
+  Trigger(kDiagramLineWidthItem);
   EXPECT_EQ(state.settings.DiagramLineWidth, 1);
-  Trigger("Line_w");
+  Trigger(kDiagramLineWidthItem);
   EXPECT_EQ(state.settings.DiagramLineWidth, -3);
 
   // The topo width is offered the diagram width, and Text25 takes it.
   state.settings.DiagramLineWidth = 4;
   state.settings.TopoLineWidth = 9;
   dialogs.answers.push_back("30");
-  Trigger("Topo_large");
+  Trigger(kTopoLineWidthItem);
   EXPECT_EQ(LastQuestion().prompt, "Enter the topo line with (1=thin 50=thick)");
   EXPECT_EQ(LastQuestion().defaultText, " 4");
   EXPECT_EQ(state.settings.TopoLineWidth, 30);
-  EXPECT_EQ(state.form.Text("Text25"), "30");
-  EXPECT_EQ(Widget<QLineEdit>("Text25")->text(), "30");
+  EXPECT_EQ(state.form.Text(kDiagramLineWidth), "30");
+  EXPECT_EQ(Widget<QLineEdit>(kDiagramLineWidth)->text(), "30");
   EXPECT_EQ(state.settings.DiagramLineWidth, 30);
 }
 
@@ -97,30 +98,30 @@ TEST_F(StylesTest, ACancelledColourRequestTakesTheLastColourOfTheWindow) {
   Start("");
   // Red chosen on the topo box, then the fold fill request cancelled.
   dialogs.colors = {kRed, std::nullopt};
-  MouseClick(Widget<QLineEdit>("Text27"));
+  MouseClick(Widget<QLineEdit>(kTopoLineColorBox));
   EXPECT_EQ(state.settings.TopoLineColor, kRed);
-  MouseClick(Widget<QLineEdit>("Text26"));
+  MouseClick(Widget<QLineEdit>(kFoldFillColorBox));
   EXPECT_EQ(state.settings.FoldFillColor, kRed);
-  EXPECT_EQ(state.form.BackColor("Text26"), kRed);
-  EXPECT_EQ(Widget<QLineEdit>("Text26")->palette().color(QPalette::Base), QColor(255, 0, 0));
+  EXPECT_EQ(state.form.BackColor(kFoldFillColorBox), kRed);
+  EXPECT_EQ(Widget<QLineEdit>(kFoldFillColorBox)->palette().color(QPalette::Base), QColor(255, 0, 0));
   ASSERT_EQ(dialogs.requests.size(), 2u);
   EXPECT_EQ(dialogs.requests[0].title, "Top line Color selection");
   EXPECT_EQ(dialogs.requests[1].title, "Fold fill Color selection");
 
   // A palette request also counts: its colour comes back on a cancel.
   dialogs.colors = {0x00FF00, std::nullopt};
-  MouseClick(Widget<QLineEdit>("Text101"));
-  MouseClick(Widget<QLineEdit>("Text28"));
+  MouseClick(Widget<QLineEdit>(PaletteField(101)));
+  MouseClick(Widget<QLineEdit>(kStaticLineColorBox));
   EXPECT_EQ(state.settings.StaticLineColor, 0x00FF00);
 
   // The menu items set the colour without repainting the boxes.
   dialogs.colors = {0x123456};
-  Trigger("fold_line");
+  Trigger(kFoldLineColorItem);
   EXPECT_EQ(dialogs.requests.back().title, "Fold line Color selection");
   EXPECT_EQ(state.settings.FoldLineColor, 0x123456);
-  EXPECT_NE(state.form.BackColor("Text29"), 0x123456);
+  EXPECT_NE(state.form.BackColor(kFoldLineColorBox), 0x123456);
   dialogs.colors = {std::nullopt};
-  Trigger("fold_fill_color");
+  Trigger(kFoldFillColorItem);
   EXPECT_EQ(state.settings.FoldFillColor, 0x123456);
 }
 
@@ -128,36 +129,36 @@ TEST_F(StylesTest, PaletteBoxesAnchorsAndComponentsWorkFromTheWindow) {
   Start("");
   // Anchors A black, B white: the colours between are greys.
   dialogs.colors = {0, 0xFFFFFF};
-  MouseClick(Widget<QLineEdit>("Text117"));
-  MouseClick(Widget<QLineEdit>("Text118"));
-  EXPECT_EQ(state.form.BackColor("Text102"), 36 + 256 * 36 + 65536 * 36);
-  EXPECT_EQ(state.form.BackColor("Text109"), 0xFFFFFF);
-  EXPECT_EQ(Widget<QLineEdit>("Text123")->text(), "255");
+  MouseClick(Widget<QLineEdit>(PaletteField(117)));
+  MouseClick(Widget<QLineEdit>(PaletteField(118)));
+  EXPECT_EQ(state.form.BackColor(PaletteField(102)), 36 + 256 * 36 + 65536 * 36);
+  EXPECT_EQ(state.form.BackColor(PaletteField(109)), 0xFFFFFF);
+  EXPECT_EQ(Widget<QLineEdit>(PaletteField(123))->text(), "255");
   EXPECT_EQ(dialogs.requests.back().title, "Korvane color selection");
 
   // A component above 255 is kept at 255 once the focus leaves it.
-  auto* red = Widget<QLineEdit>("Text126");
-  state.form.SetText("Text126", "300");
-  window->Dispatch("Text126", FieldEvent::LostFocus);
+  auto* red = Widget<QLineEdit>(PaletteField(126));
+  state.form.SetText(PaletteField(126), "300");
+  window->Dispatch(PaletteField(126), FieldEvent::LostFocus);
   EXPECT_EQ(red->text(), "255");
-  EXPECT_EQ(state.form.BackColor("Text116") & 0xFF, 255);
+  EXPECT_EQ(state.form.BackColor(PaletteField(116)) & 0xFF, 255);
 }
 
 TEST_F(WindowTest, PrintProfileNeedsAPageAndPrintsIntoAChosenPdfFile) {
   StartWithFile();
-  Click("cmdPrint");
+  Click(kPrintButton);
   EXPECT_TRUE(dialogs.offered.empty());  // no page: no dialog, nothing printed
 
   BuildPage();
   const std::string pdf = test::TempFile("printed.pdf");
   dialogs.prints.push_back([pdf](PrinterSetup& s) { s.outputFile = pdf; });
-  Widget<QPushButton>("cmdPrint")->click();
+  Widget<QPushButton>(kPrintButton)->click();
   ASSERT_EQ(dialogs.offered.size(), 1u);
   EXPECT_EQ(dialogs.offered[0].printerName, "PDF");
   EXPECT_DOUBLE_EQ(dialogs.offered[0].paperWidth, state.page.PageWidth());
   const std::string bytes = test::ReadBytes(pdf);
   ASSERT_EQ(bytes.rfind("%PDF", 0), 0u);
-  EXPECT_EQ(Widget<QLineEdit>("Text30")->text(), kPdfFilePrinter);
+  EXPECT_EQ(Widget<QLineEdit>(kPrinterName)->text(), kPdfFilePrinter);
   EXPECT_EQ(state.page.PageCount(), 1);  // printing keeps the preview
 
   const std::string text = test::TempFile("printed.txt");
@@ -167,7 +168,7 @@ TEST_F(WindowTest, PrintProfileNeedsAPageAndPrintsIntoAChosenPdfFile) {
   // The next print offers the file again; a cancel prints nothing.
   dialogs.prints.push_back(std::nullopt);
   std::remove(pdf.c_str());
-  Click("cmdPrint");
+  Click(kPrintButton);
   EXPECT_EQ(dialogs.offered.back().outputFile, pdf);
   EXPECT_FALSE(FileExists(pdf));
 }
@@ -176,25 +177,25 @@ TEST_F(WindowTest, PrinterSetupEmptiesThePreviewOnlyForAnotherPaper) {
   BuildPage();
   // Same paper, another printer: the page stays.
   dialogs.printerSetups.push_back([](PrinterSetup& s) { s.printerName = "Office"; });
-  Click("cmdPrinterSetup");
+  Click(kPrinterSetupButton);
   EXPECT_EQ(state.page.PageCount(), 1);
-  EXPECT_EQ(Widget<QLineEdit>("Text30")->text(), "Office");
-  EXPECT_EQ(state.form.Text("Text11"), " 210 x  297");
+  EXPECT_EQ(Widget<QLineEdit>(kPrinterName)->text(), "Office");
+  EXPECT_EQ(state.form.Text(kPaperSize), " 210 x  297");
 
   // A3: the preview is emptied and the paper shown.
   dialogs.printerSetups.push_back([](PrinterSetup& s) {
     s.paperWidth = 297 * 56.7;
     s.paperHeight = 420 * 56.7;
   });
-  Click("cmdPrinterSetup");
+  Click(kPrinterSetupButton);
   EXPECT_EQ(state.page.PageCount(), 0);
   EXPECT_EQ(window->Preview()->ShownGeneration(), state.page.Generation());
-  EXPECT_EQ(Widget<QLineEdit>("Text11")->text(), " 297 x  420");
+  EXPECT_EQ(Widget<QLineEdit>(kPaperSize)->text(), " 297 x  420");
 
   // A cancel changes nothing.
-  Click("Command1");
+  Click(kDisplayButton);
   dialogs.printerSetups.push_back(std::nullopt);
-  Click("cmdPrinterSetup");
+  Click(kPrinterSetupButton);
   EXPECT_EQ(state.page.PageCount(), 1);
 }
 
@@ -204,26 +205,26 @@ TEST_F(WindowTest, PageSetupAlwaysEmptiesThePreviewAndShowsTheMargin) {
     s.leftMargin = 1000;  // 17.636684303351 mm
     s.topMargin = 500;
   });
-  Click("cmdPageSetup");
+  Click(kPageSetupButton);
   EXPECT_EQ(state.page.PageCount(), 0);
   // The field took the full-precision margin; its change handler made it whole.
-  EXPECT_EQ(state.form.Text("Text8"), "18");
+  EXPECT_EQ(state.form.Text(kLeftMarginMm), "18");
   EXPECT_DOUBLE_EQ(state.page.LeftMargin(), 18 * 56.7);
   EXPECT_DOUBLE_EQ(state.page.TopMargin(), 500);
-  EXPECT_EQ(state.form.Text("Text11"), " 210 x  297");
+  EXPECT_EQ(state.form.Text(kPaperSize), " 210 x  297");
 
   // Cancelled, the preview is emptied all the same.
-  Click("Command1");
+  Click(kDisplayButton);
   ASSERT_EQ(state.page.PageCount(), 1);
   dialogs.pageSetups.push_back(std::nullopt);
-  Click("cmdPageSetup");
+  Click(kPageSetupButton);
   EXPECT_EQ(state.page.PageCount(), 0);
 }
 
 TEST_F(WindowTest, ZoomListsAndPreviewSwitches) {
   StartWithFile();
-  auto* percent = Widget<QComboBox>("cmbPercent");
-  auto* mode = Widget<QComboBox>("cmbZoomMode");
+  auto* percent = Widget<QComboBox>(kZoomPercent);
+  auto* mode = Widget<QComboBox>(kZoomMode);
   PreviewWidget* preview = window->Preview();
 
   emit mode->activated(1);  // Thumbnail
@@ -239,18 +240,18 @@ TEST_F(WindowTest, ZoomListsAndPreviewSwitches) {
   EXPECT_EQ(ZoomPercentOf("%"), 0);
 
   // Each click inverts the physical page, whatever the box shows.
-  auto* physical = Widget<FieldCheckBox>("chkPhysicalPage");
+  auto* physical = Widget<FieldCheckBox>(kPhysicalPage);
   const bool before = preview->PhysicalPage();
   physical->click();
   EXPECT_EQ(preview->PhysicalPage(), !before);
-  state.form.SetValue("chkPhysicalPage", 2);  // the program greys the box
+  state.form.SetValue(kPhysicalPage, 2);  // the program greys the box
   EXPECT_EQ(preview->PhysicalPage(), before);
   physical->click();
   EXPECT_EQ(preview->PhysicalPage(), !before);
 
-  Widget<FieldCheckBox>("chkShowGuides")->click();
+  Widget<FieldCheckBox>(kShowGuides)->click();
   EXPECT_TRUE(preview->ShowGuides());
-  Widget<FieldCheckBox>("chkShowGuides")->click();
+  Widget<FieldCheckBox>(kShowGuides)->click();
   EXPECT_FALSE(preview->ShowGuides());
 }
 
@@ -262,16 +263,16 @@ TEST_F(WindowTest, ChosenFontsReachTheFollowingPages) {
     return names;
   };
   EXPECT_EQ(fontsUsed(), std::set<std::string>{"Arial"});
-  emit Widget<QComboBox>("ListePolices")->activated(1);
+  emit Widget<QComboBox>(kFontList)->activated(1);
   EXPECT_EQ(state.page.font().name, "Courier New");
   EXPECT_EQ(fontsUsed(), std::set<std::string>{"Arial"});  // the shown page is not rebuilt
-  Click("Command1");
+  Click(kDisplayButton);
   EXPECT_EQ(fontsUsed(), std::set<std::string>{"Courier New"});
 
   // Typing into the display-type list sets the printer's font from the
   // font list's selection; the display type stays.
   state.page.SetFontName("Arial");
-  auto* type = Widget<QComboBox>("combo1");
+  auto* type = Widget<QComboBox>(kDisplayType);
   ASSERT_TRUE(type->isEditable());
   type->lineEdit()->setFocus();
   TypeText(type->lineEdit(), "x");
@@ -296,8 +297,8 @@ TEST_F(WindowTest, ThePreviewDrawsFromItsCacheUntilPageOrZoomChange) {
 
   // Zooming in shows more of the page at a time; the paper grows.
   const QRectF whole = preview->PaperRect();
-  emit Widget<QComboBox>("cmbZoomMode")->activated(0);
-  emit Widget<QComboBox>("cmbPercent")->activated(6);  // 400%
+  emit Widget<QComboBox>(kZoomMode)->activated(0);
+  emit Widget<QComboBox>(kZoomPercent)->activated(6);  // 400%
   EXPECT_GT(preview->PaperRect().width(), 2 * whole.width());
   preview->grab();
   EXPECT_EQ(preview->Replays(), replays + 1);
@@ -305,13 +306,13 @@ TEST_F(WindowTest, ThePreviewDrawsFromItsCacheUntilPageOrZoomChange) {
   EXPECT_EQ(preview->Replays(), replays + 1);
 
   // Stretched, the sheet fills the view both ways.
-  emit Widget<QComboBox>("cmbZoomMode")->activated(5);
+  emit Widget<QComboBox>(kZoomMode)->activated(5);
   const QRectF stretched = preview->PaperRect();
   EXPECT_NEAR(stretched.width() + 16, preview->viewport()->width(), 1.5);
   EXPECT_NEAR(stretched.height() + 16, preview->viewport()->height(), 1.5);
 
   // A new page is drawn again.
-  Click("Command1");
+  Click(kDisplayButton);
   preview->grab();
   EXPECT_GT(preview->Replays(), replays + 1);
   EXPECT_FALSE(first.isNull());
@@ -326,14 +327,14 @@ TEST_F(WindowTest, FittedZoomsAfterALargeOneKeepNoScrollBarsOnceLaidOut) {
   auto settle = [] {
     for (int i = 0; i < 3; ++i) QCoreApplication::processEvents();
   };
-  emit Widget<QComboBox>("cmbZoomMode")->activated(0);
-  emit Widget<QComboBox>("cmbPercent")->activated(6);  // 400%: both bars
+  emit Widget<QComboBox>(kZoomMode)->activated(0);
+  emit Widget<QComboBox>(kZoomPercent)->activated(6);  // 400%: both bars
   settle();
   ASSERT_TRUE(preview->horizontalScrollBar()->isVisible());
   ASSERT_TRUE(preview->verticalScrollBar()->isVisible());
 
   // Stretched, the sheet fits: no bar, nothing cut at the right or bottom.
-  emit Widget<QComboBox>("cmbZoomMode")->activated(5);
+  emit Widget<QComboBox>(kZoomMode)->activated(5);
   settle();
   EXPECT_EQ(preview->horizontalScrollBar()->maximum(), 0);
   EXPECT_EQ(preview->verticalScrollBar()->maximum(), 0);
@@ -343,10 +344,10 @@ TEST_F(WindowTest, FittedZoomsAfterALargeOneKeepNoScrollBarsOnceLaidOut) {
   EXPECT_LE(stretched.bottom(), preview->viewport()->height());
 
   // The page width after 400 %: only the vertical bar, the whole width shown.
-  emit Widget<QComboBox>("cmbZoomMode")->activated(0);
-  emit Widget<QComboBox>("cmbPercent")->activated(6);
+  emit Widget<QComboBox>(kZoomMode)->activated(0);
+  emit Widget<QComboBox>(kZoomPercent)->activated(6);
   settle();
-  emit Widget<QComboBox>("cmbZoomMode")->activated(4);
+  emit Widget<QComboBox>(kZoomMode)->activated(4);
   settle();
   EXPECT_EQ(preview->horizontalScrollBar()->maximum(), 0);
   EXPECT_FALSE(preview->horizontalScrollBar()->isVisible());
@@ -362,16 +363,16 @@ TEST_F(WindowTest, PhysicalPageShowsThePrintersUnprintableEdges) {
     s.outputFile.clear();
     s.printerName = "Plotter";
   });
-  Click("cmdPrinterSetup");
-  Click("Command1");
+  Click(kPrinterSetupButton);
+  Click(kDisplayButton);
   window->resize(1000, 800);
   window->show();
   ShowTab(state, 1);
   PreviewWidget* preview = window->Preview();
-  if (!preview->PhysicalPage()) Widget<FieldCheckBox>("chkPhysicalPage")->click();
+  if (!preview->PhysicalPage()) Widget<FieldCheckBox>(kPhysicalPage)->click();
   ASSERT_TRUE(preview->PhysicalPage());
   const QRectF physical = preview->PaperRect();
-  Widget<FieldCheckBox>("chkPhysicalPage")->click();
+  Widget<FieldCheckBox>(kPhysicalPage)->click();
   ASSERT_FALSE(preview->PhysicalPage());
   const QRectF printable = preview->PaperRect();
   EXPECT_NEAR(physical.width() / physical.height(), 11906.0 / 16838, 0.01);
@@ -397,8 +398,8 @@ TEST_F(WindowTest, ASlowPageIsShownScaledWhileTheZoomChangesThenReplayed) {
   EXPECT_FALSE(preview->ShowsScaledPicture());
 
   // A larger zoom shows the cached picture scaled, the page on it.
-  emit Widget<QComboBox>("cmbZoomMode")->activated(0);
-  emit Widget<QComboBox>("cmbPercent")->activated(4);
+  emit Widget<QComboBox>(kZoomMode)->activated(0);
+  emit Widget<QComboBox>(kZoomPercent)->activated(4);
   const QRectF zoomed = preview->PaperRect();
   ASSERT_GT(zoomed.width(), whole.width());
   ASSERT_LT(zoomed.width(), 4 * whole.width());
@@ -424,22 +425,22 @@ TEST_F(WindowTest, ASlowPageIsShownScaledWhileTheZoomChangesThenReplayed) {
   EXPECT_EQ(preview->Replays(), replays + 1);
 
   // A new page is never shown as the old one scaled.
-  emit Widget<QComboBox>("cmbPercent")->activated(3);
+  emit Widget<QComboBox>(kZoomPercent)->activated(3);
   preview->grab();
   EXPECT_TRUE(preview->ShowsScaledPicture());
-  Click("Command1");
+  Click(kDisplayButton);
   preview->grab();
   EXPECT_EQ(preview->Replays(), replays + 2);
   EXPECT_FALSE(preview->ShowsScaledPicture());
 
   // Nor is a picture far from the shown zoom.
-  emit Widget<QComboBox>("cmbZoomMode")->activated(1);  // a thumbnail
+  emit Widget<QComboBox>(kZoomMode)->activated(1);  // a thumbnail
   preview->grab();
   EXPECT_EQ(preview->Replays(), replays + 3);
 
   // A page that replays fast is replayed at every change.
   preview->SetQuickReplayMs(1e9);
-  emit Widget<QComboBox>("cmbZoomMode")->activated(3);
+  emit Widget<QComboBox>(kZoomMode)->activated(3);
   preview->grab();
   EXPECT_EQ(preview->Replays(), replays + 4);
   EXPECT_FALSE(preview->ShowsScaledPicture());

@@ -21,6 +21,7 @@
 #include "output/program_handlers.h"
 #include "program/startup.h"
 #include "program/state.h"
+#include "settings/form_fields.h"
 #include "support/su_writer.h"
 #include "ui/main_window.h"
 #include "window_test_app.h"
@@ -82,19 +83,19 @@ class WindowTest : public ::testing::Test {
   // Starts on the small line and builds its page.
   void BuildPage() {
     StartWithFile();
-    state.form.SetText("Text4", "100");
-    state.form.SetText("Text5", "50");
-    Click("Command1");
+    state.form.SetText(kPlotWidthMm, "100");
+    state.form.SetText(kProfileHeightMm, "50");
+    Click(kDisplayButton);
     ASSERT_EQ(state.page.PageCount(), 1);
   }
 
   template <typename W>
-  W* Widget(const char* name) {
+  W* Widget(FieldName name) {
     auto* w = qobject_cast<W*>(window->FieldWidget(name));
     EXPECT_NE(w, nullptr) << name;
     return w;
   }
-  void Click(const char* name) { window->Dispatch(name, FieldEvent::Click); }
+  void Click(FieldName name) { window->Dispatch(name, FieldEvent::Click); }
 
   static void Type(QWidget* w, int key, const QString& text) {
     QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
