@@ -51,96 +51,19 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <iostream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "output/painter_replay.h"
 #include "output/png_encoder.h"
+#include "page/dump_reader.h"
 #include "page/page_document.h"
 #include "ui/preview_widget.h"
 
 namespace {
 
 using tavelo::PageDocument;
-
-std::string Unescape(std::string_view text) {
-  std::string out;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\\' && i + 1 < text.size()) {
-      ++i;
-      out += text[i] == 'n' ? std::string("\r\n") : std::string(1, text[i]);
-    } else {
-      out += text[i];
-    }
-  }
-  return out;
-}
-
-// The dump's lines back into drawing calls.
-bool LoadDump(const std::string& path, PageDocument& page) {
-  std::ifstream in(path);
-  if (!in) return false;
-  std::string line;
-  page.BeginDocument();
-  while (std::getline(in, line)) {
-    const size_t space = line.find(' ');
-    const std::string word = line.substr(0, space);
-    const std::string rest = space == std::string::npos ? std::string() : line.substr(space + 1);
-    std::istringstream fields(rest);
-    if (word == "page") {
-      double w = 0, h = 0, l = 0, t = 0;
-      fields >> w >> h >> l >> t;
-      page.SetPaperSize(w, h);
-      page.SetLeftMargin(l);
-      page.SetTopMargin(t);
-    } else if (word == "font") {
-      const size_t a = rest.rfind('|'), b = rest.rfind('|', a - 1);
-      if (a == std::string::npos || b == std::string::npos) continue;
-      page.SetFontName(rest.substr(0, b));
-      page.SetFontSize(std::atof(rest.substr(b + 1, a - b - 1).c_str()));
-      page.SetFontBold(rest.substr(a + 1) == "1");
-    } else if (word == "pen") {
-      long long color = 0;
-      double width = 0;
-      fields >> color >> width;
-      page.SetPenColor(static_cast<tavelo::Color>(color));
-      page.SetPenWidth(width);
-    } else if (word == "brush") {
-      long long color = 0;
-      int style = 0;
-      fields >> color >> style;
-      page.SetBrushColor(static_cast<tavelo::Color>(color));
-      page.SetBrushStyle(style);
-    } else if (word == "text") {
-      double x = 0, y = 0;
-      fields >> x >> y;
-      const size_t start = line.find(' ', line.find(' ', space + 1) + 1);
-      page.SetTextX(x);
-      page.SetTextY(y);
-      page.DrawText(Unescape(start == std::string::npos ? "" : line.substr(start + 1)));
-    } else if (word == "line") {
-      double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
-      fields >> x1 >> y1 >> x2 >> y2;
-      page.DrawLine(x1, y1, x2, y2);
-    } else if (word == "polyline") {
-      page.DrawPolylineText(rest);
-    } else if (word == "polygon") {
-      page.DrawPolygonText(rest);
-    } else if (word == "cells") {
-      double x = 0, y = 0, w = 0, h = 0;
-      fields >> x >> y >> w >> h;
-      std::vector<tavelo::Color> colors;
-      long long c = 0;
-      while (fields >> c) colors.push_back(static_cast<tavelo::Color>(c));
-      page.DrawCells(x, y, w, h, colors);
-    }
-  }
-  page.EndDocument();
-  return true;
-}
 
 double Milliseconds(std::chrono::steady_clock::duration d) {
   return std::chrono::duration<double, std::milli>(d).count();
@@ -316,8 +239,9 @@ int main(int argc, char** argv) {
   if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
   QApplication app(argc, argv);
   PageDocument page;
-  if (!LoadDump(dump, page)) {
-    std::cerr << "bench_replay: cannot read " << dump << "\n";
+  std::string error;
+  if (!tavelo::ReadDumpFile(dump, page, &error)) {
+    std::cerr << "bench_replay: " << error << "\n";
     return 1;
   }
   if (preview && zoom > 0) return MeasureScroll(page, width, height, zoom, repeat);

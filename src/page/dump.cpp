@@ -5,6 +5,7 @@
 
 #include "common/numeric.h"
 #include "page/page_document.h"
+#include "page/page_replay.h"
 
 namespace tavelo {
 
@@ -38,9 +39,60 @@ void AppendEscaped(std::string& out, std::string_view text) {
   }
 }
 
-void AppendPoints(std::string& out, const std::vector<float>& points) {
-  for (float v : points) AppendPointText(out, v);
-}
+// One dump line an op.
+class DumpSink final : public PageSink {
+ public:
+  explicit DumpSink(std::string& out) : out_(out) {}
+
+  void Font(const FontState& font) override {
+    out_ += "font ";
+    out_ += font.name;
+    out_ += '|';
+    out_ += ShortestText(font.size);
+    out_ += font.bold ? "|1\n" : "|0\n";
+  }
+  void Pen(const PenState& pen) override {
+    out_ += "pen";
+    AppendInteger(out_, pen.color);
+    AppendNumber(out_, pen.width);
+    out_ += '\n';
+  }
+  void Brush(const BrushState& brush) override {
+    out_ += "brush";
+    AppendInteger(out_, brush.color);
+    AppendInteger(out_, brush.style);
+    out_ += '\n';
+  }
+  void Text(const TextMark& text) override {
+    out_ += "text";
+    AppendNumber(out_, text.x);
+    AppendNumber(out_, text.y);
+    out_ += ' ';
+    AppendEscaped(out_, text.text);
+    out_ += '\n';
+  }
+  void Line(const LineMark& line) override {
+    out_ += "line";
+    for (double v : {line.x1, line.y1, line.x2, line.y2}) AppendNumber(out_, v);
+    out_ += '\n';
+  }
+  void Polyline(PointsMark& points) override { AppendPoints("polyline ", points); }
+  void Polygon(PointsMark& points) override { AppendPoints("polygon ", points); }
+  void Cells(CellsMark& cells) override {
+    out_ += "cells";
+    for (double v : {cells.x, cells.y, cells.width, cells.cellHeight}) AppendNumber(out_, v);
+    for (Color c : cells.Colors()) AppendInteger(out_, c);
+    out_ += '\n';
+  }
+
+ private:
+  void AppendPoints(const char* word, PointsMark& points) {
+    out_ += word;
+    for (float v : points.Points()) AppendPointText(out_, v);
+    out_ += '\n';
+  }
+  std::string& out_;
+};
 
 }  // namespace
 
@@ -51,69 +103,8 @@ std::string DumpPage(const PageDocument& page) {
   AppendNumber(out, page.LeftMargin());
   AppendNumber(out, page.TopMargin());
   out += '\n';
-
-  const auto& fonts = page.fonts();
-  const auto& pens = page.pens();
-  const auto& brushes = page.brushes();
-  const auto& texts = page.texts();
-  std::vector<float> points;
-  std::vector<Color> colors;
-  for (const PageOp& op : page.ops()) {
-    switch (op.kind) {
-      case OpKind::Font:
-        if (op.index >= fonts.size()) continue;
-        out += "font ";
-        out += fonts[op.index].name;
-        out += '|';
-        out += ShortestText(fonts[op.index].size);
-        out += fonts[op.index].bold ? "|1" : "|0";
-        break;
-      case OpKind::Pen:
-        if (op.index >= pens.size()) continue;
-        out += "pen";
-        AppendInteger(out, pens[op.index].color);
-        AppendNumber(out, pens[op.index].width);
-        break;
-      case OpKind::Brush:
-        if (op.index >= brushes.size()) continue;
-        out += "brush";
-        AppendInteger(out, brushes[op.index].color);
-        AppendInteger(out, brushes[op.index].style);
-        break;
-      case OpKind::Text:
-        if (op.index >= texts.size()) continue;
-        out += "text";
-        AppendNumber(out, op.x);
-        AppendNumber(out, op.y);
-        out += ' ';
-        AppendEscaped(out, texts[op.index]);
-        break;
-      case OpKind::Line:
-        out += "line";
-        AppendNumber(out, op.x);
-        AppendNumber(out, op.y);
-        AppendNumber(out, op.x2);
-        AppendNumber(out, op.y2);
-        break;
-      case OpKind::Polyline:
-      case OpKind::Polygon:
-        out += op.kind == OpKind::Polyline ? "polyline " : "polygon ";
-        page.PointsOf(op, points);
-        AppendPoints(out, points);
-        break;
-      case OpKind::Cells: {
-        out += "cells";
-        AppendNumber(out, op.x);
-        AppendNumber(out, op.y);
-        AppendNumber(out, op.x2);
-        AppendNumber(out, op.y2);
-        page.CellColorsOf(op, colors);
-        for (Color c : colors) AppendInteger(out, c);
-        break;
-      }
-    }
-    out += '\n';
-  }
+  DumpSink sink(out);
+  Replay(page, sink);
   return out;
 }
 
