@@ -16,34 +16,16 @@
 
 #include "common/text_encoding.h"
 #include "output/font_faces.h"
+#include "output/number_text.h"
 #include "page/page_document.h"
 
 namespace tavelo {
 
 namespace {
 
-constexpr double kMaxCoordinate = 1e9;
+using number_text::AppendInt;
+using number_text::AppendTenths;
 constexpr char kHex[] = "0123456789ABCDEF";
-
-void AppendInt(std::string& out, int64_t v) {
-  char buffer[24];
-  auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, v);
-  out.append(buffer, ec == std::errc() ? end : buffer);
-}
-
-// A number to a tenth (twips, thousandths of an em), without trailing zeros.
-void AppendTenths(std::string& out, double v) {
-  if (!std::isfinite(v)) v = 0;
-  v = std::clamp(v, -kMaxCoordinate, kMaxCoordinate);
-  const auto tenths = static_cast<int64_t>(std::llround(v * 10));
-  const uint64_t magnitude = tenths < 0 ? static_cast<uint64_t>(-tenths) : static_cast<uint64_t>(tenths);
-  if (tenths < 0) out += '-';
-  AppendInt(out, static_cast<int64_t>(magnitude / 10));
-  if (magnitude % 10) {
-    out += '.';
-    out += static_cast<char>('0' + magnitude % 10);
-  }
-}
 
 double RoundTenth(double v) { return std::round(v * 10) / 10; }
 

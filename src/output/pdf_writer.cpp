@@ -24,7 +24,9 @@
 #include <vector>
 
 #include "common/units.h"
+#include "output/device_export.h"
 #include "output/file_device.h"
+#include "output/number_text.h"
 #include "output/painter_replay.h"
 #include "output/pdf_fonts.h"
 #include "page/page_document.h"
@@ -42,8 +44,6 @@ constexpr size_t kContentPiece = size_t{4} << 20;
 // Long polylines are stroked in pieces sharing their end points, as the
 // replay does, so no reader has to hold a path of millions of points.
 constexpr size_t kPathPiece = 65536;
-// Coordinates beyond this lie far off any paper; readers choke on more.
-constexpr double kMaxCoordinate = 1e9;
 constexpr double kMaxFontPoints = 2000;
 // Fast and small enough: level 1 pays for itself on operator text.
 constexpr int kCompressionLevel = 1;
@@ -69,29 +69,9 @@ std::string DeflateAlone(const std::string& data) {
   return Deflate(compressor.get(), data);
 }
 
-void AppendInt(std::string& out, int64_t v) {
-  char buffer[24];
-  auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, v);
-  out.append(buffer, ec == std::errc() ? end : buffer);
-}
-
+using number_text::AppendInt;
 // Twips as recorded: whole numbers as such, anything else to a tenth.
-void AppendNumber(std::string& out, double v) {
-  if (!std::isfinite(v)) v = 0;
-  v = std::clamp(v, -kMaxCoordinate, kMaxCoordinate);
-  if (v == std::floor(v)) {
-    AppendInt(out, static_cast<int64_t>(v));
-    return;
-  }
-  const auto tenths = static_cast<int64_t>(std::llround(v * 10));
-  const uint64_t magnitude = tenths < 0 ? static_cast<uint64_t>(-tenths) : static_cast<uint64_t>(tenths);
-  if (tenths < 0) out += '-';
-  AppendInt(out, static_cast<int64_t>(magnitude / 10));
-  if (magnitude % 10) {
-    out += '.';
-    out += static_cast<char>('0' + magnitude % 10);
-  }
-}
+inline void AppendNumber(std::string& out, double v) { number_text::AppendTenths(out, v); }
 
 void AppendPoint(std::string& out, float x, float y, const char* op) {
   AppendNumber(out, x);
@@ -100,42 +80,7 @@ void AppendPoint(std::string& out, float x, float y, const char* op) {
   out += op;
 }
 
-// A colour component as a fraction of 255, four decimals at most.
-struct ComponentText {
-  char text[8];
-  size_t length;
-};
-
-const std::array<ComponentText, 256>& ComponentTexts() {
-  static const std::array<ComponentText, 256> texts = [] {
-    std::array<ComponentText, 256> t{};
-    for (size_t i = 0; i < t.size(); ++i) {
-      const long tenThousandths = std::lround(static_cast<double>(i) * 10000.0 / 255.0);
-      if (tenThousandths == 0 || tenThousandths == 10000) {
-        t[i].text[0] = tenThousandths == 0 ? '0' : '1';
-        t[i].length = 1;
-        continue;
-      }
-      std::snprintf(t[i].text, sizeof t[i].text, "0.%04ld", tenThousandths);
-      size_t length = std::strlen(t[i].text);
-      while (t[i].text[length - 1] == '0') --length;
-      t[i].length = length;
-    }
-    return t;
-  }();
-  return texts;
-}
-
-void AppendColor(std::string& out, Color c, const char* op) {
-  const auto& texts = ComponentTexts();
-  const auto u = static_cast<uint32_t>(c);
-  for (uint32_t shift : {0u, 8u, 16u}) {
-    const ComponentText& component = texts[(u >> shift) & 0xFF];
-    out.append(component.text, component.length);
-    if (shift != 16) out += ' ';
-  }
-  out += op;
-}
+using number_text::AppendColor;
 
 class PdfBuilder {
  public:
@@ -505,17 +450,24 @@ class PdfBuilder {
   };
 
   void WriteTrailerObjects() {
-    std::string text;
     std::string fontResources;
     FontSink fontSink{*this};
     if (!text_.WriteFonts(fontSink, fontResources)) failed_ = true;
-    // The palette as each sample size reads it: images of n bits use the
-    // first 2^n colours, which never change once the palette holds them.
+    WritePalettes();
+    WriteResources(fontResources);
+    WritePageTree();
+    const uint32_t info = WriteInfo();
+    WriteXref(info);
+  }
+
+  // The palette as each sample size reads it: images of n bits use the
+  // first 2^n colours, which never change once the palette holds them.
+  void WritePalettes() {
     for (size_t k = 0; k < paletteObjects_.size(); ++k) {
       if (paletteObjects_[k] == 0) continue;
       const size_t colors = std::min(palette_.size(), size_t{1} << (size_t{1} << k));
       BeginObject(paletteObjects_[k]);
-      text = "[/Indexed /DeviceRGB ";
+      std::string text = "[/Indexed /DeviceRGB ";
       AppendInt(text, static_cast<int64_t>(colors) - 1);
       text += " <";
       static const char kHex[] = "0123456789ABCDEF";
@@ -529,9 +481,11 @@ class PdfBuilder {
       text += ">]\nendobj\n";
       Write(text);
     }
+  }
 
+  void WriteResources(const std::string& fontResources) {
     BeginObject(resources_);
-    text = "<< /ProcSet [/PDF /Text /ImageC /ImageI]";
+    std::string text = "<< /ProcSet [/PDF /Text /ImageC /ImageI]";
     text += " /Font <<";
     text += fontResources;
     text += " >>\n/ExtGState << /G0 << /Type /ExtGState /SA true >> >>";
@@ -549,9 +503,12 @@ class PdfBuilder {
     }
     text += " >>\nendobj\n";
     Write(text);
+  }
 
+  // The page, the page tree and the catalog.
+  void WritePageTree() {
     BeginObject(pageObject_);
-    text = "<< /Type /Page /Parent ";
+    std::string text = "<< /Type /Page /Parent ";
     AppendInt(text, pages_);
     text += " 0 R /MediaBox [0 0 ";
     AppendInt(text, pageWidthPoints_);
@@ -578,13 +535,20 @@ class PdfBuilder {
     AppendInt(text, pages_);
     text += " 0 R >>\nendobj\n";
     Write(text);
+  }
 
+  // The document information; its object number.
+  uint32_t WriteInfo() {
     const uint32_t info = NewObject();
     BeginObject(info);
     Write("<< /Creator (TAVELO) /Producer (TAVELO) >>\nendobj\n");
+    return info;
+  }
 
+  // The cross-reference table and the trailer that closes the file.
+  void WriteXref(uint32_t info) {
     const uint64_t xref = offset_;
-    text = "xref\n0 ";
+    std::string text = "xref\n0 ";
     AppendInt(text, static_cast<int64_t>(offsets_.size()) + 1);
     text += "\n0000000000 65535 f \n";
     Write(text);
@@ -644,33 +608,17 @@ class PdfBuilder {
   std::string pixels_;
 };
 
-bool Fail(std::string* error, std::string reason) {
-  if (error) *error = std::move(reason);
-  return false;
-}
-
 }  // namespace
 
 bool WritePdf(const PageDocument& page, const std::string& path, std::string* error) {
   const double w = page.PageWidth(), h = page.PageHeight();
   if (!(w > 0) || !(h > 0) || !std::isfinite(w) || !std::isfinite(h) || w > 2e8 || h > 2e8)
-    return Fail(error, "the page has no usable paper size");
-  if (path.empty()) return Fail(error, "no file name given");
-  SafeFileDevice file;
-  if (!file.OpenTarget(path, error)) return false;
-  bool built = false;
-  try {
-    built = PdfBuilder(page, file).Build();
-  } catch (const std::bad_alloc&) {
-    file.Cancel();
-    return Fail(error, "not enough memory for the PDF of " + path);
-  }
-  if (!built && !file.Failed()) {
-    file.Cancel();
-    return Fail(error, "cannot write " + path + ": the PDF could not be made");
-  }
-  // A refused write (a full disk) is reported by Commit with its reason.
-  return file.Commit(error);
+    return ExportFailure(error, "the page has no usable paper size");
+  if (path.empty()) return ExportFailure(error, "no file name given");
+  const ExportReasons reasons{"not enough memory for the PDF of " + path,
+                              "cannot write " + path + ": the PDF could not be made"};
+  return ExportThroughDevice(path, error, reasons,
+                             [&page](SafeFileDevice& file) { return PdfBuilder(page, file).Build(); });
 }
 
 }  // namespace tavelo

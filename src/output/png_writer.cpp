@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "common/units.h"
+#include "output/device_export.h"
 #include "output/file_device.h"
 #include "output/painter_replay.h"
 #include "output/png_encoder.h"
@@ -37,11 +38,6 @@ constexpr double kBandPixels = 4e6;
 // and flat cells become runs of zeros, which its fastest matcher takes in
 // long strides (bench/results.md holds the trade against other levels).
 constexpr int kCompressionLevel = 1;
-
-bool Fail(std::string* error, std::string reason) {
-  if (error) *error = std::move(reason);
-  return false;
-}
 
 bool IsGrey(Color c) {
   const auto u = static_cast<uint32_t>(c);
@@ -181,31 +177,21 @@ bool WritePng(const PageDocument& page, const std::string& path, int dpi, std::s
 bool WritePngInBands(const PageDocument& page, const std::string& path, int dpi, int bandRows, std::string* error) {
   const double w = page.PageWidth(), h = page.PageHeight();
   if (!(w > 0) || !(h > 0) || !std::isfinite(w) || !std::isfinite(h))
-    return Fail(error, "the page has no usable paper size");
-  if (dpi < 1 || dpi > 9600) return Fail(error, "resolution " + std::to_string(dpi) + " dpi is out of range");
+    return ExportFailure(error, "the page has no usable paper size");
+  if (dpi < 1 || dpi > 9600) return ExportFailure(error, "resolution " + std::to_string(dpi) + " dpi is out of range");
   const double width = w / kTwipsPerInch * dpi;
   const double height = h / kTwipsPerInch * dpi;
   const double pixelsWide = std::max(1.0, std::round(width));
   const double pixelsHigh = std::max(1.0, std::round(height));
   if (pixelsWide > kMaxImageSide || pixelsHigh > kMaxImageSide || pixelsWide * pixelsHigh > kMaxImagePixels)
-    return Fail(error, "the page is too large for a picture at " + std::to_string(dpi) + " dpi");
-  if (path.empty()) return Fail(error, "no file name given");
+    return ExportFailure(error, "the page is too large for a picture at " + std::to_string(dpi) + " dpi");
+  if (path.empty()) return ExportFailure(error, "no file name given");
 
-  SafeFileDevice file;
-  if (!file.OpenTarget(path, error)) return false;
-  bool written = false;
-  try {
-    written = BandedPng(page, file, dpi, bandRows).Write(static_cast<int>(pixelsWide), static_cast<int>(pixelsHigh), width,
-                                               height);
-  } catch (const std::bad_alloc&) {
-    file.Cancel();
-    return Fail(error, "not enough memory for the picture");
-  }
-  if (!written && !file.Failed()) {
-    file.Cancel();
-    return Fail(error, "cannot encode the picture for " + path);
-  }
-  return file.Commit(error);
+  const ExportReasons reasons{"not enough memory for the picture", "cannot encode the picture for " + path};
+  return ExportThroughDevice(path, error, reasons, [&](SafeFileDevice& file) {
+    return BandedPng(page, file, dpi, bandRows)
+        .Write(static_cast<int>(pixelsWide), static_cast<int>(pixelsHigh), width, height);
+  });
 }
 
 }  // namespace tavelo

@@ -15,7 +15,9 @@
 #include <vector>
 
 #include "common/text_encoding.h"
+#include "output/device_export.h"
 #include "output/file_device.h"
+#include "output/number_text.h"
 #include "output/painter_replay.h"
 #include "output/png_encoder.h"
 #include "page/page_document.h"
@@ -27,8 +29,7 @@ namespace {
 // Text takes the replay's metrics at this resolution (they hardly depend
 // on it: unhinted).
 constexpr double kTextDpi = 1440;
-// Coordinates beyond this lie far off any paper.
-constexpr double kMaxCoordinate = 1e9;
+using number_text::kMaxCoordinate;
 constexpr double kMaxFontPoints = 2000;
 // The text is handed to the file in pieces of about this size.
 constexpr size_t kWritePiece = size_t{1} << 20;
@@ -42,26 +43,14 @@ int64_t Tenths(double v) {
   return static_cast<int64_t>(std::llround(std::clamp(v, -kMaxCoordinate, kMaxCoordinate) * 10));
 }
 
-void AppendInt(std::string& out, int64_t v) {
-  char buffer[24];
-  auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, v);
-  out.append(buffer, ec == std::errc() ? end : buffer);
-}
-
 // A number of tenths as a decimal ("12", "-3.5"); with `separate`, a blank
 // before it unless its minus sign parts it from what came before.
 void AppendTenths(std::string& out, int64_t tenths, bool separate) {
   if (separate && tenths >= 0) out += ' ';
-  const uint64_t magnitude = tenths < 0 ? static_cast<uint64_t>(-tenths) : static_cast<uint64_t>(tenths);
-  if (tenths < 0) out += '-';
-  AppendInt(out, static_cast<int64_t>(magnitude / 10));
-  if (magnitude % 10) {
-    out += '.';
-    out += static_cast<char>('0' + magnitude % 10);
-  }
+  number_text::AppendTenthsOf(out, tenths);
 }
 
-void AppendNumber(std::string& out, double v) { AppendTenths(out, Tenths(v), false); }
+void AppendNumber(std::string& out, double v) { number_text::AppendTenths(out, v); }
 
 void AppendColor(std::string& out, Color c) {
   static const char kHex[] = "0123456789abcdef";
@@ -453,33 +442,18 @@ class SvgBuilder {
   std::vector<Color> colors_;
 };
 
-bool Fail(std::string* error, std::string reason) {
-  if (error) *error = std::move(reason);
-  return false;
-}
-
 }  // namespace
 
 bool WriteSvg(const PageDocument& page, const std::string& path, std::string* error) {
   const double w = page.PageWidth(), h = page.PageHeight();
   if (!(w > 0) || !(h > 0) || !std::isfinite(w) || !std::isfinite(h))
-    return Fail(error, "the page has no usable paper size");
-  if (w > 1e9 || h > 1e9) return Fail(error, "the paper is too large for an SVG picture");
-  if (path.empty()) return Fail(error, "no file name given");
-  SafeFileDevice file;
-  if (!file.OpenTarget(path, error)) return false;
-  bool built = false;
-  try {
-    built = SvgBuilder(page, file).Build();
-  } catch (const std::bad_alloc&) {
-    file.Cancel();
-    return Fail(error, "not enough memory for the SVG picture of " + path);
-  }
-  if (!built && !file.Failed()) {
-    file.Cancel();
-    return Fail(error, "the SVG picture of " + path + " could not be made");
-  }
-  return file.Commit(error);
+    return ExportFailure(error, "the page has no usable paper size");
+  if (w > 1e9 || h > 1e9) return ExportFailure(error, "the paper is too large for an SVG picture");
+  if (path.empty()) return ExportFailure(error, "no file name given");
+  const ExportReasons reasons{"not enough memory for the SVG picture of " + path,
+                              "the SVG picture of " + path + " could not be made"};
+  return ExportThroughDevice(path, error, reasons,
+                             [&page](SafeFileDevice& file) { return SvgBuilder(page, file).Build(); });
 }
 
 }  // namespace tavelo
