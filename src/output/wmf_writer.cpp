@@ -18,6 +18,7 @@
 #include "output/font_faces.h"
 #include "output/wmf_text.h"
 #include "page/page_document.h"
+#include "page/page_replay.h"
 
 namespace tavelo {
 
@@ -173,11 +174,11 @@ class FileSink final : public WmfSink {
   AtomicFileWriter& file_;
 };
 
-class WmfBuilder {
+class WmfBuilder final : public PageSink {
  public:
   WmfBuilder(const PageDocument& page, int unitsPerInch, WmfSink& sink)
       : page_(page), unitsPerInch_(unitsPerInch), scale_(unitsPerInch / kTwipsPerInch), sink_(sink) {}
-  ~WmfBuilder() {
+  ~WmfBuilder() override {
     if (handles_) wmf_htable_free(&handles_);
   }
   WmfBuilder(const WmfBuilder&) = delete;
@@ -208,34 +209,23 @@ class WmfBuilder {
     SelectBrush(BrushState{});
     SelectFont(FontState{});
 
-    for (const PageOp& op : page_.ops()) {
-      if (failed_) return false;
-      switch (op.kind) {
-        case OpKind::Font:
-          if (op.index < page_.fonts().size()) SelectFont(page_.fonts()[op.index]);
-          break;
-        case OpKind::Pen:
-          if (op.index < page_.pens().size()) SelectPen(page_.pens()[op.index]);
-          break;
-        case OpKind::Brush:
-          if (op.index < page_.brushes().size()) SelectBrush(page_.brushes()[op.index]);
-          break;
-        case OpKind::Text: DrawText(op); break;
-        case OpKind::Line: DrawLine(op); break;
-        case OpKind::Polyline:
-          if (LoadPoints(op)) DrawPolyline(points_);
-          break;
-        case OpKind::Polygon:
-          if (LoadPoints(op)) DrawPolygon();
-          break;
-        case OpKind::Cells: DrawCells(op); break;
-      }
-    }
+    if (failed_ || !Replay(page_, *this)) return false;
     Add(U_WMREOF_set());
     return !failed_ && Finish();
   }
 
  private:
+  void Font(const FontState& state) override { SelectFont(state); }
+  void Pen(const PenState& state) override { SelectPen(state); }
+  void Brush(const BrushState& state) override { SelectBrush(state); }
+  void Polyline(PointsMark& mark) override {
+    if (LoadPoints(mark)) DrawPolyline(points_);
+  }
+  void Polygon(PointsMark& mark) override {
+    if (LoadPoints(mark)) DrawPolygon();
+  }
+  bool OpDone() override { return !failed_; }
+
   // The placeable header and the metafile header; sizes are filled in last.
   bool WriteHeader(int16_t width, int16_t height) {
     U_PAIRF inches{static_cast<float>(width) / unitsPerInch_,
@@ -349,11 +339,10 @@ class WmfBuilder {
 
   Pt Logical(double x, double y) const { return Pt{x * scale_, y * scale_}; }
 
-  void DrawText(const PageOp& op) {
-    if (op.index >= page_.texts().size()) return;
-    const Pt origin = Logical(op.x, op.y);
+  void Text(const TextMark& text) override {
+    const Pt origin = Logical(text.x, text.y);
     int lineNumber = 0;
-    for (std::string_view line : TextLines(page_.texts()[op.index])) {
+    for (std::string_view line : TextLines(text.text)) {
       const Pt at{origin.x, origin.y + lineNumber++ * lineSpacing_ * scale_};
       if (line.empty() || !kCoordinateBox.Holds(at)) continue;
       std::string unheld;
@@ -390,19 +379,19 @@ class WmfBuilder {
     return chain.AdvanceEm(utf8) * points * 20;
   }
 
-  void DrawLine(const PageOp& op) {
-    Pt a = Logical(op.x, op.y), b = Logical(op.x2, op.y2);
+  void Line(const LineMark& line) override {
+    Pt a = Logical(line.x1, line.y1), b = Logical(line.x2, line.y2);
     if (!ClipSegment(a, b, kCoordinateBox)) return;
     const U_POINT16 ends[2] = {ToPoint16(a), ToPoint16(b)};
     Add(U_WMRPOLYLINE_set(2, ends));
   }
 
-  bool LoadPoints(const PageOp& op) {
-    page_.PointsOf(op, xy_);
-    const size_t count = xy_.size() / 2;
+  bool LoadPoints(PointsMark& mark) {
+    const std::span<const float> xy = mark.Points();
+    const size_t count = xy.size() / 2;
     if (count == 0) return false;
     points_.resize(count);
-    const float* p = xy_.data();
+    const float* p = xy.data();
     for (size_t i = 0; i < count; ++i) points_[i] = Logical(p[2 * i], p[2 * i + 1]);
     return true;
   }
@@ -512,28 +501,27 @@ class WmfBuilder {
 
   // A cell column as a one-pixel-wide bitmap stretched over its rectangle,
   // in pieces of at most 32 767 cells (a 16-bit source height).
-  void DrawCells(const PageOp& op) {
-    page_.CellColorsOf(op, colors_);
-    const std::vector<Color>& colors = colors_;
-    if (op.count == 0 || colors.size() != op.count) return;
-    if (!std::isfinite(op.x) || !std::isfinite(op.y) || !std::isfinite(op.x2) ||
-        !std::isfinite(op.y2) || op.x2 == 0 || op.y2 == 0)
+  void Cells(CellsMark& cells) override {
+    const std::span<const Color> colors = cells.Colors();
+    if (cells.count == 0 || colors.size() != cells.count) return;
+    if (!std::isfinite(cells.x) || !std::isfinite(cells.y) || !std::isfinite(cells.width) ||
+        !std::isfinite(cells.cellHeight) || cells.width == 0 || cells.cellHeight == 0)
       return;
     // Normalised: cells run downwards from `top`.
-    const double count = op.count;
-    const bool upwards = op.y2 < 0;
-    const double cellHeight = std::abs(op.y2) * scale_;
+    const double count = cells.count;
+    const bool upwards = cells.cellHeight < 0;
+    const double cellHeight = std::abs(cells.cellHeight) * scale_;
     if (!(cellHeight > 0)) return;
-    const double top = (upwards ? op.y + op.y2 * count : op.y) * scale_;
-    const double left = std::min(op.x, op.x + op.x2) * scale_;
-    const double right = std::max(op.x, op.x + op.x2) * scale_;
+    const double top = (upwards ? cells.y + cells.cellHeight * count : cells.y) * scale_;
+    const double left = std::min(cells.x, cells.x + cells.width) * scale_;
+    const double right = std::max(cells.x, cells.x + cells.width) * scale_;
     if (right < kLow || left > kHigh) return;
     const int16_t x0 = ToCoordinate(left);
     int16_t x1 = ToCoordinate(right);
     if (x1 == x0) x1 = x0 < kHigh ? static_cast<int16_t>(x0 + 1) : x0;  // never vanish
     if (x1 == x0) return;
     auto colorAt = [&](size_t row) {  // row 0 is the top cell
-      return colors[upwards ? op.count - 1 - row : row];
+      return colors[upwards ? cells.count - 1 - row : row];
     };
     // Rows on the coordinate range only.
     const double firstVisible = std::floor((kLow - top) / cellHeight);
@@ -585,8 +573,6 @@ class WmfBuilder {
   FontState fontState_;
   uint8_t charset_ = U_ANSI_CHARSET;
   std::vector<Pt> points_;
-  std::vector<float> xy_;
-  std::vector<Color> colors_;
 };
 
 }  // namespace
