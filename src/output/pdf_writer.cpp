@@ -30,6 +30,7 @@
 #include "output/painter_replay.h"
 #include "output/pdf_fonts.h"
 #include "page/page_document.h"
+#include "page/page_replay.h"
 
 namespace tavelo {
 
@@ -82,11 +83,11 @@ void AppendPoint(std::string& out, float x, float y, const char* op) {
 
 using number_text::AppendColor;
 
-class PdfBuilder {
+class PdfBuilder final : public PageSink {
  public:
   PdfBuilder(const PageDocument& page, QIODevice& file) : page_(page), file_(file) {}
 
-  ~PdfBuilder() {
+  ~PdfBuilder() override {
     if (pending_.valid()) pending_.wait();
   }
 
@@ -115,26 +116,7 @@ class PdfBuilder {
     // screen, as Qt's engine asks too.
     content_ += " cm\n/G0 gs 0 J 1 j 0 w 0 0 0 RG 0 0 0 rg\n";
 
-    for (const PageOp& op : page_.ops()) {
-      switch (op.kind) {
-        case OpKind::Font:
-          if (op.index < page_.fonts().size()) SelectFont(page_.fonts()[op.index]);
-          break;
-        case OpKind::Pen:
-          if (op.index < page_.pens().size()) SelectPen(page_.pens()[op.index]);
-          break;
-        case OpKind::Brush:
-          if (op.index < page_.brushes().size()) brush_ = page_.brushes()[op.index];
-          break;
-        case OpKind::Text: DrawText(op); break;
-        case OpKind::Line: DrawLine(op); break;
-        case OpKind::Polyline: DrawPolyline(op); break;
-        case OpKind::Polygon: DrawPolygon(op); break;
-        case OpKind::Cells: DrawCells(op); break;
-      }
-      if (content_.size() >= kContentPiece) FlushContent();
-      if (failed_) return false;
-    }
+    if (!Replay(page_, *this)) return false;
     FlushContent();
     FinishContent();
     WriteTrailerObjects();
@@ -142,6 +124,14 @@ class PdfBuilder {
   }
 
  private:
+  void Font(const FontState& font) override { SelectFont(font); }
+  void Pen(const PenState& pen) override { SelectPen(pen); }
+  void Brush(const BrushState& brush) override { brush_ = brush; }
+  bool OpDone() override {
+    if (content_.size() >= kContentPiece) FlushContent();
+    return !failed_;
+  }
+
   // ------------------------------------------------------------ file
 
   void Write(std::string_view bytes) {
@@ -250,49 +240,48 @@ class PdfBuilder {
     haveFont_ = true;
   }
 
-  void DrawText(const PageOp& op) {
-    if (op.index >= page_.texts().size()) return;
-    if (!haveFont_) SelectFont(FontState{});
+  void Text(const TextMark& text) override {
+    if (!haveFont_) SelectFont(text.font);
     // The page has no text colour: text is black whatever the pen.
     SetFill(0);
-    text_.Draw(content_, font_, fontTwips_, metrics_, op.x, op.y, page_.texts()[op.index]);
+    text_.Draw(content_, font_, fontTwips_, metrics_, text.x, text.y, text.text);
   }
 
-  void DrawLine(const PageOp& op) {
+  void Line(const LineMark& line) override {
     SetStroke(penColor_);
-    AppendNumber(content_, op.x);
+    AppendNumber(content_, line.x1);
     content_ += ' ';
-    AppendNumber(content_, op.y);
+    AppendNumber(content_, line.y1);
     content_ += " m ";
-    AppendNumber(content_, op.x2);
+    AppendNumber(content_, line.x2);
     content_ += ' ';
-    AppendNumber(content_, op.y2);
+    AppendNumber(content_, line.y2);
     content_ += " l S\n";
   }
 
-  void DrawPolyline(const PageOp& op) {
-    page_.PointsOf(op, xy_);
-    const size_t total = xy_.size() / 2;
+  void Polyline(PointsMark& mark) override {
+    const std::span<const float> xy = mark.Points();
+    const size_t total = xy.size() / 2;
     if (total < 2) return;
     SetStroke(penColor_);
     for (size_t first = 0; first + 1 < total; first += kPathPiece - 1) {
       const size_t end = std::min(total, first + kPathPiece);
-      AppendPoint(content_, xy_[2 * first], xy_[2 * first + 1], " m\n");
-      for (size_t i = first + 1; i < end; ++i) AppendPoint(content_, xy_[2 * i], xy_[2 * i + 1], " l\n");
+      AppendPoint(content_, xy[2 * first], xy[2 * first + 1], " m\n");
+      for (size_t i = first + 1; i < end; ++i) AppendPoint(content_, xy[2 * i], xy[2 * i + 1], " l\n");
       content_ += "S\n";
       if (content_.size() >= kContentPiece) FlushContent();
     }
   }
 
-  void DrawPolygon(const PageOp& op) {
-    page_.PointsOf(op, xy_);
-    const size_t total = xy_.size() / 2;
+  void Polygon(PointsMark& mark) override {
+    const std::span<const float> xy = mark.Points();
+    const size_t total = xy.size() / 2;
     if (total == 0) return;
     SetStroke(penColor_);
     const bool filled = brush_.style != 1;
     if (filled) SetFill(brush_.color);
-    AppendPoint(content_, xy_[0], xy_[1], " m\n");
-    for (size_t i = 1; i < total; ++i) AppendPoint(content_, xy_[2 * i], xy_[2 * i + 1], " l\n");
+    AppendPoint(content_, xy[0], xy[1], " m\n");
+    for (size_t i = 1; i < total; ++i) AppendPoint(content_, xy[2 * i], xy[2 * i + 1], " l\n");
     // Overlapping parts alternate (even-odd filling).
     content_ += filled ? "b*\n" : "s\n";
   }
@@ -313,17 +302,18 @@ class PdfBuilder {
   // matrix: rows are padded to whole bytes, so a one-pixel-wide image could
   // not pack two cells in a byte. Either way each cell covers exactly its
   // rectangle, without interpolation.
-  void DrawCells(const PageOp& op) {
-    if (op.count == 0 || op.x2 == 0 || op.y2 == 0) return;
-    if (!std::isfinite(op.x) || !std::isfinite(op.y) || !std::isfinite(op.x2) || !std::isfinite(op.y2))
+  void Cells(CellsMark& cells) override {
+    if (cells.count == 0 || cells.width == 0 || cells.cellHeight == 0) return;
+    if (!std::isfinite(cells.x) || !std::isfinite(cells.y) || !std::isfinite(cells.width) ||
+        !std::isfinite(cells.cellHeight))
       return;
-    page_.CellColorsOf(op, colors_);
-    if (colors_.size() != op.count) return;
+    const std::span<const Color> colors = cells.Colors();
+    if (colors.size() != cells.count) return;
     pixels_.clear();
     bool indexed = true;
     size_t last = 0, largest = 0;
-    pixels_.reserve(colors_.size());
-    for (Color c : colors_) {
+    pixels_.reserve(colors.size());
+    for (Color c : colors) {
       if (last >= palette_.size() || palette_[last] != c) {
         auto it = std::find(palette_.begin(), palette_.end(), c);
         if (it == palette_.end()) {
@@ -342,7 +332,7 @@ class PdfBuilder {
     const int bits = indexed ? IndexBits(largest + 1) : 8;
     if (!indexed) {
       pixels_.clear();
-      for (Color c : colors_) {
+      for (Color c : colors) {
         const auto u = static_cast<uint32_t>(c);
         pixels_ += static_cast<char>(u & 0xFF);
         pixels_ += static_cast<char>((u >> 8) & 0xFF);
@@ -366,9 +356,9 @@ class PdfBuilder {
     const bool row = bits < 8;  // one row of cells, else one column
     // Written tersely (/Type is optional): a large page has ten thousand of these.
     std::string dictionary = "/Subtype/Image/Width ";
-    AppendInt(dictionary, row ? op.count : 1);
+    AppendInt(dictionary, row ? cells.count : 1);
     dictionary += "/Height ";
-    AppendInt(dictionary, row ? 1 : op.count);
+    AppendInt(dictionary, row ? 1 : cells.count);
     dictionary += "/ColorSpace ";
     if (indexed) {
       AppendInt(dictionary, colorSpace);
@@ -382,7 +372,7 @@ class PdfBuilder {
     WriteStream(number, dictionary, data);
     images_.push_back(number);
 
-    const double span = op.y2 * static_cast<double>(op.count);
+    const double span = cells.cellHeight * static_cast<double>(cells.count);
     content_ += "q ";
     if (row) {
       // The row's first sample on the first cell, running down the page;
@@ -390,20 +380,20 @@ class PdfBuilder {
       content_ += "0 ";
       AppendNumber(content_, span);
       content_ += ' ';
-      AppendNumber(content_, op.x2);
+      AppendNumber(content_, cells.width);
       content_ += " 0 ";
-      AppendNumber(content_, op.x);
+      AppendNumber(content_, cells.x);
       content_ += ' ';
-      AppendNumber(content_, op.y);
+      AppendNumber(content_, cells.y);
     } else {
       // The unit square's top row (the image's first) on the first cell.
-      AppendNumber(content_, op.x2);
+      AppendNumber(content_, cells.width);
       content_ += " 0 0 ";
       AppendNumber(content_, -span);
       content_ += ' ';
-      AppendNumber(content_, op.x);
+      AppendNumber(content_, cells.x);
       content_ += ' ';
-      AppendNumber(content_, op.y + span);
+      AppendNumber(content_, cells.y + span);
     }
     content_ += " cm /I";
     AppendInt(content_, static_cast<int64_t>(images_.size() - 1));
@@ -603,8 +593,6 @@ class PdfBuilder {
   TextLineMetrics metrics_;
   PdfText text_;
 
-  std::vector<float> xy_;
-  std::vector<Color> colors_;
   std::string pixels_;
 };
 
