@@ -22,12 +22,14 @@
 #include <limits>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <thread>
 #include <vector>
 
 #include "output/pixel_canvas.h"
 #include "output/replay_index.h"
 #include "page/page_document.h"
+#include "page/page_replay.h"
 
 namespace tavelo {
 
@@ -119,7 +121,7 @@ QStringList TextLines(const std::string& utf8) {
 }
 
 
-class Replayer {
+class Replayer final : public PageSink {
  public:
   // `pixelClip`: where the paper lies on the device when the painter's clip
   // is that and nothing more, else empty.
@@ -168,42 +170,30 @@ class Replayer {
   void Run() {
     painter_.setPen(pen_);
     painter_.setBrush(QBrush(Qt::black));
-    opNumber_ = 0;
-    for (const PageOp& op : page_.ops()) {
-      ++opNumber_;
-      if (op.kind == OpKind::Text || op.kind == OpKind::Line || op.kind == OpKind::Cells) FlushPixels();
-      switch (op.kind) {
-        case OpKind::Font:
-          if (op.index < page_.fonts().size()) font_ = MakeFont(page_.fonts()[op.index], painter_.device());
-          haveFont_ = op.index < page_.fonts().size();
-          break;
-        case OpKind::Pen:
-          if (op.index < page_.pens().size()) {
-            penColor_ = ToQRgb(page_.pens()[op.index].color);
-            pen_ = MakePen(page_.pens()[op.index], onePixelTwips_);
-            SetPainterPen(pen_);
-          }
-          break;
-        case OpKind::Brush:
-          if (op.index < page_.brushes().size()) {
-            brush_ = page_.brushes()[op.index];
-            painter_.setBrush(MakeBrush(brush_));
-          }
-          break;
-        case OpKind::Text: DrawText(op); break;
-        case OpKind::Line:
-          UseShapePen();
-          painter_.drawLine(QPointF(op.x, op.y), QPointF(op.x2, op.y2));
-          break;
-        case OpKind::Polyline: DrawPolyline(op); break;
-        case OpKind::Polygon: DrawPolygon(op); break;
-        case OpKind::Cells: DrawCells(op); break;
-      }
-    }
+    Replay(page_, *this);
     FlushPixels();
   }
 
  private:
+  void Font(const FontState& state) override {
+    font_ = MakeFont(state, painter_.device());
+    haveFont_ = true;
+  }
+  void Pen(const PenState& state) override {
+    penColor_ = ToQRgb(state.color);
+    pen_ = MakePen(state, onePixelTwips_);
+    SetPainterPen(pen_);
+  }
+  void Brush(const BrushState& state) override {
+    brush_ = state;
+    painter_.setBrush(MakeBrush(brush_));
+  }
+  void Line(const LineMark& line) override {
+    FlushPixels();
+    UseShapePen();
+    painter_.drawLine(QPointF(line.x1, line.y1), QPointF(line.x2, line.y2));
+  }
+
   void SetPainterPen(const QPen& pen) {
     painter_.setPen(pen);
     textPenSet_ = false;
@@ -228,22 +218,22 @@ class Replayer {
 
   // The op's box in device pixels in box_ and, unless it misses the canvas
   // (the other half of a page replayed in halves), its points in buffer_.
-  Reach LoadDevicePoints(const PageOp& op) {
+  Reach LoadDevicePoints(PointsMark& mark) {
     buffer_.clear();
     if (index_) {
       // Mapped as the points are below: the same box, before decoding.
-      const ReplayIndex::Box& b = index_->BoxOf(opNumber_ - 1);
+      const ReplayIndex::Box& b = index_->BoxOf(mark.number);
       if (b[0] > b[2]) return Reach::Nowhere;
       const double x1 = b[0] * sx_ + ox_, x2 = b[2] * sx_ + ox_;
       const double y1 = b[1] * sy_ + oy_, y2 = b[3] * sy_ + oy_;
       if (canvas_->MissesBox(std::min(x1, x2), std::min(y1, y2), std::max(x1, x2), std::max(y1, y2)))
         return Reach::Nowhere;
     }
-    page_.PointsOf(op, xy_);
+    xy_ = mark.Points();
     const size_t total = xy_.size() / 2;
     buffer_.clear();
     if (total == 0) {
-      if (filling_) filling_->Record(opNumber_ - 1, {1, 0, 0, 0});
+      if (filling_) filling_->Record(mark.number, {1, 0, 0, 0});
       return Reach::Nowhere;
     }
     const float* p = xy_.data();
@@ -254,7 +244,7 @@ class Replayer {
       loY = std::min(loY, p[2 * i + 1]);
       hiY = std::max(hiY, p[2 * i + 1]);
     }
-    if (filling_) filling_->Record(opNumber_ - 1, {loX, loY, hiX, hiY});
+    if (filling_) filling_->Record(mark.number, {loX, loY, hiX, hiY});
     // The points are mapped one by one below in the same way, and mapping
     // keeps their order: this is the box of the mapped points.
     const double x1 = loX * sx_ + ox_, x2 = hiX * sx_ + ox_;
@@ -292,17 +282,17 @@ class Replayer {
     return true;
   }
 
-  void DrawPolyline(const PageOp& op) {
+  void Polyline(PointsMark& mark) override {
     UseShapePen();
     if (DrawsPixels()) {
-      const Reach reach = LoadDevicePoints(op);
+      const Reach reach = LoadDevicePoints(mark);
       if (reach == Reach::Nowhere) return;
       canvas_->SetColor(penColor_);
       Hairlines(reach == Reach::Inside, false);
       return;
     }
     FlushPixels();
-    page_.PointsOf(op, xy_);
+    xy_ = mark.Points();
     const size_t total = xy_.size() / 2;
     if (total < 2) return;
     for (size_t first = 0; first + 1 < total; first += kPolylineChunk - 1) {
@@ -312,11 +302,11 @@ class Replayer {
     }
   }
 
-  void DrawPolygon(const PageOp& op) {
-    if (op.count == 0 || op.count > static_cast<uint32_t>(std::numeric_limits<int>::max())) return;
+  void Polygon(PointsMark& mark) override {
+    if (mark.count == 0 || mark.count > static_cast<uint32_t>(std::numeric_limits<int>::max())) return;
     UseShapePen();
     if (DrawsPixels()) {
-      const Reach reach = LoadDevicePoints(op);
+      const Reach reach = LoadDevicePoints(mark);
       const size_t count = buffer_.size();
       if (reach == Reach::Nowhere) return;
       const bool inside = reach == Reach::Inside;
@@ -338,16 +328,16 @@ class Replayer {
       return;
     }
     FlushPixels();
-    page_.PointsOf(op, xy_);
+    xy_ = mark.Points();
     if (!LoadPoints(0, xy_.size() / 2) || buffer_.empty()) return;
     // Overlapping parts alternate (even-odd filling).
     painter_.drawPolygon(buffer_.data(), static_cast<int>(buffer_.size()), Qt::OddEvenFill);
   }
 
-  void DrawText(const PageOp& op) {
-    if (op.index >= page_.texts().size()) return;
+  void Text(const TextMark& text) override {
+    FlushPixels();
     if (!haveFont_) {
-      font_ = MakeFont(FontState{}, painter_.device());
+      font_ = MakeFont(text.font, painter_.device());
       haveFont_ = true;
     }
     if (!textPenSet_) {
@@ -356,19 +346,20 @@ class Replayer {
       textPenSet_ = true;
     }
     painter_.setFont(font_.font);
-    const QStringList lines = TextLines(page_.texts()[op.index]);
-    double baseline = op.y + font_.ascent;
+    const QStringList lines = TextLines(text.text);
+    double baseline = text.y + font_.ascent;
     for (const QString& line : lines) {
-      if (!line.isEmpty()) painter_.drawText(QPointF(op.x, baseline), line);
+      if (!line.isEmpty()) painter_.drawText(QPointF(text.x, baseline), line);
       baseline += font_.lineSpacing;
     }
   }
 
-  void DrawCells(const PageOp& op) {
-    if (op.count == 0 || op.count > static_cast<uint32_t>(std::numeric_limits<int>::max())) return;
-    double x = op.x, y = op.y, width = op.x2, height = op.y2;
+  void Cells(CellsMark& cells) override {
+    FlushPixels();
+    if (cells.count == 0 || cells.count > static_cast<uint32_t>(std::numeric_limits<int>::max())) return;
+    double x = cells.x, y = cells.y, width = cells.width, height = cells.cellHeight;
     if (width == 0 || height == 0) return;
-    const int count = static_cast<int>(op.count);
+    const int count = static_cast<int>(cells.count);
     QRectF rect(x, y, width, height * count);
     rect = rect.normalized();
     // Columns meet at fractions of a device pixel; widen each to whole
@@ -379,15 +370,15 @@ class Replayer {
     // A column beside the part of the image being drawn (the other half)
     // is not decoded.
     if (canvas_ && !QRectF(canvas_->Clip()).intersects(snapped)) return;
-    page_.CellColorsOf(op, colors_);
-    if (colors_.size() != op.count) return;
+    const std::span<const Color> colors = cells.Colors();
+    if (colors.size() != cells.count) return;
     QImage image(1, count, QImage::Format_RGB32);
     if (image.isNull()) return;
     // Cells run downwards from y; a negative cell height runs them upwards.
     bool upwards = height < 0;
     for (int k = 0; k < count; ++k) {
       int row = upwards ? count - 1 - k : k;
-      reinterpret_cast<QRgb*>(image.scanLine(row))[0] = ToQRgb(colors_[static_cast<size_t>(k)]);
+      reinterpret_cast<QRgb*>(image.scanLine(row))[0] = ToQRgb(colors[static_cast<size_t>(k)]);
     }
     // Sharp cell edges, and no blended seam between neighbouring columns.
     painter_.save();
@@ -403,7 +394,6 @@ class Replayer {
   QPainter& painter_;
   const ReplayIndex* index_;
   ReplayIndex* filling_;
-  size_t opNumber_ = 0;  // of the op being drawn, from 1
   std::optional<PixelCanvas> canvas_;
   std::optional<QTransform> deviceWorld_;  // device pixels to the painter's world
   double sx_ = 1, sy_ = 1, ox_ = 0, oy_ = 0;  // twips to device pixels
@@ -418,8 +408,7 @@ class Replayer {
   bool textPenSet_ = false;
   TextFont font_;
   bool haveFont_ = false;
-  std::vector<float> xy_;
-  std::vector<Color> colors_;
+  std::span<const float> xy_;  // the points of the op being drawn
   std::vector<QPointF> buffer_;
   std::array<double, 4> box_{};  // buffer_'s left, top, right, bottom
   std::vector<QPointF> pageBuffer_;
