@@ -11,6 +11,7 @@
 #include <cstring>
 #include <future>
 #include <new>
+#include <span>
 #include <string_view>
 #include <system_error>
 #include <vector>
@@ -22,6 +23,7 @@
 #include "output/png_encoder.h"
 #include "output/replay_index.h"
 #include "page/page_document.h"
+#include "page/page_replay.h"
 
 namespace tavelo {
 
@@ -44,6 +46,19 @@ bool IsGrey(Color c) {
   return (u & 0xFF) == ((u >> 8) & 0xFF) && (u & 0xFF) == ((u >> 16) & 0xFF);
 }
 
+// Stops at the first cell column with a colour that is not a grey.
+class CellGreyScan final : public PageSink {
+ public:
+  bool greys = true;
+
+ private:
+  void Cells(CellsMark& cells) override {
+    const std::span<const Color> colors = cells.Colors();
+    greys = std::all_of(colors.begin(), colors.end(), IsGrey);
+  }
+  bool OpDone() override { return greys; }
+};
+
 // True when every colour the page draws with is a grey: blends of greys on
 // white paper stay grey, so one channel holds the picture.
 bool DrawsInGreys(const PageDocument& page) {
@@ -51,13 +66,8 @@ bool DrawsInGreys(const PageDocument& page) {
     if (!IsGrey(pen.color)) return false;
   for (const BrushState& brush : page.brushes())
     if (brush.style != 1 && !IsGrey(brush.color)) return false;
-  std::vector<Color> colors;
-  for (const PageOp& op : page.ops()) {
-    if (op.kind != OpKind::Cells) continue;
-    page.CellColorsOf(op, colors);
-    if (!std::all_of(colors.begin(), colors.end(), IsGrey)) return false;
-  }
-  return true;
+  CellGreyScan scan;
+  return Replay(page, scan);
 }
 
 // Rows of a band turned into PNG samples, each filtered against its left

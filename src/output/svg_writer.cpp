@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <new>
+#include <span>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -21,6 +22,7 @@
 #include "output/painter_replay.h"
 #include "output/png_encoder.h"
 #include "page/page_document.h"
+#include "page/page_replay.h"
 
 namespace tavelo {
 
@@ -111,36 +113,13 @@ struct Box {
   }
 };
 
-class SvgBuilder {
+class SvgBuilder final : public PageSink {
  public:
   SvgBuilder(const PageDocument& page, SafeFileDevice& file) : page_(page), file_(file) {}
 
   bool Build() {
     WriteHeader();
-    for (const PageOp& op : page_.ops()) {
-      if (op.kind != OpKind::Polygon) EndLobes();
-      if (op.kind != OpKind::Cells && op.kind != OpKind::Pen && op.kind != OpKind::Brush && op.kind != OpKind::Font)
-        EndCellBlock();
-      switch (op.kind) {
-        case OpKind::Font:
-          if (op.index < page_.fonts().size()) font_ = page_.fonts()[op.index];
-          haveFont_ = op.index < page_.fonts().size();
-          break;
-        case OpKind::Pen:
-          if (op.index < page_.pens().size()) pen_ = page_.pens()[op.index];
-          break;
-        case OpKind::Brush:
-          if (op.index < page_.brushes().size()) brush_ = page_.brushes()[op.index];
-          break;
-        case OpKind::Text: DrawText(op); break;
-        case OpKind::Line: DrawLine(op); break;
-        case OpKind::Polyline: DrawPolyline(op); break;
-        case OpKind::Polygon: DrawPolygon(op); break;
-        case OpKind::Cells: AddCells(op); break;
-      }
-      if (out_.size() >= kWritePiece) Emit();
-      if (file_.Failed()) return false;
-    }
+    if (!Replay(page_, *this)) return false;
     EndLobes();
     EndCellBlock();
     CloseGroup();
@@ -150,6 +129,22 @@ class SvgBuilder {
   }
 
  private:
+  // A lobe path ends at any op but the next polygon; a block of cell
+  // columns at any op but the next column or a change of state.
+  void Font(const FontState&) override { EndLobes(); }
+  void Pen(const PenState& pen) override {
+    EndLobes();
+    pen_ = pen;
+  }
+  void Brush(const BrushState& brush) override {
+    EndLobes();
+    brush_ = brush;
+  }
+  bool OpDone() override {
+    if (out_.size() >= kWritePiece) Emit();
+    return !file_.Failed();
+  }
+
   void Emit() {
     file_.write(out_.data(), static_cast<qint64>(out_.size()));
     out_.clear();
@@ -235,7 +230,7 @@ class SvgBuilder {
 
   // "M x y l dx dy dx dy ...", the steps between points rounded to tenths
   // of their positions, so they add up to where each point lies.
-  void AppendPoints(const std::vector<float>& xy, bool closed) {
+  void AppendPoints(std::span<const float> xy, bool closed) {
     const size_t total = xy.size() / 2;
     int64_t x = Tenths(xy[0]), y = Tenths(xy[1]);
     out_ += 'M';
@@ -253,32 +248,37 @@ class SvgBuilder {
     if (closed) out_ += 'z';
   }
 
-  void DrawLine(const PageOp& op) {
+  void Line(const LineMark& line) override {
+    EndLobes();
+    EndCellBlock();
     UseStrokeGroup();
     BeginPath();
-    const std::vector<float> xy = {static_cast<float>(op.x), static_cast<float>(op.y), static_cast<float>(op.x2),
-                                   static_cast<float>(op.y2)};
+    const float xy[] = {static_cast<float>(line.x1), static_cast<float>(line.y1), static_cast<float>(line.x2),
+                        static_cast<float>(line.y2)};
     AppendPoints(xy, false);
     out_ += "\"/>\n";
   }
 
-  void DrawPolyline(const PageOp& op) {
-    page_.PointsOf(op, xy_);
-    if (xy_.size() < 4) return;
+  void Polyline(PointsMark& mark) override {
+    EndLobes();
+    EndCellBlock();
+    const std::span<const float> xy = mark.Points();
+    if (xy.size() < 4) return;
     UseStrokeGroup();
     BeginPath();
-    AppendPoints(xy_, false);
+    AppendPoints(xy, false);
     out_ += "\"/>\n";
   }
 
   // Polygons one after another whose boxes do not overlap (the lobes of a
   // trace, one below the other) go into one path: alternate filling then
   // makes the same picture as filling each on its own.
-  void DrawPolygon(const PageOp& op) {
-    page_.PointsOf(op, xy_);
-    if (xy_.size() < 2) return;
-    Box box{xy_[0], xy_[1], xy_[0], xy_[1]};
-    for (size_t i = 2; i + 1 < xy_.size(); i += 2) box.Add(Box{xy_[i], xy_[i + 1], xy_[i], xy_[i + 1]});
+  void Polygon(PointsMark& mark) override {
+    EndCellBlock();
+    const std::span<const float> xy = mark.Points();
+    if (xy.size() < 2) return;
+    Box box{xy[0], xy[1], xy[0], xy[1]};
+    for (size_t i = 2; i + 1 < xy.size(); i += 2) box.Add(Box{xy[i], xy[i + 1], xy[i], xy[i + 1]});
     const bool sameStyle = lobesOpen_ && lobePen_.color == pen_.color && lobePen_.width == pen_.width &&
                            lobeBrush_.color == brush_.color && lobeBrush_.style == brush_.style;
     if (!sameStyle || lobesBox_.Overlaps(box)) {
@@ -292,7 +292,7 @@ class SvgBuilder {
     } else {
       lobesBox_.Add(box);
     }
-    AppendPoints(xy_, true);
+    AppendPoints(xy, true);
   }
 
   void EndLobes() {
@@ -303,29 +303,27 @@ class SvgBuilder {
 
   // ------------------------------------------------------------ text
 
-  void DrawText(const PageOp& op) {
-    if (op.index >= page_.texts().size()) return;
-    if (!haveFont_) {
-      font_ = FontState{};
-      haveFont_ = true;
-    }
-    double points = font_.size;
+  void Text(const TextMark& text) override {
+    EndLobes();
+    EndCellBlock();
+    const FontState& font = text.font;
+    double points = font.size;
     if (!std::isfinite(points) || points <= 0) points = 10;
     points = std::min(points, kMaxFontPoints);
-    const TextLineMetrics metrics = ReplayTextMetrics(font_, kTextDpi);
+    const TextLineMetrics metrics = ReplayTextMetrics(font, kTextDpi);
     // The page has no text colour: text is black whatever the pen.
     std::string style = " fill=\"#000000\" stroke=\"none\" font-family=\"";
-    AppendEscaped(style, font_.name);
+    AppendEscaped(style, font.name);
     style += "\" font-size=\"";
     AppendNumber(style, points * 20);
     style += '"';
-    if (font_.bold) style += " font-weight=\"bold\"";
+    if (font.bold) style += " font-weight=\"bold\"";
     UseGroup(style);
-    double baseline = op.y + metrics.ascent;
-    for (std::string_view line : TextLines(page_.texts()[op.index])) {
+    double baseline = text.y + metrics.ascent;
+    for (std::string_view line : TextLines(text.text)) {
       if (!line.empty()) {
         out_ += "<text x=\"";
-        AppendNumber(out_, op.x);
+        AppendNumber(out_, text.x);
         out_ += "\" y=\"";
         AppendNumber(out_, baseline);
         out_ += "\">";
@@ -339,28 +337,32 @@ class SvgBuilder {
   // ------------------------------------------------------------ cells
 
   // Columns of cells side by side, of one size, gather into one image.
-  void AddCells(const PageOp& op) {
-    if (op.count == 0 || op.x2 == 0 || op.y2 == 0) return;
-    if (!std::isfinite(op.x) || !std::isfinite(op.y) || !std::isfinite(op.x2) || !std::isfinite(op.y2)) return;
-    page_.CellColorsOf(op, colors_);
-    if (colors_.size() != op.count) return;
-    const bool continues = !block_.empty() && op.count == blockOp_.count && op.y == blockOp_.y &&
-                           op.y2 == blockOp_.y2 && op.x2 == blockOp_.x2 &&
-                           std::abs(op.x - (blockOp_.x + op.x2 * static_cast<double>(blockColumns_))) < 1e-6 &&
-                           blockColumns_ < kMaxBlockColumns;
+  void Cells(CellsMark& cells) override {
+    EndLobes();
+    if (cells.count == 0 || cells.width == 0 || cells.cellHeight == 0) return;
+    if (!std::isfinite(cells.x) || !std::isfinite(cells.y) || !std::isfinite(cells.width) ||
+        !std::isfinite(cells.cellHeight))
+      return;
+    const std::span<const Color> colors = cells.Colors();
+    if (colors.size() != cells.count) return;
+    const bool continues =
+        !block_.empty() && cells.count == blockColumn_.count && cells.y == blockColumn_.y &&
+        cells.cellHeight == blockColumn_.cellHeight && cells.width == blockColumn_.width &&
+        std::abs(cells.x - (blockColumn_.x + cells.width * static_cast<double>(blockColumns_))) < 1e-6 &&
+        blockColumns_ < kMaxBlockColumns;
     if (!continues) {
       EndCellBlock();
-      blockOp_ = op;
+      blockColumn_ = CellColumn{cells.count, cells.x, cells.y, cells.width, cells.cellHeight};
     }
-    block_.insert(block_.end(), colors_.begin(), colors_.end());
+    block_.insert(block_.end(), colors.begin(), colors.end());
     ++blockColumns_;
   }
 
   void EndCellBlock() {
     if (block_.empty()) return;
-    const size_t columns = blockColumns_, rows = blockOp_.count;
+    const size_t columns = blockColumns_, rows = blockColumn_.count;
     // Cells run downwards from y; a negative cell height runs them upwards.
-    const bool upwards = blockOp_.y2 < 0;
+    const bool upwards = blockColumn_.cellHeight < 0;
     std::vector<uint32_t> palette;
     std::vector<uint8_t> samples(columns * rows);
     bool indexed = true;
@@ -399,12 +401,12 @@ class SvgBuilder {
       failed_ = true;
       return;
     }
-    const double span = blockOp_.y2 * static_cast<double>(rows);
-    const double width = blockOp_.x2 * static_cast<double>(columns);
+    const double span = blockColumn_.cellHeight * static_cast<double>(rows);
+    const double width = blockColumn_.width * static_cast<double>(columns);
     out_ += "<image x=\"";
-    AppendNumber(out_, std::min(blockOp_.x, blockOp_.x + width));
+    AppendNumber(out_, std::min(blockColumn_.x, blockColumn_.x + width));
     out_ += "\" y=\"";
-    AppendNumber(out_, std::min(blockOp_.y, blockOp_.y + span));
+    AppendNumber(out_, std::min(blockColumn_.y, blockColumn_.y + span));
     out_ += "\" width=\"";
     AppendNumber(out_, std::abs(width));
     out_ += "\" height=\"";
@@ -426,20 +428,20 @@ class SvgBuilder {
 
   PenState pen_;
   BrushState brush_;
-  FontState font_;
-  bool haveFont_ = false;
 
   bool lobesOpen_ = false;
   Box lobesBox_;
   PenState lobePen_;
   BrushState lobeBrush_;
 
-  PageOp blockOp_;
+  // The first column of the block being gathered.
+  struct CellColumn {
+    uint32_t count = 0;
+    double x = 0, y = 0, width = 0, cellHeight = 0;
+  } blockColumn_;
   size_t blockColumns_ = 0;
   std::vector<Color> block_;
 
-  std::vector<float> xy_;
-  std::vector<Color> colors_;
 };
 
 }  // namespace
