@@ -356,9 +356,8 @@ class Replayer final : public PageSink {
 
   void Cells(CellsMark& cells) override {
     FlushPixels();
-    if (cells.count == 0 || cells.count > static_cast<uint32_t>(std::numeric_limits<int>::max())) return;
-    double x = cells.x, y = cells.y, width = cells.width, height = cells.cellHeight;
-    if (width == 0 || height == 0) return;
+    if (cells.CoversNothing() || cells.count > static_cast<uint32_t>(std::numeric_limits<int>::max())) return;
+    const double x = cells.x, y = cells.y, width = cells.width, height = cells.cellHeight;
     const int count = static_cast<int>(cells.count);
     QRectF rect(x, y, width, height * count);
     rect = rect.normalized();
@@ -371,7 +370,7 @@ class Replayer final : public PageSink {
     // is not decoded.
     if (canvas_ && !QRectF(canvas_->Clip()).intersects(snapped)) return;
     const std::span<const Color> colors = cells.Colors();
-    if (colors.size() != cells.count) return;
+    if (colors.empty()) return;
     QImage image(1, count, QImage::Format_RGB32);
     if (image.isNull()) return;
     // Cells run downwards from y; a negative cell height runs them upwards.

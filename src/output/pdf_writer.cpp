@@ -303,12 +303,9 @@ class PdfBuilder final : public PageSink {
   // not pack two cells in a byte. Either way each cell covers exactly its
   // rectangle, without interpolation.
   void Cells(CellsMark& cells) override {
-    if (cells.count == 0 || cells.width == 0 || cells.cellHeight == 0) return;
-    if (!std::isfinite(cells.x) || !std::isfinite(cells.y) || !std::isfinite(cells.width) ||
-        !std::isfinite(cells.cellHeight))
-      return;
+    if (cells.CoversNothing()) return;
     const std::span<const Color> colors = cells.Colors();
-    if (colors.size() != cells.count) return;
+    if (colors.empty()) return;
     pixels_.clear();
     bool indexed = true;
     size_t last = 0, largest = 0;

@@ -339,12 +339,9 @@ class SvgBuilder final : public PageSink {
   // Columns of cells side by side, of one size, gather into one image.
   void Cells(CellsMark& cells) override {
     EndLobes();
-    if (cells.count == 0 || cells.width == 0 || cells.cellHeight == 0) return;
-    if (!std::isfinite(cells.x) || !std::isfinite(cells.y) || !std::isfinite(cells.width) ||
-        !std::isfinite(cells.cellHeight))
-      return;
+    if (cells.CoversNothing()) return;
     const std::span<const Color> colors = cells.Colors();
-    if (colors.size() != cells.count) return;
+    if (colors.empty()) return;
     const bool continues =
         !block_.empty() && cells.count == blockColumn_.count && cells.y == blockColumn_.y &&
         cells.cellHeight == blockColumn_.cellHeight && cells.width == blockColumn_.width &&

@@ -502,11 +502,9 @@ class WmfBuilder final : public PageSink {
   // A cell column as a one-pixel-wide bitmap stretched over its rectangle,
   // in pieces of at most 32 767 cells (a 16-bit source height).
   void Cells(CellsMark& cells) override {
+    if (cells.CoversNothing()) return;
     const std::span<const Color> colors = cells.Colors();
-    if (cells.count == 0 || colors.size() != cells.count) return;
-    if (!std::isfinite(cells.x) || !std::isfinite(cells.y) || !std::isfinite(cells.width) ||
-        !std::isfinite(cells.cellHeight) || cells.width == 0 || cells.cellHeight == 0)
-      return;
+    if (colors.empty()) return;
     // Normalised: cells run downwards from `top`.
     const double count = cells.count;
     const bool upwards = cells.cellHeight < 0;

@@ -1,5 +1,7 @@
 #include "page/page_replay.h"
 
+#include <cmath>
+
 namespace tavelo {
 
 std::span<const float> PointsMark::Points() {
@@ -8,6 +10,11 @@ std::span<const float> PointsMark::Points() {
     decoded_ = true;
   }
   return buffer_;
+}
+
+bool CellsMark::CoversNothing() const {
+  return count == 0 || width == 0 || cellHeight == 0 || !std::isfinite(x) || !std::isfinite(y) ||
+         !std::isfinite(width) || !std::isfinite(cellHeight);
 }
 
 std::span<const Color> CellsMark::Colors() {

@@ -58,6 +58,8 @@ class CellsMark {
   const size_t number;
   const uint32_t count;
   const double x, y, width, cellHeight;
+  // No cell, a width or cell height of 0 or not finite: nothing to paint.
+  bool CoversNothing() const;
   // One colour a cell, decoded on the first call; empty when the recorded
   // colours cannot be read whole.
   std::span<const Color> Colors();

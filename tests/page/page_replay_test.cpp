@@ -35,6 +35,7 @@ class RecordingSink : public PageSink {
   void Cells(CellsMark& m) override {
     std::string text = "cells";
     for (Color c : m.Colors()) text += " " + std::to_string(c);
+    if (m.CoversNothing()) text += " covering nothing";
     calls.push_back(Numbered(m.number, text + " h " + std::to_string(static_cast<int>(m.cellHeight))));
   }
   bool OpDone() override { return ++done < stopAfter; }
@@ -64,6 +65,7 @@ void DrawSample(PageDocument& page) {
   page.SetBrushStyle(1);
   page.DrawPolygon(std::vector<double>{1, 1, 2, 2, 3, 1});
   page.DrawCells(0, 0, 1, -3, std::vector<Color>{9, 8});
+  page.DrawCells(0, 0, 0, 2, std::vector<Color>{5});  // no width
   page.EndDocument();
 }
 
@@ -75,7 +77,7 @@ TEST(PageReplay, HandsEveryOpInOrderWithItsNumberAndTheFontInEffect) {
   const std::vector<std::string> expected = {
       "font Arial", "1: text before in Arial", "font Courier",         "3: text after in Courier",
       "pen 7",      "5: line 5.000000",        "6: polyline 1,2,3,4,", "brush 1",
-      "8: polygon of 3", "9: cells 9 8 h -3",
+      "8: polygon of 3", "9: cells 9 8 h -3", "10: cells 5 covering nothing h 2",
   };
   EXPECT_EQ(sink.calls, expected);
   EXPECT_EQ(sink.done, page.ops().size());
