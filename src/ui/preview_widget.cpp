@@ -15,9 +15,6 @@ namespace tavelo {
 namespace {
 
 constexpr double kBorder = 8;  // grey around the sheet, pixels
-// A sheet up to this many pixels is cached whole; a larger one (a roll
-// section at 400 %) only around the part in view.
-constexpr double kWholeCachePixels = 24e6;
 constexpr double kMinScale = 1e-6;
 
 }  // namespace
@@ -168,57 +165,42 @@ void PreviewWidget::resizeEvent(QResizeEvent* event) {
 
 void PreviewWidget::scrollContentsBy(int, int) { viewport()->update(); }
 
-void PreviewWidget::RenderCache(const Geometry& g, const QRect& visible) {
-  const QRect whole(0, 0, static_cast<int>(std::ceil(g.sheet.width() * g.sx)),
-                    static_cast<int>(std::ceil(g.sheet.height() * g.sy)));
-  QRect region = whole;
-  if (static_cast<double>(whole.width()) * whole.height() > kWholeCachePixels) {
-    // The part in view and one view's worth around it, so scrolling a
-    // little does not replay the page.
-    const QSize view = viewport()->size();
-    region = visible.adjusted(-view.width(), -view.height(), view.width(), view.height()) & whole;
-  }
+void PreviewWidget::ReplayTiles(const TileLevel& level, const QRect& visible) {
   const auto started = std::chrono::steady_clock::now();
-  const qreal ratio = devicePixelRatioF();
-  cache_ = QImage((QSizeF(region.size()) * ratio).toSize().expandedTo(QSize(1, 1)), QImage::Format_RGB32);
-  cache_.setDevicePixelRatio(ratio);
-  cache_.fill(Qt::white);
-  // Only an ended page is shown; one being built or discarded is blank.
-  if (page_.PageCount() > 0 && !page_.IsOpen()) {
-    QPainter painter(&cache_);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setRenderHint(QPainter::TextAntialiasing);
-    painter.translate(-region.x() - g.sheet.left() * g.sx, -region.y() - g.sheet.top() * g.sy);
-    // Stretched: the page keeps its aspect in the replay, the painter
-    // stretches it vertically.
-    painter.scale(1, g.sy / g.sx);
-    ReplayPage(page_, painter, QRectF(0, 0, page_.PageWidth() * g.sx, page_.PageHeight() * g.sx), &index_);
-    ++replays_;
-  }
-  lastReplayMs_ = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();
+  const int replayed = tiles_.Replay(page_, level, visible, index_);
+  const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();
+  if (replayed > 0) msPerTile_ = ms / replayed;
+  ++replays_;
   settle_.stop();
   settled_ = false;
-  cacheRect_ = region;
-  cacheGeneration_ = page_.Generation();
-  cacheSx_ = g.sx;
-  cacheSy_ = g.sy;
-  cacheSheet_ = g.sheet;
+  exactLevel_ = level;
 }
 
-bool PreviewWidget::DrawScaledCache(QPainter& painter, const Geometry& g, const QRectF& sheet) {
-  if (!(cacheSx_ > 0) || !(cacheSy_ > 0)) return false;
-  const double fx = g.sx / cacheSx_, fy = g.sy / cacheSy_;
-  // Far from the cached zoom the picture says too little; replay instead.
-  if (fx > 4 || fy > 4 || fx < 0.25 || fy < 0.25) return false;
-  const QRectF target(sheet.left() + cacheRect_.x() * fx, sheet.top() + cacheRect_.y() * fy, cacheRect_.width() * fx,
-                      cacheRect_.height() * fy);
-  painter.save();
-  painter.setClipRect(sheet);
+void PreviewWidget::DrawSheet(QPainter& painter, const Geometry& g, const QRect& visible, const QRectF& sheet) {
   painter.fillRect(sheet, Qt::white);
-  painter.setRenderHint(QPainter::SmoothPixmapTransform);
-  painter.drawImage(target, cache_);
-  painter.restore();
-  return true;
+  // Only an ended page is shown; one being built or discarded is blank.
+  if (page_.PageCount() == 0 || page_.IsOpen()) return;
+  tiles_.Follow(page_);
+  const TileLevel level = TileLevel::Of(page_, g.sheet, g.sx, g.sy, devicePixelRatioF());
+  const QPointF origin(std::round(sheet.left()), std::round(sheet.top()));
+  const int missing = tiles_.MissingFor(level, visible);
+  if (missing > 0) {
+    // A new zoom or size of a page slow to replay: the picture of the zoom
+    // shown before, scaled, until the changes pause.
+    const bool slow = msPerTile_ * missing >= quickReplayMs_;
+    painter.save();
+    painter.setClipRect(sheet);
+    const bool scaled = !settled_ && slow && !(level == exactLevel_) && tiles_.ComposeScaled(painter, level, visible, origin);
+    painter.restore();
+    if (scaled) {
+      if (!settle_.isActive()) settle_.start();
+    } else {
+      ReplayTiles(level, visible);
+    }
+  } else {
+    exactLevel_ = level;
+  }
+  tiles_.Compose(painter, level, visible, origin);
 }
 
 void PreviewWidget::paintEvent(QPaintEvent*) {
@@ -236,18 +218,7 @@ void PreviewWidget::paintEvent(QPaintEvent*) {
   const QRect visible =
       QRectF(QRectF(viewport()->rect()) & sheet).translated(-sheet.topLeft()).toAlignedRect() & whole;
   if (visible.isEmpty()) return;
-  const bool current = !cache_.isNull() && cacheGeneration_ == page_.Generation() && cacheSheet_ == g.sheet;
-  if (current && cacheSx_ == g.sx && cacheSy_ == g.sy && cacheRect_.contains(visible)) {
-    const QPointF origin = sheet.topLeft() + QPointF(cacheRect_.topLeft());
-    painter.drawImage(QPointF(std::round(origin.x()), std::round(origin.y())), cache_);
-  } else if (current && !settled_ && lastReplayMs_ >= quickReplayMs_ && (cacheSx_ != g.sx || cacheSy_ != g.sy) &&
-             DrawScaledCache(painter, g, sheet)) {
-    if (!settle_.isActive()) settle_.start();
-  } else {
-    RenderCache(g, visible);
-    const QPointF origin = sheet.topLeft() + QPointF(cacheRect_.topLeft());
-    painter.drawImage(QPointF(std::round(origin.x()), std::round(origin.y())), cache_);
-  }
+  DrawSheet(painter, g, visible, sheet);
 
   if (showGuides_) {
     // The page's margins, where the page builder starts its drawing.

@@ -5,13 +5,13 @@
 // with the physical-page and margin-guide switches. Larger than the view,
 // it scrolls.
 //
-// The page is drawn once into a cached image at the shown zoom; paints
-// copy from it. A page of millions of points is replayed again only when
-// the page, the zoom or the view's size changes, or when scrolling leaves
-// the cached part of a very large zoomed page. When the zoom or the view's
-// size changes on a page that is slow to replay (a window being dragged
-// larger), the cached picture is shown scaled at once and the page is
-// replayed at the new size when the changes pause.
+// The page is drawn in tiles of 256 pixels per zoom level (PreviewTiles):
+// paints compose the tiles already drawn and replay only those newly in
+// view, so scrolling replays the exposed row or column of tiles, and a
+// return to a zoom already shown draws at once. When the zoom or the
+// view's size changes on a page that is slow to replay (a window being
+// dragged larger), the picture of the zoom shown before is drawn scaled at
+// once and the page is replayed at the new size when the changes pause.
 
 #include <QAbstractScrollArea>
 #include <QImage>
@@ -23,6 +23,7 @@
 
 #include "output/print_commands.h"
 #include "output/replay_index.h"
+#include "ui/preview_tiles.h"
 
 namespace tavelo {
 
@@ -55,10 +56,13 @@ class PreviewWidget : public QAbstractScrollArea, public PreviewView {
   // The printer's unprintable edges (twips), left out when the physical
   // page is off.
   void SetUnprintableMargins(const QMarginsF& twips);
-  // How many times the page was replayed into the cache (for tests).
+  // How many paints replayed tiles of the page (for tests).
   int Replays() const { return replays_; }
-  // A page whose last replay took at least this long (ms) is shown scaled
-  // while the zoom or size changes; a faster one is replayed at once.
+  // How many tiles were replayed (for tests).
+  int TilesReplayed() const { return tiles_.TilesReplayed(); }
+  // A page whose tiles in view would take at least this long (ms) to
+  // replay, at the pace of the last replay, is shown scaled while the zoom
+  // or size changes; a faster one is replayed at once.
   void SetQuickReplayMs(double ms) { quickReplayMs_ = ms; }
   // True while the shown picture is the cached one scaled, waiting for
   // the changes to pause.
@@ -85,10 +89,11 @@ class PreviewWidget : public QAbstractScrollArea, public PreviewView {
   QSize ViewWithScrollBarsFor(const QSizeF& content) const;
   // The sheet's pixel rect in content coordinates (before scrolling).
   QRectF SheetInContent(const Geometry& g) const;
-  void RenderCache(const Geometry& g, const QRect& visible);
-  // The cached picture scaled to the new geometry, where it can stand in
-  // for a replay; false when it cannot.
-  bool DrawScaledCache(QPainter& painter, const Geometry& g, const QRectF& sheet);
+  // Draws the sheet's picture over `visible` (its pixels) with its
+  // top-left pixel at `origin`.
+  void DrawSheet(QPainter& painter, const Geometry& g, const QRect& visible, const QRectF& sheet);
+  // Replays the tiles in view not drawn yet.
+  void ReplayTiles(const TileLevel& level, const QRect& visible);
 
   const PageDocument& page_;
   uint64_t shownGeneration_ = 0;
@@ -98,20 +103,16 @@ class PreviewWidget : public QAbstractScrollArea, public PreviewView {
   bool showGuides_ = false;
   QMarginsF unprintable_;
 
-  // The cached drawing: `cacheRect_` (pixels of the sheet at the cached
-  // scale) of the sheet, for one page generation and scale.
-  QImage cache_;
-  QRect cacheRect_;
-  uint64_t cacheGeneration_ = UINT64_MAX;
-  double cacheSx_ = 0, cacheSy_ = 0;
-  QRectF cacheSheet_;
+  // The picture, in tiles per zoom level, of the page as it is now.
+  PreviewTiles tiles_;
+  TileLevel exactLevel_;  // the zoom level shown last without scaling
   int replays_ = 0;
-  double lastReplayMs_ = 0;
+  double msPerTile_ = 0;  // the pace of the last replay
   double quickReplayMs_ = 40;
   QTimer settle_;
   bool settled_ = false;  // the pause came: replay at the shown size
   // Where the page's ops lie, found by its first replay: later replays of
-  // a part of it (zoomed in, or one half) pass over the rest undecoded.
+  // a part of it (a tile, one half) pass over the rest undecoded.
   ReplayIndex index_;
 };
 

@@ -1,0 +1,264 @@
+// The preview's tiles: composed they make the picture of one replay of the
+// whole view, seams included; a page rebuilt or a zoom changed never shows
+// an old tile; a scroll replays the newly exposed tiles and no others.
+
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QPainter>
+#include <QScrollBar>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <set>
+#include <span>
+#include <utility>
+#include <vector>
+
+#include "output/painter_replay.h"
+#include "output/replay_index.h"
+#include "page/page_document.h"
+#include "support/gui_app.h"
+#include "ui/preview_tiles.h"
+#include "ui/preview_widget.h"
+
+namespace tavelo {
+namespace {
+
+// Wiggles with filled lobes, a thick diagonal, text and cells, spread over
+// the paper so that many of them cross tile seams.
+void DrawSection(PageDocument& page, double width, double height, uint32_t brush) {
+  page.SetPaperSize(width, height);
+  page.BeginDocument();
+  page.SetPenWidth(0);
+  page.SetBrushColor(brush);
+  page.SetBrushStyle(0);
+  const int traces = 90;
+  for (int t = 0; t < traces; ++t) {
+    const double x0 = width * (0.05 + 0.9 * t / traces);
+    std::vector<float> wiggle, lobe;
+    for (int k = 0; k < 400; ++k) {
+      const double y = height * (0.05 + 0.9 * k / 400);
+      const double a = width / traces * 0.8 * std::sin(0.07 * k + t);
+      wiggle.insert(wiggle.end(), {static_cast<float>(x0 + a), static_cast<float>(y)});
+      if (a > 0) {
+        if (lobe.empty()) lobe.insert(lobe.end(), {static_cast<float>(x0), static_cast<float>(y)});
+        lobe.insert(lobe.end(), {static_cast<float>(x0 + a), static_cast<float>(y)});
+      } else if (!lobe.empty()) {
+        lobe.insert(lobe.end(), {static_cast<float>(x0), static_cast<float>(y)});
+        page.DrawPolygon(std::span<const float>(lobe));
+        lobe.clear();
+      }
+    }
+    page.DrawPolyline(std::span<const float>(wiggle));
+  }
+  page.SetPenColor(255 * 256);
+  page.SetPenWidth(40);
+  page.DrawLine(width * 0.1, height * 0.1, width * 0.9, height * 0.9);
+  page.SetFontSize(40);
+  page.SetTextX(width * 0.4);
+  page.SetTextY(height * 0.3);
+  page.DrawText("Across the seams\r\nof the tiles");
+  const Color cells[] = {255, 255 * 256, 255 * 65536};
+  page.DrawCells(width * 0.47, height * 0.5, width * 0.02, height * 0.05, cells);
+  page.EndDocument();
+}
+
+int LargestDifference(const QImage& a, const QImage& b) {
+  if (a.size() != b.size()) return 255;
+  int largest = 0;
+  for (int y = 0; y < a.height(); ++y)
+    for (int x = 0; x < a.width(); ++x) {
+      const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+      largest = std::max({largest, std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
+                          std::abs(qBlue(p) - qBlue(q))});
+    }
+  return largest;
+}
+
+bool AllWhite(const QImage& image) {
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x)
+      if (image.pixel(x, y) != qRgb(255, 255, 255)) return false;
+  return true;
+}
+
+// The view `visible` of the level as one replay draws it.
+QImage OneReplay(const PageDocument& page, const TileLevel& level, const QRect& visible) {
+  QImage image(visible.size(), QImage::Format_RGB32);
+  image.fill(Qt::white);
+  QPainter painter(&image);
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.setRenderHint(QPainter::TextAntialiasing);
+  painter.translate(-visible.x() - level.sheet.left() * level.sx, -visible.y() - level.sheet.top() * level.sy);
+  painter.scale(1, level.sy / level.sx);
+  ReplayPage(page, painter, QRectF(0, 0, page.PageWidth() * level.sx, page.PageHeight() * level.sx));
+  return image;
+}
+
+QImage Composed(PreviewTiles& tiles, const TileLevel& level, const QRect& visible) {
+  QImage image(visible.size(), QImage::Format_RGB32);
+  image.fill(Qt::white);
+  QPainter painter(&image);
+  tiles.Compose(painter, level, visible, -QPointF(visible.topLeft()));
+  return image;
+}
+
+class PreviewTilesTest : public ::testing::Test {
+ protected:
+  void SetUp() override { test::EnsureGuiApp(); }
+};
+
+TEST_F(PreviewTilesTest, ComposedTilesAreOneReplayOfTheViewAcrossTheirSeams) {
+  PageDocument page;
+  DrawSection(page, 9000, 6000, 0);
+  ReplayIndex index;
+  PreviewTiles tiles;
+  const QRectF sheet(0, 0, 9000, 6000);
+  // Whole, fitted and stretched; a window off the tile grid, zoomed in.
+  const struct {
+    double sx, sy;
+    QRect visible;
+  } views[] = {{0.15, 0.15, QRect(0, 0, 1350, 900)},
+               {0.15, 0.11, QRect(0, 0, 1350, 660)},
+               {0.4, 0.4, QRect(300, 170, 900, 700)}};
+  for (const auto& view : views) {
+    const TileLevel level = TileLevel::Of(page, sheet, view.sx, view.sy, 1);
+    const int replayed = tiles.TilesReplayed();
+    ASSERT_GT(tiles.MissingFor(level, view.visible), 1);
+    tiles.Replay(page, level, view.visible, index);
+    EXPECT_EQ(tiles.MissingFor(level, view.visible), 0);
+    EXPECT_GT(tiles.TilesReplayed(), replayed);
+    const QImage composed = Composed(tiles, level, view.visible);
+    const QImage whole = OneReplay(page, level, view.visible);
+    EXPECT_LE(LargestDifference(composed, whole), 2) << "scale " << view.sx << " x " << view.sy;
+    EXPECT_FALSE(AllWhite(composed));
+  }
+
+  // Back to the first zoom: its tiles are still there, nothing is replayed.
+  const TileLevel first = TileLevel::Of(page, sheet, 0.15, 0.15, 1);
+  const int replayed = tiles.TilesReplayed();
+  EXPECT_EQ(tiles.MissingFor(first, views[0].visible), 0);
+  EXPECT_EQ(tiles.Replay(page, first, views[0].visible, index), 0);
+  EXPECT_LE(LargestDifference(Composed(tiles, first, views[0].visible), OneReplay(page, first, views[0].visible)), 2);
+  EXPECT_EQ(tiles.TilesReplayed(), replayed);
+}
+
+TEST_F(PreviewTilesTest, TilesOfAnotherZoomOrAnEarlierPageAreNeverComposed) {
+  PageDocument page;
+  DrawSection(page, 9000, 6000, 0);
+  ReplayIndex index;
+  PreviewTiles tiles;
+  const QRectF sheet(0, 0, 9000, 6000);
+  const QRect view(0, 0, 900, 600);
+  const TileLevel shown = TileLevel::Of(page, sheet, 0.1, 0.1, 1);
+  tiles.Replay(page, shown, view, index);
+  ASSERT_FALSE(AllWhite(Composed(tiles, shown, view)));
+
+  // Another zoom has none of them; scaled, they stand in for it.
+  const TileLevel zoomed = TileLevel::Of(page, sheet, 0.12, 0.12, 1);
+  EXPECT_EQ(tiles.MissingFor(zoomed, view), 4 * 3);  // all of them
+  EXPECT_TRUE(AllWhite(Composed(tiles, zoomed, view)));
+  QImage standIn(view.size(), QImage::Format_RGB32);
+  standIn.fill(Qt::white);
+  {
+    QPainter painter(&standIn);
+    EXPECT_TRUE(tiles.ComposeScaled(painter, zoomed, view, QPointF(0, 0)));
+  }
+  EXPECT_FALSE(AllWhite(standIn));
+
+  // The page rebuilt in place, in another colour: the old tiles go, and
+  // the new picture is the new page's.
+  DrawSection(page, 9000, 6000, 255);
+  const TileLevel rebuilt = TileLevel::Of(page, sheet, 0.1, 0.1, 1);
+  EXPECT_FALSE(rebuilt == shown);
+  tiles.Follow(page);
+  EXPECT_EQ(tiles.TilesKept(), 0);
+  EXPECT_TRUE(AllWhite(Composed(tiles, shown, view)));
+  QImage none(view.size(), QImage::Format_RGB32);
+  none.fill(Qt::white);
+  {
+    QPainter painter(&none);
+    EXPECT_FALSE(tiles.ComposeScaled(painter, rebuilt, view, QPointF(0, 0)));
+  }
+  tiles.Replay(page, rebuilt, view, index);
+  EXPECT_LE(LargestDifference(Composed(tiles, rebuilt, view), OneReplay(page, rebuilt, view)), 2);
+}
+
+// The tiles (column, row) a widget shows now.
+std::set<std::pair<int, int>> TilesInView(const PreviewWidget& preview) {
+  const QRectF paper = preview.PaperRect();
+  const QRect visible = QRectF(QRectF(preview.viewport()->rect()) & paper).translated(-paper.topLeft()).toAlignedRect();
+  std::set<std::pair<int, int>> shown;
+  const int size = PreviewTiles::kTileSize;
+  for (int row = visible.top() / size; row <= visible.bottom() / size; ++row)
+    for (int column = visible.left() / size; column <= visible.right() / size; ++column) shown.insert({column, row});
+  return shown;
+}
+
+TEST_F(PreviewTilesTest, AScrollReplaysOnlyTheTilesItExposes) {
+  PageDocument page;
+  DrawSection(page, 30000, 20000, 0);
+  PreviewWidget preview(page);
+  preview.resize(700, 500);
+  preview.SetQuickReplayMs(1e9);
+  preview.SetZoomPercent(400);
+  preview.grab();
+  std::set<std::pair<int, int>> seen = TilesInView(preview);
+  ASSERT_GT(seen.size(), 4u);
+  EXPECT_EQ(preview.TilesReplayed(), static_cast<int>(seen.size()));
+  int crossings = 0;
+  for (QScrollBar* bar : {preview.verticalScrollBar(), preview.horizontalScrollBar()}) {
+    for (int step = 0; step < 40; ++step) {
+      bar->setValue(bar->value() + bar->singleStep());
+      const int before = preview.TilesReplayed();
+      preview.grab();
+      int exposed = 0;
+      for (const auto& tile : TilesInView(preview)) exposed += seen.insert(tile).second;
+      crossings += exposed > 0;
+      EXPECT_EQ(preview.TilesReplayed() - before, exposed) << "step " << step;
+    }
+  }
+  EXPECT_GE(crossings, 4);  // seams were crossed both ways
+
+  // Back where it started: every tile is drawn already.
+  const int before = preview.TilesReplayed();
+  preview.verticalScrollBar()->setValue(0);
+  preview.horizontalScrollBar()->setValue(0);
+  const QImage back = preview.grab().toImage();
+  EXPECT_EQ(preview.TilesReplayed(), before);
+
+  // And it is the picture a new view draws there.
+  PreviewWidget fresh(page);
+  fresh.resize(700, 500);
+  fresh.SetZoomPercent(400);
+  EXPECT_LE(LargestDifference(back, fresh.grab().toImage()), 2);
+}
+
+TEST_F(PreviewTilesTest, AWidgetShowsTheRebuiltPageAndTheNewZoomNotOldTiles) {
+  PageDocument page;
+  DrawSection(page, 9000, 6000, 0);
+  PreviewWidget preview(page);
+  preview.resize(600, 450);
+  preview.SetQuickReplayMs(1e9);
+  preview.grab();
+  preview.SetZoomPercent(50);
+  preview.grab();
+
+  DrawSection(page, 9000, 6000, 255 * 65536);
+  preview.SyncWithPage();
+  preview.SetZoomMode(PreviewWidget::WholePage);  // a zoom shown before the rebuild
+  const QImage whole = preview.grab().toImage();
+  preview.SetZoomPercent(50);
+  const QImage half = preview.grab().toImage();
+
+  PreviewWidget fresh(page);
+  fresh.resize(600, 450);
+  EXPECT_LE(LargestDifference(whole, fresh.grab().toImage()), 2);
+  fresh.SetZoomPercent(50);
+  EXPECT_LE(LargestDifference(half, fresh.grab().toImage()), 2);
+}
+
+}  // namespace
+}  // namespace tavelo
