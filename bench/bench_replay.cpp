@@ -28,6 +28,14 @@
 // across, each step's paint timed. Prints "first MS step MEDIAN_MS max
 // MAX_MS steps N bytes RECORDED_BYTES".
 //
+//   bench_replay DUMP --preview --zoom PERCENT --rezoom PERCENT [--size WIDTHxHEIGHT]
+//
+// times a change of zoom: the first paint at --zoom, the paint right after
+// the change to --rezoom (the last zoom's picture scaled, on a page slow to
+// replay), the exact picture once the change pauses, and the paint back at
+// --zoom (its tiles composed). Prints "first MS zoomed MS exact MS back MS
+// bytes RECORDED_BYTES" ("back MS (scaled)" when it was not exact at once).
+//
 //   bench_replay DUMP --png-trade --dpi DPI
 //
 // replays the whole paper at that resolution once and encodes the picture
@@ -81,6 +89,17 @@ double TimedPaint(tavelo::PreviewWidget& preview) {
   return Milliseconds(std::chrono::steady_clock::now() - start);
 }
 
+// Waits (up to 10 s) for the preview to replay a scaled picture.
+void WaitForExactPicture(tavelo::PreviewWidget& preview) {
+  QElapsedTimer wait;
+  wait.start();
+  while (preview.ShowsScaledPicture() && wait.elapsed() < 10000) {
+    QEventLoop loop;
+    QTimer::singleShot(20, &loop, &QEventLoop::quit);
+    loop.exec();
+  }
+}
+
 int MeasurePreview(const PageDocument& page, int width, int height, int repeat) {
   tavelo::PreviewWidget preview(page);
   // Hidden, so that every paint is the one timed here (grab paints it).
@@ -96,13 +115,7 @@ int MeasurePreview(const PageDocument& page, int width, int height, int repeat) 
     resizing.push_back(TimedPaint(preview));
   }
   const bool scaled = preview.ShowsScaledPicture();
-  QElapsedTimer wait;
-  wait.start();
-  while (preview.ShowsScaledPicture() && wait.elapsed() < 10000) {
-    QEventLoop loop;
-    QTimer::singleShot(20, &loop, &QEventLoop::quit);
-    loop.exec();
-  }
+  WaitForExactPicture(preview);
   const double settled = TimedPaint(preview);
   // A page that replays fast is replayed at every size: nothing waits.
   char settledText[32] = "-";
@@ -128,6 +141,23 @@ int MeasureScroll(const PageDocument& page, int width, int height, int zoom, int
   const double worst = steps.empty() ? 0 : *std::max_element(steps.begin(), steps.end());
   std::printf("first %.1f step %.1f max %.1f steps %zu bytes %llu\n", first, Median(steps), worst, steps.size(),
               static_cast<unsigned long long>(page.RecordedBytes()));
+  return 0;
+}
+
+int MeasureRezoom(const PageDocument& page, int width, int height, int zoom, int rezoom) {
+  tavelo::PreviewWidget preview(page);
+  preview.resize(width, height);
+  preview.SetZoomPercent(zoom);
+  QApplication::processEvents();
+  const double first = TimedPaint(preview);
+  preview.SetZoomPercent(rezoom);
+  const double zoomed = TimedPaint(preview);
+  WaitForExactPicture(preview);
+  const double exact = TimedPaint(preview);
+  preview.SetZoomPercent(zoom);
+  const double back = TimedPaint(preview);
+  std::printf("first %.1f zoomed %.1f exact %.1f back %.1f%s bytes %llu\n", first, zoomed, exact, back,
+              preview.ShowsScaledPicture() ? " (scaled)" : "", static_cast<unsigned long long>(page.RecordedBytes()));
   return 0;
 }
 
@@ -199,7 +229,7 @@ int MeasurePngTrade(const PageDocument& page, double dpi) {
 
 int main(int argc, char** argv) {
   std::string dump, save;
-  int width = 1280, height = 800, repeat = 10, zoom = 0;
+  int width = 1280, height = 800, repeat = 10, zoom = 0, rezoom = 0;
   double dpi = 0;
   bool sized = false, reference = false, preview = false, pngTrade = false;
   int originX = 0, originY = 0;
@@ -215,6 +245,9 @@ int main(int argc, char** argv) {
     } else if (arg == "--zoom" && i + 1 < argc) {
       zoom = std::atoi(argv[++i]);
       if (zoom < 1 || zoom > 1000) return 2;
+    } else if (arg == "--rezoom" && i + 1 < argc) {
+      rezoom = std::atoi(argv[++i]);
+      if (rezoom < 1 || rezoom > 1000) return 2;
     } else if (arg == "--png-trade") {
       pngTrade = true;
     } else if (arg == "--reference") {
@@ -233,7 +266,8 @@ int main(int argc, char** argv) {
   if (dump.empty() || width < 1 || height < 1) {
     std::cerr << "usage: bench_replay DUMP [--size WIDTHxHEIGHT] [--dpi DPI [--origin X,Y]] [--repeat N]"
                  " [--save IMAGE] [--reference]\n"
-                 "       bench_replay DUMP --preview [--zoom PERCENT] [--size WIDTHxHEIGHT] [--repeat N]\n";
+                 "       bench_replay DUMP --preview [--zoom PERCENT [--rezoom PERCENT]] [--size WIDTHxHEIGHT]"
+                 " [--repeat N]\n";
     return 2;
   }
   if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
@@ -244,6 +278,7 @@ int main(int argc, char** argv) {
     std::cerr << "bench_replay: " << error << "\n";
     return 1;
   }
+  if (preview && zoom > 0 && rezoom > 0) return MeasureRezoom(page, width, height, zoom, rezoom);
   if (preview && zoom > 0) return MeasureScroll(page, width, height, zoom, repeat);
   if (preview) return MeasurePreview(page, width, height, repeat);
   if (pngTrade) return MeasurePngTrade(page, dpi > 0 ? dpi : 150);
