@@ -1,7 +1,6 @@
 #include "ui/preview_tiles.h"
 
 #include <QPainter>
-
 #include <algorithm>
 #include <cmath>
 
@@ -17,34 +16,40 @@ int FloorDiv(int value, int by) { return value >= 0 ? value / by : -((-value + b
 // The part `pixels` of the level's sheet, replayed into an image of its own
 // (as the whole view would be replayed: the same transform, moved by whole
 // pixels, so tiles meet without seams).
-QImage ReplayPixels(const PageDocument& page, const TileLevel& level, const QRect& pixels, ReplayIndex* index) {
-  QImage image((QSizeF(pixels.size()) * level.ratio).toSize().expandedTo(QSize(1, 1)), QImage::Format_RGB32);
+QImage ReplayPixels(const PageDocument& page, const TileLevel& level, const QRect& pixels,
+                    ReplayIndex* index) {
+  QImage image((QSizeF(pixels.size()) * level.ratio).toSize().expandedTo(QSize(1, 1)),
+               QImage::Format_RGB32);
   image.setDevicePixelRatio(level.ratio);
   image.fill(Qt::white);
   QPainter painter(&image);
   painter.setRenderHint(QPainter::Antialiasing);
   painter.setRenderHint(QPainter::TextAntialiasing);
-  painter.translate(-pixels.x() - level.sheet.left() * level.sx, -pixels.y() - level.sheet.top() * level.sy);
+  painter.translate(-pixels.x() - level.sheet.left() * level.sx,
+                    -pixels.y() - level.sheet.top() * level.sy);
   // Stretched: the page keeps its aspect in the replay, the painter
   // stretches it vertically.
   painter.scale(1, level.sy / level.sx);
-  ReplayPage(page, painter, QRectF(0, 0, page.PageWidth() * level.sx, page.PageHeight() * level.sx), index);
+  ReplayPage(page, painter, QRectF(0, 0, page.PageWidth() * level.sx, page.PageHeight() * level.sx),
+             index);
   return image;
 }
 
 }  // namespace
 
-TileLevel TileLevel::Of(const PageDocument& page, const QRectF& sheet, double sx, double sy, qreal ratio) {
+TileLevel TileLevel::Of(const PageDocument& page, const QRectF& sheet, double sx, double sy,
+                        qreal ratio) {
   return {&page, page.Generation(), page.RecordedBytes(), sheet, sx, sy, ratio};
 }
 
 QRect TileLevel::Pixels() const {
-  return QRect(0, 0, static_cast<int>(std::ceil(sheet.width() * sx)), static_cast<int>(std::ceil(sheet.height() * sy)));
+  return QRect(0, 0, static_cast<int>(std::ceil(sheet.width() * sx)),
+               static_cast<int>(std::ceil(sheet.height() * sy)));
 }
 
 bool TileLevel::SamePicture(const TileLevel& other) const {
-  return page == other.page && generation == other.generation && bytes == other.bytes && sheet == other.sheet &&
-         ratio == other.ratio;
+  return page == other.page && generation == other.generation && bytes == other.bytes &&
+         sheet == other.sheet && ratio == other.ratio;
 }
 
 void PreviewTiles::Follow(const PageDocument& page) {
@@ -85,11 +90,13 @@ void PreviewTiles::Touch(Level& level, const QRect& visible) {
 }
 
 QRect PreviewTiles::PixelsOf(const TileLevel& level, const QRect& tiles) {
-  return QRect(tiles.x() * kTileSize, tiles.y() * kTileSize, tiles.width() * kTileSize, tiles.height() * kTileSize) &
+  return QRect(tiles.x() * kTileSize, tiles.y() * kTileSize, tiles.width() * kTileSize,
+               tiles.height() * kTileSize) &
          level.Pixels();
 }
 
-std::vector<QRect> PreviewTiles::MissingRects(const Level* level, const TileLevel& key, const QRect& visible) const {
+std::vector<QRect> PreviewTiles::MissingRects(const Level* level, const TileLevel& key,
+                                              const QRect& visible) const {
   const QRect shown = visible & key.Pixels();
   std::vector<QRect> rects;
   if (shown.isEmpty()) return rects;
@@ -145,7 +152,8 @@ void PreviewTiles::Store(Level& level, const QRect& tiles, const QImage& picture
   tilesReplayed_ += tiles.width() * tiles.height();
 }
 
-int PreviewTiles::Replay(const PageDocument& page, const TileLevel& key, const QRect& visible, ReplayIndex& index) {
+int PreviewTiles::Replay(const PageDocument& page, const TileLevel& key, const QRect& visible,
+                         ReplayIndex& index) {
   ++paint_;
   Level& level = FindOrAdd(key);
   Touch(level, visible);  // the tiles drawn before stay while the new ones come
@@ -160,7 +168,8 @@ int PreviewTiles::Replay(const PageDocument& page, const TileLevel& key, const Q
   return tiles.width() * tiles.height();
 }
 
-void PreviewTiles::Compose(QPainter& painter, const TileLevel& key, const QRect& visible, const QPointF& origin) {
+void PreviewTiles::Compose(QPainter& painter, const TileLevel& key, const QRect& visible,
+                           const QPointF& origin) {
   Level* level = Find(key);
   if (!level) return;
   Touch(*level, visible);
@@ -205,7 +214,8 @@ int PreviewTiles::TilesKept() const {
 void PreviewTiles::Evict() {
   double bytes = 0;
   for (const Level& level : levels_)
-    for (const auto& entry : level.tiles) bytes += static_cast<double>(entry.second.image.sizeInBytes());
+    for (const auto& entry : level.tiles)
+      bytes += static_cast<double>(entry.second.image.sizeInBytes());
   while (bytes > kMaxBytes) {
     Level* oldestLevel = nullptr;
     std::map<TileKey, Tile>::iterator oldest;

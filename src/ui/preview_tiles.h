@@ -16,7 +16,6 @@
 #include <QPointF>
 #include <QRect>
 #include <QRectF>
-
 #include <cstdint>
 #include <list>
 #include <map>
@@ -39,7 +38,8 @@ struct TileLevel {
   double sx = 0, sy = 0;  // pixels per twip
   qreal ratio = 1;        // device pixels per pixel
 
-  static TileLevel Of(const PageDocument& page, const QRectF& sheet, double sx, double sy, qreal ratio);
+  static TileLevel Of(const PageDocument& page, const QRectF& sheet, double sx, double sy,
+                      qreal ratio);
   // The sheet's pixels at this level: (0, 0) is its top-left pixel.
   QRect Pixels() const;
   bool SamePicture(const TileLevel& other) const;  // all but the scale
@@ -58,14 +58,17 @@ class PreviewTiles {
   // How many tiles of `level` over `visible` (its pixels) are not drawn yet.
   int MissingFor(const TileLevel& level, const QRect& visible) const;
   // Replays those tiles; returns how many it replayed.
-  int Replay(const PageDocument& page, const TileLevel& level, const QRect& visible, ReplayIndex& index);
+  int Replay(const PageDocument& page, const TileLevel& level, const QRect& visible,
+             ReplayIndex& index);
   // Draws the drawn tiles of `level` over `visible`; `origin` is where the
   // sheet's top-left pixel lies on the painter (whole pixels).
-  void Compose(QPainter& painter, const TileLevel& level, const QRect& visible, const QPointF& origin);
+  void Compose(QPainter& painter, const TileLevel& level, const QRect& visible,
+               const QPointF& origin);
   // Draws the tiles of the most recently shown other level of the same
   // picture, within 4 x of the scale, scaled to `level`; false when there
   // is none that covers part of `visible`.
-  bool ComposeScaled(QPainter& painter, const TileLevel& level, const QRect& visible, const QPointF& origin);
+  bool ComposeScaled(QPainter& painter, const TileLevel& level, const QRect& visible,
+                     const QPointF& origin);
 
   // Tiles replayed since the cache was made (for tests): a tile drawn
   // again inside the one rectangle of a paint counts again.
@@ -87,7 +90,8 @@ class PreviewTiles {
   Level* Find(const TileLevel& level);
   Level& FindOrAdd(const TileLevel& level);
   // The rectangles of whole missing tiles (tile coordinates) over `visible`.
-  std::vector<QRect> MissingRects(const Level* level, const TileLevel& key, const QRect& visible) const;
+  std::vector<QRect> MissingRects(const Level* level, const TileLevel& key,
+                                  const QRect& visible) const;
   // The pixels of tile rectangle `tiles`, cut to the sheet.
   static QRect PixelsOf(const TileLevel& level, const QRect& tiles);
   void Store(Level& level, const QRect& tiles, const QImage& picture);

@@ -168,7 +168,8 @@ void PreviewWidget::scrollContentsBy(int, int) { viewport()->update(); }
 void PreviewWidget::ReplayTiles(const TileLevel& level, const QRect& visible) {
   const auto started = std::chrono::steady_clock::now();
   const int replayed = tiles_.Replay(page_, level, visible, index_);
-  const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();
+  const double ms =
+      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();
   if (replayed > 0) msPerTile_ = ms / replayed;
   ++replays_;
   settle_.stop();
@@ -176,7 +177,8 @@ void PreviewWidget::ReplayTiles(const TileLevel& level, const QRect& visible) {
   exactLevel_ = level;
 }
 
-void PreviewWidget::DrawSheet(QPainter& painter, const Geometry& g, const QRect& visible, const QRectF& sheet) {
+void PreviewWidget::DrawSheet(QPainter& painter, const Geometry& g, const QRect& visible,
+                              const QRectF& sheet) {
   painter.fillRect(sheet, Qt::white);
   // Only an ended page is shown; one being built or discarded is blank.
   if (page_.PageCount() == 0 || page_.IsOpen()) return;
@@ -190,7 +192,8 @@ void PreviewWidget::DrawSheet(QPainter& painter, const Geometry& g, const QRect&
     const bool slow = msPerTile_ * missing >= quickReplayMs_;
     painter.save();
     painter.setClipRect(sheet);
-    const bool scaled = !settled_ && slow && !(level == exactLevel_) && tiles_.ComposeScaled(painter, level, visible, origin);
+    const bool scaled = !settled_ && slow && !(level == exactLevel_) &&
+                        tiles_.ComposeScaled(painter, level, visible, origin);
     painter.restore();
     if (scaled) {
       if (!settle_.isActive()) settle_.start();

@@ -89,8 +89,8 @@ class PreviewWidget : public QAbstractScrollArea, public PreviewView {
   QSize ViewWithScrollBarsFor(const QSizeF& content) const;
   // The sheet's pixel rect in content coordinates (before scrolling).
   QRectF SheetInContent(const Geometry& g) const;
-  // Draws the sheet's picture over `visible` (its pixels) with its
-  // top-left pixel at `origin`.
+  // Draws the sheet's picture over `visible` (its pixels) into `sheet`
+  // (where the sheet lies in the viewport).
   void DrawSheet(QPainter& painter, const Geometry& g, const QRect& visible, const QRectF& sheet);
   // Replays the tiles in view not drawn yet.
   void ReplayTiles(const TileLevel& level, const QRect& visible);
