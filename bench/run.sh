@@ -92,7 +92,7 @@ if [ "${TITLES_ONLY:-0}" = 1 ]; then
 fi
 paper=(--paper 1200x900 --set Text4=1100 --set Text5=800)
 
-declare -A run_time run_size run_peak run_file
+declare -A run_time run_size run_peak run_file run_samples
 lines=("2000 1500")
 [ "${QUICK:-0}" = 1 ] || lines+=("10000 2000")
 
@@ -138,6 +138,7 @@ for line in "${lines[@]}"; do
         run_size[$traces/$format]=$(size_of "$out")
         run_peak[$traces/$format]=$((${peak/-/0} * 1024))
         run_file[$traces]=$filesize
+        run_samples[$traces]=$samples
       fi
       [ "$mode" = 0 ] && [ "$format" = pdf ] && eval "pdf_${traces}_wiggle=(\$seconds \$(size_of \"\$out\"))"
       [ "$mode" = 3 ] && [ "$format" = pdf ] && eval "pdf_${traces}_colour=(\$seconds \$(size_of \"\$out\"))"
@@ -240,7 +241,7 @@ status() { awk -v v="$1" -v bound="$2" 'BEGIN { if (v == "-" || v == "") print "
         goal="$goal; peak < 3 × SU file"
         [ "$verdict" = met ] && verdict=$(awk -v r="$mr" 'BEGIN { print (r + 0 < 3) ? "met" : "not met" }')
       fi
-      echo "| $traces x ${run_file[$traces]:+$(mb "${run_file[$traces]}") MB} | $format | $t | $(mb "$b") | $(mb "$p") | $tr | $sr | $mr | $goal | $verdict |"
+      echo "| $traces x ${run_samples[$traces]} ($(mb "${run_file[$traces]}") MB) | $format | $t | $(mb "$b") | $(mb "$p") | $tr | $sr | $mr | $goal | $verdict |"
     done
   done
   echo
