@@ -49,6 +49,7 @@ timed() {
 
 size_of() { stat -c %s "$1" 2>/dev/null || echo 0; }
 mb() { awk -v b="$1" 'BEGIN { printf "%.1f", b / 1048576 }'; }
+ratio2() { awk -v a="$1" -v b="$2" 'BEGIN { if (a + 0 > 0 && b + 0 > 0) printf "%.2f", a / b; else print "-" }'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (a + 0 > 0 && b + 0 > 0) printf "%.1f", a / b; else print "-" }'; }
 
 names=("wiggle + area" "wiggle" "positive only" "colour" "grey" "colour + wiggle")
@@ -91,6 +92,7 @@ if [ "${TITLES_ONLY:-0}" = 1 ]; then
 fi
 paper=(--paper 1200x900 --set Text4=1100 --set Text5=800)
 
+declare -A run_time run_size run_peak run_file run_samples
 lines=("2000 1500")
 [ "${QUICK:-0}" = 1 ] || lines+=("10000 2000")
 
@@ -100,7 +102,8 @@ lines=("2000 1500")
   echo "$(date -u '+%Y-%m-%d %H:%M UTC'), $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg);"
   echo "section 1100 x 800 mm on 1200 x 900 mm paper; times are whole processes (wall clock)."
   echo
-} >"$results.tmp"
+} >"$results.head"
+: >"$results.tmp"
 
 for line in "${lines[@]}"; do
   read -r traces samples <<<"$line"
@@ -112,8 +115,6 @@ for line in "${lines[@]}"; do
   cat "$su" >/dev/null
   floor=$(awk -v ns=$(($(date +%s%N) - start)) 'BEGIN { printf "%.3f", ns / 1e9 }')
 
-  formats=(pdf svg png wmf)
-  [ "$traces" -gt 2000 ] && formats=(pdf wmf)
   {
     echo "## ${traces} traces x ${samples} samples ($(mb "$filesize") MB)"
     echo
@@ -123,10 +124,22 @@ for line in "${lines[@]}"; do
     echo "|---|---|---:|---:|---:|---:|"
   } >>"$results.tmp"
   for mode in 0 1 2 3 4 5; do
+    # The long line: PNG and SVG of its wiggle + area page only.
+    formats=(pdf svg png wmf)
+    [ "$traces" -gt 2000 ] && formats=(pdf wmf) && [ "$mode" = 0 ] && formats=(pdf svg png wmf)
     for format in "${formats[@]}"; do
       out=$work/out_${traces}_${mode}.${format}
+      dpi=()
+      [ "$format" = png ] && dpi=(--dpi 150)
       read -r seconds peak <<<"$(timed "$tavelo" --settings-dir "$work/settings" --export "$out" \
-        "${paper[@]}" --set combo1=$mode "$su")"
+        "${paper[@]}" "${dpi[@]}" --set combo1=$mode "$su")"
+      if [ "$mode" = 0 ]; then
+        run_time[$traces/$format]=$seconds
+        run_size[$traces/$format]=$(size_of "$out")
+        run_peak[$traces/$format]=$((${peak/-/0} * 1024))
+        run_file[$traces]=$filesize
+        run_samples[$traces]=$samples
+      fi
       [ "$mode" = 0 ] && [ "$format" = pdf ] && eval "pdf_${traces}_wiggle=(\$seconds \$(size_of \"\$out\"))"
       [ "$mode" = 3 ] && [ "$format" = pdf ] && eval "pdf_${traces}_colour=(\$seconds \$(size_of \"\$out\"))"
       [ "$mode" = 4 ] && [ "$format" = pdf ] && eval "pdf_${traces}_grey=(\$seconds \$(size_of \"\$out\"))"
@@ -159,9 +172,32 @@ for mode in 0 3; do
   read -r _ first _ redraw _ resizing _ settled _ <<<"$("$replay" "$work/preview.txt" --preview --size 1280x800 \
     --repeat 10 2>/dev/null)"
   echo "| ${names[$mode]} | $first | $redraw | $resizing | $settled |" >>"$results.tmp"
+  [ "$mode" = 0 ] && preview=("$first" "$redraw" "$resizing" "$settled")
   rm -f "$work/preview.txt" "$work/preview.wmf"
 done
 echo >>"$results.tmp"
+
+# Scrolling a 400 % view of the long line's page, a single step at a time.
+scroll=(- - - -)
+if [ "${QUICK:-0}" != 1 ]; then
+  "$tavelo" --settings-dir "$work/settings" --export "$work/scroll.wmf" --dump "$work/scroll.txt" \
+    "${paper[@]}" --set combo1=0 "$work/line_10000x2000.su" >/dev/null 2>&1
+  read -r _ sfirst _ sstep _ smax _ ssteps _ <<<"$("$replay" "$work/scroll.txt" --preview --zoom 400 --size 1280x800 \
+    --repeat 20 2>/dev/null)"
+  scroll=("$sfirst" "$sstep" "$smax" "$ssteps")
+  {
+    echo "## Preview scroll (10000 traces, 400 %, 1280 x 800 pixels)"
+    echo
+    echo "The preview at 400 %: its first paint at the page's top-left corner, then single"
+    echo "steps of the scroll bars (down, then right)."
+    echo
+    echo "| first paint (ms) | step, median (ms) | step, worst (ms) | steps |"
+    echo "|---:|---:|---:|---:|"
+    echo "| $sfirst | $sstep | $smax | $ssteps |"
+    echo
+  } >>"$results.tmp"
+  rm -f "$work/scroll.txt" "$work/scroll.wmf"
+fi
 
 # numpy + matplotlib on the same file, same paper size.
 read -r mpl_wiggle _ <<<"$(timed "$python" "$here/mpl_section.py" wiggle "$su" "$work/mpl_wiggle.pdf")"
@@ -179,5 +215,46 @@ mpl_grey_size=$(size_of "$work/mpl_grey.pdf")
   echo
   echo "Reproduce: \`cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release && cmake --build build && bench/run.sh build\`"
 } >>"$results.tmp"
-mv "$results.tmp" "$results"
+
+# The exports and the preview against their goals, the PDF the yardstick.
+status() { awk -v v="$1" -v bound="$2" 'BEGIN { if (v == "-" || v == "") print "not measured"; else if (v + 0 <= bound + 0) print "met"; else print "not met" }'; }
+{
+  echo "## Against the goals (wiggle + area; PNG at 150 dpi)"
+  echo
+  echo "Time and size against the same line's PDF, peak memory against its SU file."
+  echo
+  echo "| line | format | time (s) | file (MB) | peak (MB) | time / PDF | size / PDF | peak / SU file | goal | status |"
+  echo "|---|---|---:|---:|---:|---:|---:|---:|---|---|"
+  for traces in 2000 10000; do
+    [ -n "${run_time[$traces/pdf]:-}" ] || continue
+    for format in pdf png svg; do
+      t=${run_time[$traces/$format]}; b=${run_size[$traces/$format]}; p=${run_peak[$traces/$format]}
+      tr=$(ratio2 "$t" "${run_time[$traces/pdf]}"); sr=$(ratio2 "$b" "${run_size[$traces/pdf]}")
+      mr=$(ratio2 "$p" "${run_file[$traces]}")
+      case $format in
+        pdf) goal="the yardstick"; verdict="-" ;;
+        png) goal="time ≤ 3 × PDF"; verdict=$(status "$tr" 3) ;;
+        svg) goal="time and size ≤ 3 × PDF"
+             verdict=$(status "$tr" 3); [ "$verdict" = met ] && verdict=$(status "$sr" 3) ;;
+      esac
+      if [ "$traces" = 10000 ] && [ "$format" != pdf ]; then
+        goal="$goal; peak < 3 × SU file"
+        [ "$verdict" = met ] && verdict=$(awk -v r="$mr" 'BEGIN { print (r + 0 < 3) ? "met" : "not met" }')
+      fi
+      echo "| $traces x ${run_samples[$traces]} ($(mb "${run_file[$traces]}") MB) | $format | $t | $(mb "$b") | $(mb "$p") | $tr | $sr | $mr | $goal | $verdict |"
+    done
+  done
+  echo
+  echo "| preview (1280 x 800) | figure (ms) | goal | status |"
+  echo "|---|---:|---|---|"
+  echo "| first paint, 2000 traces fitted | ${preview[0]} | < 100 ms | $(status "${preview[0]}" 99.99) |"
+  echo "| redraw | ${preview[1]} | | |"
+  echo "| while resizing | ${preview[2]} | | |"
+  echo "| exact picture once resized | ${preview[3]} | < 50 ms (\"-\": exact at every size) | $( [ "${preview[3]}" = - ] && echo met || status "${preview[3]}" 49.99) |"
+  echo "| scroll step at 400 %, 10000 traces: median | ${scroll[1]} | < 50 ms | $(status "${scroll[1]}" 49.99) |"
+  echo "| scroll step at 400 %, 10000 traces: worst | ${scroll[2]} | < 50 ms | $(status "${scroll[2]}" 49.99) |"
+  echo
+} >"$results.goals"
+cat "$results.head" "$results.goals" "$results.tmp" >"$results"
+rm -f "$results.head" "$results.goals" "$results.tmp"
 cat "$results"

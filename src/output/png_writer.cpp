@@ -40,6 +40,8 @@ constexpr double kBandPixels = 4e6;
 // and flat cells become runs of zeros, which its fastest matcher takes in
 // long strides (bench/results.md holds the trade against other levels).
 constexpr int kCompressionLevel = 1;
+// Rows filtered and handed to the encoder at once.
+constexpr int kFilterRows = 32;
 
 bool IsGrey(Color c) {
   const auto u = static_cast<uint32_t>(c);
@@ -76,12 +78,13 @@ class RowFilter {
  public:
   RowFilter(int width, bool grey) : width_(width), grey_(grey) {}
 
-  const std::vector<uint8_t>& Filter(const QImage& band, int rows) {
+  // Rows `first` .. `first` + rows - 1 of the band.
+  const std::vector<uint8_t>& Filter(const QImage& band, int first, int rows) {
     const size_t channels = grey_ ? 1 : 3;
     const size_t rowBytes = 1 + channels * static_cast<size_t>(width_);
     filtered_.resize(rowBytes * static_cast<size_t>(rows));
     for (int y = 0; y < rows; ++y) {
-      const auto* pixel = reinterpret_cast<const uint32_t*>(band.constScanLine(y));
+      const auto* pixel = reinterpret_cast<const uint32_t*>(band.constScanLine(first + y));
       uint8_t* out = filtered_.data() + rowBytes * static_cast<size_t>(y);
       *out++ = 1;  // Sub
       if (grey_) {
@@ -157,9 +160,14 @@ class BandedPng {
       DrawBand(page_, &index, band, top, width, height);
       if (pending.valid()) ok = pending.get();
       const int bandRows = std::min(rows, pixelsHigh - top);
+      // A few rows at a time: the filtered copy of a whole band would cost
+      // as much memory as the band itself.
       const auto compress = [&png, &filter, &band, bandRows] {
-        const std::vector<uint8_t>& bytes = filter.Filter(band, bandRows);
-        return png.Add(bytes.data(), bytes.size());
+        for (int first = 0; first < bandRows; first += kFilterRows) {
+          const std::vector<uint8_t>& bytes = filter.Filter(band, first, std::min(kFilterRows, bandRows - first));
+          if (!png.Add(bytes.data(), bytes.size())) return false;
+        }
+        return true;
       };
       try {
         pending = std::async(std::launch::async, compress);

@@ -1,10 +1,54 @@
 #include "output/replay_index.h"
 
+#include <algorithm>
+#include <cmath>
 #include <limits>
 
 #include "page/page_document.h"
 
 namespace tavelo {
+
+namespace {
+
+constexpr float kFar = std::numeric_limits<float>::infinity();
+constexpr uint16_t kLast = 65535;     // beyond the paper's far edge (or an empty box's left and top)
+constexpr uint16_t kSteps = kLast - 1;  // the paper's far edge
+
+// Low sides (left, top): step 0 is everything before the first step.
+float LowSide(uint16_t q, double unit) {
+  if (q == 0) return -kFar;
+  if (q == kLast) return kFar;
+  return static_cast<float>(q * unit);
+}
+
+// High sides (right, bottom): the last step is everything beyond the paper.
+float HighSide(uint16_t q, double unit) { return q == kLast ? kFar : static_cast<float>(q * unit); }
+
+uint16_t StoreLow(float v, double unit) {
+  if (!(v >= unit)) return 0;  // before the first step, or not a number
+  auto q = static_cast<uint16_t>(std::min<double>(std::floor(v / unit), kSteps));
+  while (q > 0 && LowSide(q, unit) > v) --q;
+  return q;
+}
+
+uint16_t StoreHigh(float v, double unit) {
+  if (!(v <= kSteps * unit)) return kLast;  // beyond the paper, or not a number
+  auto q = static_cast<uint16_t>(std::max(0.0, std::ceil(v / unit)));
+  while (q < kLast && HighSide(q, unit) < v) ++q;
+  return q;
+}
+
+}  // namespace
+
+ReplayIndex::Box ReplayIndex::BoxOf(size_t op) const {
+  const StoredBox& s = boxes_[op];
+  return {LowSide(s[0], unitX_), LowSide(s[1], unitY_), HighSide(s[2], unitX_), HighSide(s[3], unitY_)};
+}
+
+ReplayIndex::StoredBox ReplayIndex::Store(const Box& box) const {
+  if (box[0] > box[2] || box[1] > box[3]) return {kLast, kLast, 0, 0};  // no points
+  return {StoreLow(box[0], unitX_), StoreLow(box[1], unitY_), StoreHigh(box[2], unitX_), StoreHigh(box[3], unitY_)};
+}
 
 bool ReplayIndex::Describes(const PageDocument& page) const {
   return complete_ && &page == page_ && page.Generation() == generation_ && page.RecordedBytes() == bytes_ &&
@@ -16,8 +60,13 @@ void ReplayIndex::Begin(const PageDocument& page) {
   generation_ = page.Generation();
   bytes_ = page.RecordedBytes();
   complete_ = false;
-  constexpr float kFar = std::numeric_limits<float>::infinity();
-  boxes_.assign(page.ops().size(), Box{-kFar, -kFar, kFar, kFar});
+  const auto unit = [](double side) {
+    const double u = side / kSteps;
+    return u > 0 && std::isfinite(u) ? u : 1.0;
+  };
+  unitX_ = unit(page.PageWidth());
+  unitY_ = unit(page.PageHeight());
+  boxes_.assign(page.ops().size(), StoredBox{0, 0, kLast, kLast});
 }
 
 }  // namespace tavelo

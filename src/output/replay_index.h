@@ -19,18 +19,23 @@ class ReplayIndex {
  public:
   // Left, top, right, bottom in twips.
   using Box = std::array<float, 4>;
+  // How a box is kept: its sides rounded outwards to 1/65534 of the paper's
+  // width and height (8 bytes an op instead of 16; a page of wiggles holds
+  // millions of ops). The first and last steps stand for everything beyond.
+  using StoredBox = std::array<uint16_t, 4>;
 
   // True once a whole replay of `page`, as it is now, has filled the index.
   bool Describes(const PageDocument& page) const;
   // The box of the points of the op-th op (in op order): an empty box
   // (left > right) for an op without points, the whole plane for an op the
   // replay that filled the index did not look into.
-  const Box& BoxOf(size_t op) const { return boxes_[op]; }
+  // The box may be a little larger than the one recorded, never smaller.
+  Box BoxOf(size_t op) const;
 
   // Filling, by the replay: Begin, Record for the ops it decodes, Complete.
   void Begin(const PageDocument& page);
   void Record(size_t op, const Box& box) {
-    if (op < boxes_.size()) boxes_[op] = box;
+    if (op < boxes_.size()) boxes_[op] = Store(box);
   }
   void Complete() { complete_ = true; }
 
@@ -39,7 +44,10 @@ class ReplayIndex {
   uint64_t generation_ = 0;
   uint64_t bytes_ = 0;
   bool complete_ = false;
-  std::vector<Box> boxes_;
+  double unitX_ = 1, unitY_ = 1;  // twips in one step of a stored box
+  std::vector<StoredBox> boxes_;
+
+  StoredBox Store(const Box& box) const;
 };
 
 }  // namespace tavelo

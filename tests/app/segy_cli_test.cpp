@@ -19,14 +19,6 @@ std::string SegyPath(const std::string& name) {
   return std::string(TAVELO_SOURCE_DIR) + "/tests/data/segy/" + name;
 }
 
-int CountLines(const std::string& text, const std::string& prefix) {
-  std::istringstream in(text);
-  int n = 0;
-  for (std::string line; std::getline(in, line);)
-    if (line.rfind(prefix, 0) == 0) ++n;
-  return n;
-}
-
 // Standard error less Qt's own notices about the environment (a missing
 // XDG_RUNTIME_DIR on a bare machine).
 std::string OwnLines(const std::string& err) {
@@ -72,11 +64,11 @@ TEST(SegyCli, PagesOfEveryFormatAndByteOrderAreThoseOfTheSameTracesInSu) {
 
   // Every trace drawn, labelled from its cdp word (above 32767), with the
   // three diagrams' strips.
-  EXPECT_EQ(CountLines(wiggle, "polyline "), 12 + 3) << wiggle;
+  EXPECT_EQ(test::CountLines(wiggle, "polyline "), 12 + 3) << wiggle;
   EXPECT_NE(wiggle.find(" 40001\n"), std::string::npos) << wiggle;
   EXPECT_NE(wiggle.find(" 40011\n"), std::string::npos) << wiggle;
   const std::string colour = PageDump(SegyPath("f1-le.sgy"), 3, settings);
-  EXPECT_EQ(CountLines(colour, "cells "), 12);
+  EXPECT_EQ(test::CountLines(colour, "cells "), 12);
 }
 
 TEST(SegyCli, TextualHeaderPrintedAsTheHistory) {

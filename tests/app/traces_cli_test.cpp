@@ -14,14 +14,6 @@
 namespace tavelo {
 namespace {
 
-int CountLines(const std::string& text, const std::string& prefix) {
-  std::istringstream in(text);
-  int n = 0;
-  for (std::string line; std::getline(in, line);)
-    if (line.rfind(prefix, 0) == 0) ++n;
-  return n;
-}
-
 TEST(TracesOnTheCommandLine, DisplayTypeAndMaximumAnswer) {
   const std::string su = test::TempFile("line.su");
   ASSERT_TRUE(test::WriteSuFile(
@@ -34,7 +26,7 @@ TEST(TracesOnTheCommandLine, DisplayTypeAndMaximumAnswer) {
   ASSERT_EQ(run.status, 0) << run.err;
   std::string err = run.err;
   std::string dump = test::ReadBytes(dir + "/c.txt");
-  EXPECT_EQ(CountLines(dump, "cells "), 10) << dump;
+  EXPECT_EQ(test::CountLines(dump, "cells "), 10) << dump;
   EXPECT_NE(err.find("Maximale Amplitude →  3\n"), std::string::npos) << err;
 
   // The answer sets the maximum (the first answer is the datum's).
@@ -44,8 +36,8 @@ TEST(TracesOnTheCommandLine, DisplayTypeAndMaximumAnswer) {
   ASSERT_EQ(run.status, 0) << run.err;
   err = run.err;
   dump = test::ReadBytes(dir + "/w.txt");
-  EXPECT_EQ(CountLines(dump, "cells "), 10);
-  EXPECT_EQ(CountLines(dump, "polyline "), 20);
+  EXPECT_EQ(test::CountLines(dump, "cells "), 10);
+  EXPECT_EQ(test::CountLines(dump, "polyline "), 20);
   EXPECT_NE(err.find("Maximale Amplitude → 6\n"), std::string::npos) << err;
 }
 

@@ -7,27 +7,19 @@
 #include <filesystem>
 #include <fstream>
 
+#include "support/temp_folder.h"
+
 namespace tavelo {
 namespace {
 namespace fs = std::filesystem;
 
-class PathsInFolder : public ::testing::Test {
+class PathsInFolder : public test::TempFolderTest {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "tavelo-paths-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    folder_ = pattern;
-  }
-  void TearDown() override {
-    std::error_code ec;
-    fs::remove_all(folder_, ec);
-  }
   std::string Make(const std::string& name, const std::string& content = "x") {
     std::string path = (folder_ / name).string();
     std::ofstream(path, std::ios::binary) << content;
     return path;
   }
-  fs::path folder_;
 };
 
 TEST_F(PathsInFolder, FileExistsForFilesOnly) {

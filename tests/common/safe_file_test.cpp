@@ -15,22 +15,14 @@
 #include <fstream>
 #include <string>
 
+#include "support/temp_folder.h"
+
 namespace tavelo {
 namespace {
 namespace fs = std::filesystem;
 
-class SafeFile : public ::testing::Test {
+class SafeFile : public test::TempFolderTest {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "tavelo-safe-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    folder_ = pattern;
-  }
-  void TearDown() override {
-    std::error_code ec;
-    fs::permissions(folder_, fs::perms::owner_all, fs::perm_options::add, ec);
-    fs::remove_all(folder_, ec);
-  }
   std::string Content(const fs::path& path) {
     const std::optional<std::string> bytes = ReadWholeFile(path.string());
     EXPECT_TRUE(bytes);
@@ -42,7 +34,6 @@ class SafeFile : public ::testing::Test {
     for ([[maybe_unused]] const auto& entry : fs::directory_iterator(folder)) ++count;
     return count;
   }
-  fs::path folder_;
 };
 
 TEST_F(SafeFile, WritesAndReplacesLeavingNoTemporary) {

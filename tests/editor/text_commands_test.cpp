@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "editor/text_commands.h"
 
 namespace tavelo {
@@ -48,36 +50,51 @@ TEST(FindAfterCaret, FindsMatchesFarBeyondSixteenBitPositions) {
   EXPECT_EQ(FindAfterCaret(text, "NMO", *first), std::optional<size_t>(150003));
 }
 
-TEST(ReplaceAll, SearchesAgainWhereTheReplacementMeetsTheRest) {
-  EXPECT_EQ(Replaced("abb", "ab", "xa"), "xxa");
-  EXPECT_EQ(Replaced("aaaa", "aa", "a"), "aa");
-  EXPECT_EQ(Replaced("sunmo vnmo=1500", "sustack", "x"), "sunmo vnmo=1500");
-  EXPECT_EQ(Replaced("", "a", "b"), "");
-  EXPECT_EQ(Replaced("vnmo=1500\r\nvnmo=1600\r\n", "vnmo", "tnmo"), "tnmo=1500\r\ntnmo=1600\r\n");
-  // A longer replacement and matches at both ends.
-  EXPECT_EQ(Replaced("a.b.a", "a", "<A>"), "<A>.b.<A>");
-  // Letter case counts.
-  EXPECT_EQ(Replaced("Ab ab", "ab", "x"), "Ab x");
-  // UTF-8 text is replaced by whole characters.
-  EXPECT_EQ(Replaced("vélocité", "é", "e"), "velocite");
+struct Replacement {
+  const char* text;
+  const char* search;
+  const char* replacement;
+  const char* expected;
+};
+
+const Replacement kReplacements[] = {
+    // Searching goes on where the replacement meets the rest.
+    {"abb", "ab", "xa", "xxa"},
+    {"aaaa", "aa", "a", "aa"},
+    {"sunmo vnmo=1500", "sustack", "x", "sunmo vnmo=1500"},
+    {"", "a", "b", ""},
+    {"vnmo=1500\r\nvnmo=1600\r\n", "vnmo", "tnmo", "tnmo=1500\r\ntnmo=1600\r\n"},
+    // A longer replacement and matches at both ends.
+    {"a.b.a", "a", "<A>", "<A>.b.<A>"},
+    // Letter case counts.
+    {"Ab ab", "ab", "x", "Ab x"},
+    // UTF-8 text is replaced by whole characters.
+    {"vélocité", "é", "e", "velocite"},
+    // The replacement holds the searched text: each occurrence once, and
+    // the replacing ends.
+    {"a", "a", "aa", "aa"},
+    {"aXa", "a", "aa", "aaXaa"},
+    {"ab", "ab", "xabx", "xabx"},
+    {"ab ab", "ab", "abab", "abab abab"},
+    // Replacing a text by itself changes nothing.
+    {"abcabc", "abc", "abc", "abcabc"},
+    // An empty replacement removes every occurrence, none skipped; what the
+    // removal brings together is not searched again.
+    {"aaa", "a", "", ""},
+    {"aabb", "ab", "", "ab"},
+    {"x-y-z", "-", "", "xyz"},
+};
+
+TEST(ReplaceAll, ReplacesEachOccurrenceOnceSearchingOnWhereTheReplacementEnds) {
+  for (const Replacement& c : kReplacements)
+    EXPECT_EQ(Replaced(c.text, c.search, c.replacement), c.expected)
+        << '"' << c.text << "\": \"" << c.search << "\" by \"" << c.replacement << '"';
 }
 
-TEST(ReplaceAll, AlwaysEnds) {
+TEST(ReplaceAll, AnEmptySearchTextReplacesNothing) {
   std::string text = "aaa";
   EXPECT_EQ(ReplaceAll(text, "", "x"), 0u);
   EXPECT_EQ(text, "aaa");
-  // The replacement holds the searched text: each occurrence once.
-  EXPECT_EQ(Replaced("a", "a", "aa"), "aa");
-  EXPECT_EQ(Replaced("aXa", "a", "aa"), "aaXaa");
-  EXPECT_EQ(Replaced("ab", "ab", "xabx"), "xabx");
-  EXPECT_EQ(Replaced("ab ab", "ab", "abab"), "abab abab");
-  // Replacing a text by itself changes nothing.
-  EXPECT_EQ(Replaced("abcabc", "abc", "abc"), "abcabc");
-  // An empty replacement removes every occurrence, none skipped; what the
-  // removal brings together is not searched again.
-  EXPECT_EQ(Replaced("aaa", "a", ""), "");
-  EXPECT_EQ(Replaced("aabb", "ab", ""), "ab");
-  EXPECT_EQ(Replaced("x-y-z", "-", ""), "xyz");
 }
 
 TEST(ReplaceAll, ManyReplacementsInALargeTextStayLinear) {

@@ -15,12 +15,14 @@
 #include "overlays/statics.h"
 #include "overlays/topo.h"
 #include "settings/form_fields.h"
+#include "support/page_ops.h"
 #include "support/program_fixture.h"
 #include "support/su_writer.h"
 
 namespace tavelo {
 namespace {
 
+using test::OfKind;
 using test::ProgramFixture;
 using test::SuTrace;
 
@@ -63,13 +65,6 @@ std::vector<Drawn> Drawing(const PageDocument& page) {
     }
     out.push_back(d);
   }
-  return out;
-}
-
-std::vector<Drawn> OfKind(const std::vector<Drawn>& all, OpKind kind) {
-  std::vector<Drawn> out;
-  for (const Drawn& d : all)
-    if (d.kind == kind) out.push_back(d);
   return out;
 }
 

@@ -16,12 +16,14 @@
 #include "common/numeric.h"
 #include "settings/form_fields.h"
 #include "settings/palette.h"
+#include "support/page_ops.h"
 #include "support/program_fixture.h"
 #include "support/su_writer.h"
 
 namespace tavelo {
 namespace {
 
+using test::OfKind;
 using test::ProgramFixture;
 
 constexpr double kTop = 1553;
@@ -73,13 +75,6 @@ std::vector<Drawn> TraceOps(const PageDocument& page) {
     }
     out.push_back(std::move(d));
   }
-  return out;
-}
-
-std::vector<Drawn> OfKind(const std::vector<Drawn>& all, OpKind kind) {
-  std::vector<Drawn> out;
-  for (const Drawn& d : all)
-    if (d.kind == kind) out.push_back(d);
   return out;
 }
 

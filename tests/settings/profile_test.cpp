@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "common/text_encoding.h"
+#include "support/temp_folder.h"
 
 namespace tavelo {
 namespace {
@@ -194,19 +195,7 @@ TEST(ProfileEncoding, Utf8StaysUtf8) {
   EXPECT_EQ(profile.Get("S", "Orient2", ""), "\xC3\xA9t\xC3\xA9");
 }
 
-class ProfileOnDisk : public ::testing::Test {
- protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "tavelo-profile-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    folder_ = pattern;
-  }
-  void TearDown() override {
-    std::error_code ec;
-    fs::remove_all(folder_, ec);
-  }
-  fs::path folder_;
-};
+class ProfileOnDisk : public test::TempFolderTest {};
 
 TEST_F(ProfileOnDisk, MissingFileGivesDefaultsAndNoWrite) {
   fs::path path = folder_ / "korvane" / "TAVELO3.ini";

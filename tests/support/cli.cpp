@@ -3,6 +3,7 @@
 #include <sys/wait.h>
 
 #include <cstdlib>
+#include <sstream>
 
 #include "support/su_writer.h"
 
@@ -45,6 +46,14 @@ std::string GeneratorPath() {
   const size_t slash = tavelo.rfind('/');
   const std::string binDir = slash == std::string::npos ? "." : tavelo.substr(0, slash);
   return binDir + "/../bench/tavelo_gen";
+}
+
+int CountLines(const std::string& text, const std::string& prefix) {
+  std::istringstream in(text);
+  int n = 0;
+  for (std::string line; std::getline(in, line);)
+    if (line.rfind(prefix, 0) == 0) ++n;
+  return n;
 }
 
 size_t CountOf(const std::string& text, const std::string& part) {

@@ -29,6 +29,9 @@ std::string PdfText(const std::string& pdf);
 // The sample generator built beside tavelo.
 std::string GeneratorPath();
 
+// How many lines of `text` begin with `prefix`.
+int CountLines(const std::string& text, const std::string& prefix);
+
 // How often `part` occurs in `text` (not overlapping).
 size_t CountOf(const std::string& text, const std::string& part);
 
