@@ -15,11 +15,14 @@
 #include <QPrinter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QChildEvent>
+#include <QEvent>
 #include <QAbstractSpinBox>
 #include <QComboBox>
 #include <QDoubleSpinBox>
 
 #include <cmath>
+#include <memory>
 #include <utility>
 
 namespace tavelo {
@@ -86,40 +89,6 @@ void PreparePrinter(QPrinter& printer, const PrinterSetup& setup) {
   printer.setPageLayout(layout);
 }
 
-// The print dialogs of this platform put the queue's default paper into
-// the printer when they are accepted, also when the user never looked at
-// it. Unless the user touched a control that sets the paper, the page's own
-// paper, orientation and margins are put back.
-class PaperGuard {
- public:
-  explicit PaperGuard(QDialog& dialog) {
-    for (QComboBox* box : dialog.findChildren<QComboBox*>())
-      if (box->objectName() != QStringLiteral("printers"))
-        QObject::connect(box, &QComboBox::activated, [this] { touched_ = true; });
-    for (QAbstractSpinBox* box : dialog.findChildren<QAbstractSpinBox*>())
-      QObject::connect(box, &QAbstractSpinBox::editingFinished, [this] { touched_ = true; });
-    for (QAbstractButton* button : dialog.findChildren<QAbstractButton*>())
-      if (button->objectName() == QStringLiteral("properties") || qobject_cast<QRadioButton*>(button))
-        QObject::connect(button, &QAbstractButton::clicked, [this] { touched_ = true; });
-  }
-  // After an accepted dialog: the setup's paper and margins again, unless
-  // the user changed them.
-  void Restore(QPrinter& printer, const PrinterSetup& setup) const {
-    if (touched_) return;
-    const std::string name = S(printer.printerName());
-    const std::string file = S(printer.outputFileName());
-    const QPrinter::OutputFormat format = printer.outputFormat();
-    PrinterSetup kept = setup;
-    kept.printerName = format == QPrinter::PdfFormat ? std::string() : name;
-    kept.outputFile = format == QPrinter::PdfFormat ? file : std::string();
-    kept.copies = printer.copyCount();
-    PreparePrinter(printer, kept);
-  }
-
- private:
-  bool touched_ = false;
-};
-
 // The page-setup controls of this platform's dialogs start on the queue's
 // default paper, whatever the printer holds. Their paper, orientation and
 // margin controls are set to the page's layout, through the same signals a
@@ -169,6 +138,89 @@ void ShowPageLayout(QWidget& root, const QPageLayout& layout) {
   for (const auto& [name, value] : margins)
     if (auto* box = Control<QDoubleSpinBox>(root, name)) box->setValue(value);
 }
+
+// The print dialogs of this platform put the queue's default paper into
+// the printer when they are accepted, also when the user never looked at
+// it. Unless the user changed a paper, orientation or margin control, the
+// page's own paper, orientation and margins are put back. The print
+// dialog's "Properties" window, which Qt builds only when it is first
+// opened, is set to the page's layout each time it is shown; a change made
+// in it counts only when that window is closed with OK (Cancel reverts it).
+class PaperGuard : public QObject {
+ public:
+  PaperGuard(QDialog& dialog, const QPageLayout& page) : dialog_(dialog), page_(page) {
+    WatchPaperControls(dialog, [this] {
+      if (!showingPage_) touched_ = true;
+    });
+    dialog.installEventFilter(this);
+  }
+  // After an accepted dialog: the setup's paper and margins again, unless
+  // the user changed them.
+  void Restore(QPrinter& printer, const PrinterSetup& setup) const {
+    if (touched_) return;
+    const std::string name = S(printer.printerName());
+    const std::string file = S(printer.outputFileName());
+    const QPrinter::OutputFormat format = printer.outputFormat();
+    PrinterSetup kept = setup;
+    kept.printerName = format == QPrinter::PdfFormat ? std::string() : name;
+    kept.outputFile = format == QPrinter::PdfFormat ? file : std::string();
+    kept.copies = printer.copyCount();
+    PreparePrinter(printer, kept);
+  }
+
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (watched == &dialog_ && event->type() == QEvent::ChildAdded)
+      static_cast<QChildEvent*>(event)->child()->installEventFilter(this);
+    else if (event->type() == QEvent::Show && !event->spontaneous() && watched != &dialog_)
+      if (auto* window = qobject_cast<QDialog*>(watched); window != nullptr && HasPaperControls(*window))
+        ShowProperties(*window);
+    return false;
+  }
+
+ private:
+  static bool HasPaperControls(QWidget& root) { return Control<QComboBox>(root, "pageSizeCombo") != nullptr; }
+
+  // Calls `changed` when the user changes the paper, the orientation or a
+  // margin; programmatic changes (the dialog's own set-up) do not count.
+  template <typename F>
+  static void WatchPaperControls(QWidget& root, F changed) {
+    if (auto* paper = Control<QComboBox>(root, "pageSizeCombo"))
+      QObject::connect(paper, &QComboBox::activated, paper, changed);
+    for (const char* side : {"portrait", "landscape"})
+      if (auto* button = Control<QRadioButton>(root, side))
+        QObject::connect(button, &QAbstractButton::clicked, button, changed);
+    for (const char* name : {"pageWidth", "pageHeight", "leftMargin", "topMargin", "rightMargin", "bottomMargin"})
+      if (auto* box = Control<QDoubleSpinBox>(root, name))
+        QObject::connect(box, &QAbstractSpinBox::editingFinished, box, [box, changed, shown = box->value()] {
+          if (box->value() != shown) changed();
+        });
+  }
+
+  void ShowProperties(QDialog& window) {
+    // Until the user keeps a change, the window opens on the page's layout.
+    if (!touched_) {
+      showingPage_ = true;
+      ShowPageLayout(window, page_);
+      showingPage_ = false;
+    }
+    if (window.property(kWatched).toBool()) return;
+    window.setProperty(kWatched, true);
+    auto pending = std::make_shared<bool>(false);
+    WatchPaperControls(window, [this, pending] {
+      if (!showingPage_) *pending = true;
+    });
+    QObject::connect(&window, &QDialog::finished, this, [this, pending](int result) {
+      if (result == QDialog::Accepted && *pending) touched_ = true;
+      *pending = false;
+    });
+  }
+
+  static constexpr const char* kWatched = "tavelo_paper_watched";
+  QDialog& dialog_;
+  QPageLayout page_;
+  bool touched_ = false;
+  bool showingPage_ = false;  // the page's layout being put into the controls
+};
 
 // Programs carry ".EXE" only on Windows. Here the "*.EXE" entry of a filter
 // stands for what it means there: the executable files of the folder.
@@ -351,7 +403,7 @@ bool QtDialogs::ShowPrinterSetup(PrinterSetup& setup) {
   dialog.setOption(QAbstractPrintDialog::PrintCurrentPage, false);
   if (auto* buttons = dialog.findChild<QDialogButtonBox*>())
     if (QPushButton* ok = buttons->button(QDialogButtonBox::Ok)) ok->setText(QStringLiteral("OK"));
-  const PaperGuard guard(dialog);
+  PaperGuard guard(dialog, printer.pageLayout());
   if (dialog.exec() != QDialog::Accepted) return false;
   guard.Restore(printer, setup);
   ReadPrinter(printer, setup, false);
@@ -364,7 +416,7 @@ bool QtDialogs::ShowPageSetup(PrinterSetup& setup) {
   QPageSetupDialog dialog(&printer, parent_);
   dialog.setWindowTitle(QStringLiteral("Page Setup"));
   ShowPageLayout(dialog, printer.pageLayout());
-  const PaperGuard guard(dialog);
+  PaperGuard guard(dialog, printer.pageLayout());
   if (dialog.exec() != QDialog::Accepted) return false;
   guard.Restore(printer, setup);
   ReadPrinter(printer, setup, true);
@@ -377,7 +429,7 @@ bool QtDialogs::ShowPrint(PrinterSetup& setup) {
   QPrintDialog dialog(&printer, parent_);
   dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
   dialog.setOption(QAbstractPrintDialog::PrintCurrentPage, false);
-  const PaperGuard guard(dialog);
+  PaperGuard guard(dialog, printer.pageLayout());
   if (dialog.exec() != QDialog::Accepted) return false;
   guard.Restore(printer, setup);
   ReadPrinter(printer, setup, false);

@@ -17,6 +17,8 @@
 #include "common/paths.h"
 #include "common/units.h"
 #include "settings/form_fields.h"
+#include "print_dialog_steps.h"
+#include "ui/qt_dialogs.h"
 #include "window_fixture.h"
 
 namespace tavelo {
@@ -73,16 +75,13 @@ class PrintQueueTest : public test::WindowTest {
  protected:
   // Builds the page, prints it to the queue "PDF" and returns pdfinfo's
   // report of the job's file (empty when no job came out).
-  std::string PrintAndReadBack() {
+  std::string PrintAndReadBack(test::ScriptedPrinterDialogs::Change print = ToTheQueue) {
     const std::string token = "tavelo-print-" + std::to_string(getpid()) + "-" +
                               std::to_string(std::chrono::steady_clock::now().time_since_epoch().count());
     state.form.SetText(kPlotTitle, token);  // the job is named after the title
     Click(kDisplayButton);
     EXPECT_EQ(state.page.PageCount(), 1);
-    dialogs.prints.push_back([](PrinterSetup& s) {
-      s.outputFile.clear();
-      s.printerName = "PDF";
-    });
+    dialogs.prints.push_back(print);
     dialogs.shown.clear();
     Click(kPrintButton);
     EXPECT_TRUE(dialogs.shown.empty()) << dialogs.shown.back().text;
@@ -102,6 +101,20 @@ class PrintQueueTest : public test::WindowTest {
     }
     jobs_.push_back(pdf);
     return info;
+  }
+  static void ToTheQueue(PrinterSetup& s) {
+    s.outputFile.clear();
+    s.printerName = "PDF";
+  }
+  // The real print dialog on the queue, its "Properties" window handled by
+  // `properties` before Print is pressed.
+  static test::ScriptedPrinterDialogs::Change ThroughProperties(std::function<void(QDialog*)> properties) {
+    return [properties](PrinterSetup& s) {
+      ToTheQueue(s);
+      QtDialogs real;
+      test::WhenShown<QPrintDialog>([properties](QPrintDialog* d) { test::PrintThroughProperties(d, properties); });
+      EXPECT_TRUE(real.ShowPrint(s));
+    };
   }
   void TearDown() override {
     if (!HasFailure())
@@ -150,13 +163,26 @@ TEST_F(PrintQueueTest, ThePageGoesToTheCupsPdfQueueOnThePaperChosen) {
   EXPECT_DOUBLE_EQ(dialogs.offered.back().paperWidth, 16838);
   EXPECT_EQ(Field(info, "Page size:").rfind("842 x 1191", 0), 0u) << info;
 
+  // The real print dialog: its "Properties" window looked at and cancelled
+  // leaves A3; A5 chosen there gives an A5 job (419.53 x 595.28 points).
+  info = PrintAndReadBack(ThroughProperties([](QDialog* p) { test::Press(p, QDialogButtonBox::Cancel); }));
+  ASSERT_FALSE(info.empty()) << "the A3 job through the print dialog did not come out of the queue";
+  EXPECT_EQ(Field(info, "Page size:").rfind("842 x 1191", 0), 0u) << info;
+  info = PrintAndReadBack(ThroughProperties([](QDialog* p) {
+    test::ChoosePaperByHand(p, "A5");
+    test::Press(p, QDialogButtonBox::Ok);
+  }));
+  ASSERT_FALSE(info.empty()) << "the A5 job did not come out of the queue";
+  double w = 0, h = 0;
+  ASSERT_EQ(std::sscanf(Field(info, "Page size:").c_str(), "%lf x %lf", &w, &h), 2) << info;
+  EXPECT_NEAR(w, 419.53, 1.5) << info;  // the queue rounds it to 421
+  EXPECT_NEAR(h, 595.28, 1) << info;
+
   // A roll: 1200 x 800 mm, landscape (3401.57 x 2267.72 points).
   ChoosePaper(1200 * kTwipsPerMm, 800 * kTwipsPerMm);
   info = PrintAndReadBack();
   ASSERT_FALSE(info.empty()) << "the roll job did not come out of the queue";
-  const std::string size = Field(info, "Page size:");
-  double w = 0, h = 0;
-  ASSERT_EQ(std::sscanf(size.c_str(), "%lf x %lf", &w, &h), 2) << info;
+  ASSERT_EQ(std::sscanf(Field(info, "Page size:").c_str(), "%lf x %lf", &w, &h), 2) << info;
   // The queue may keep the sheet portrait and turn the page on it.
   EXPECT_NEAR(std::max(w, h), 3401.57, 1) << info;
   EXPECT_NEAR(std::min(w, h), 2267.72, 1) << info;

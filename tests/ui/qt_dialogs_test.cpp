@@ -3,6 +3,8 @@
 #include <QDoubleSpinBox>
 #include <QPageLayout>
 #include <QPageSetupDialog>
+#include <QPrintDialog>
+#include <QSpinBox>
 #include <QRadioButton>
 #include <QFileDialog>
 #include <QInputDialog>
@@ -20,6 +22,7 @@
 #include "support/su_writer.h"
 #include "output/print_commands.h"
 #include "ui/qt_dialogs.h"
+#include "print_dialog_steps.h"
 #include "window_test_app.h"
 
 namespace tavelo {
@@ -213,6 +216,80 @@ TEST_F(QtDialogsTest, PageSetupOpensOnThePagesPaperOrientationAndMargins) {
   EXPECT_NEAR(shown.height, 800, 0.5);
   EXPECT_NEAR(setup.paperWidth, 1200 * kTwipsPerMm, 20);
   EXPECT_NEAR(setup.paperHeight, 800 * kTwipsPerMm, 20);
+}
+
+TEST_F(QtDialogsTest, PrintPropertiesOpenOnThePagesPaperAndKeepItUnlessChanged) {
+  if (std::system("lpstat -p PDF >/dev/null 2>&1") != 0)
+    GTEST_SKIP() << "no CUPS print queue \"PDF\": run scripts/start-cups";
+  PrinterSetup a3;
+  a3.printerName = "PDF";
+  a3.paperWidth = 16838;  // A3 portrait
+  a3.paperHeight = 23811;
+  a3.leftMargin = 20 * kTwipsPerMm;
+
+  // Properties, looked at and cancelled, then Print: A3 as it opened.
+  PrinterSetup s = a3;
+  ShownPage shown;
+  WhenShown<QPrintDialog>([&shown](QPrintDialog* d) {
+    test::PrintThroughProperties(d, [&shown](QDialog* properties) {
+      shown = ReadPageControls(*properties);
+      test::Press(properties, QDialogButtonBox::Cancel);
+    });
+  });
+  ASSERT_TRUE(dialogs.ShowPrint(s));
+  EXPECT_EQ(shown.paper, "A3");
+  EXPECT_FALSE(shown.landscape);
+  EXPECT_NEAR(shown.width, 297, 0.5);
+  EXPECT_NEAR(shown.height, 420, 0.5);
+  EXPECT_NEAR(shown.leftMargin, 20, 0.1);
+  EXPECT_NEAR(s.paperWidth, 16838, 20);
+  EXPECT_NEAR(s.paperHeight, 23811, 20);
+
+  // Properties → OK untouched keeps it too; so does a change of copies.
+  s = a3;
+  WhenShown<QPrintDialog>([](QPrintDialog* d) {
+    if (auto* copies = d->findChild<QSpinBox*>("copies")) {
+      copies->setValue(2);
+      emit copies->editingFinished();
+    }
+    test::PrintThroughProperties(d, [](QDialog* p) { test::Press(p, QDialogButtonBox::Ok); });
+  });
+  ASSERT_TRUE(dialogs.ShowPrint(s));
+  EXPECT_NEAR(s.paperWidth, 16838, 20);
+  EXPECT_NEAR(s.paperHeight, 23811, 20);
+  EXPECT_EQ(s.copies, 2);
+
+  // A roll opens as the custom size, landscape.
+  s = a3;
+  s.paperWidth = 1200 * kTwipsPerMm;
+  s.paperHeight = 800 * kTwipsPerMm;
+  WhenShown<QPrintDialog>([&shown](QPrintDialog* d) {
+    test::PrintThroughProperties(d, [&shown](QDialog* properties) {
+      shown = ReadPageControls(*properties);
+      test::Press(properties, QDialogButtonBox::Cancel);
+    });
+  });
+  ASSERT_TRUE(dialogs.ShowPrint(s));
+  EXPECT_TRUE(shown.landscape);
+  EXPECT_NEAR(shown.width, 1200, 0.5);
+  EXPECT_NEAR(shown.height, 800, 0.5);
+  EXPECT_NEAR(s.paperWidth, 1200 * kTwipsPerMm, 20);
+  EXPECT_NEAR(s.paperHeight, 800 * kTwipsPerMm, 20);
+
+  // A5 chosen in Properties: kept on OK (148 x 210 mm), dropped on Cancel.
+  for (const bool keep : {true, false}) {
+    SCOPED_TRACE(keep);
+    s = a3;
+    WhenShown<QPrintDialog>([keep](QPrintDialog* d) {
+      test::PrintThroughProperties(d, [keep](QDialog* properties) {
+        test::ChoosePaperByHand(properties, "A5");
+        test::Press(properties, keep ? QDialogButtonBox::Ok : QDialogButtonBox::Cancel);
+      });
+    });
+    ASSERT_TRUE(dialogs.ShowPrint(s));
+    EXPECT_NEAR(s.paperWidth, keep ? 148 * kTwipsPerMm : 16838, 20);
+    EXPECT_NEAR(s.paperHeight, keep ? 210 * kTwipsPerMm : 23811, 20);
+  }
 }
 
 TEST_F(QtDialogsTest, TheGraphicalProgramDialogListsExecutablesAndAllFiles) {
