@@ -6,6 +6,7 @@
 #include "common/numeric.h"
 #include "program/palette_handlers.h"
 #include "program/startup.h"
+#include "program/su_file_fields.h"
 #include "settings/form_fields.h"
 
 namespace tavelo {
