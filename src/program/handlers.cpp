@@ -4,7 +4,6 @@
 #include <cmath>
 
 #include "common/numeric.h"
-#include "program/palette_handlers.h"
 #include "program/startup.h"
 #include "program/su_file_fields.h"
 #include "settings/form_fields.h"
@@ -177,7 +176,6 @@ void AttachFieldHandlers(ProgramState& state) {
       s->dialogs->MessageBox("The settings were not saved: " + error, msg::kExclamation, kDefaultTitle);
   });
 
-  AttachPaletteHandlers(state);
 }
 
 }  // namespace tavelo

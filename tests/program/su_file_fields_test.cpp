@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 #include <limits>
 
-#include "common/batch_dialogs.h"
+#include "support/scripted_dialogs.h"
 #include "program/su_file_fields.h"
 #include "settings/form.h"
 #include "settings/form_fields.h"
