@@ -13,9 +13,9 @@
 #include <streambuf>
 #include <string>
 
+#include "app/wiring.h"
 #include "common/batch_dialogs.h"
 #include "data/su_trace_file.h"
-#include "output/program_handlers.h"
 #include "program/startup.h"
 #include "program/state.h"
 #include "render/builder.h"

@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "byte_reader.h"
-#include "common/batch_dialogs.h"
+#include "support/scripted_dialogs.h"
 #include "common/numeric.h"
 #include "core_run.h"
 #include "editor/text_commands.h"

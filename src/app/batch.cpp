@@ -1,5 +1,5 @@
 #include "app/batch.h"
-#include "output/program_handlers.h"
+
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <iostream>
 
+#include "app/wiring.h"
 #include "common/batch_dialogs.h"
 #include "common/numeric.h"
 #include "common/paths.h"

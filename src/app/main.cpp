@@ -8,7 +8,7 @@
 
 #include "app/batch.h"
 #include "common/paths.h"
-#include "ui/window_app.h"
+#include "app/window_app.h"
 
 int main(int argc, char** argv) {
   // A file-size limit (ulimit -f, a batch system's quota) would kill us in

@@ -10,7 +10,6 @@
 #include <ostream>
 #include <stdexcept>
 #include <string>
-#include <vector>
 
 #include "common/dialogs.h"
 
@@ -45,46 +44,6 @@ class BatchDialogs : public Dialogs {
   std::ostream& log_;
   std::deque<std::string> messages_;
   std::string lastDefaultPrompt_;  // prompt last answered by its default
-};
-
-// Scripted answers for tests: input boxes take queued answers (then their
-// default), message boxes are recorded and answered from a queue (then
-// their default button), choosers take queued results (nothing = cancel).
-class ScriptedDialogs : public Dialogs {
- public:
-  std::deque<std::string> answers;
-  std::deque<int> buttons;
-  std::deque<std::optional<std::string>> files;  // open and save
-  std::deque<std::optional<int32_t>> colors;
-  std::deque<std::optional<FontChoice>> fonts;
-  std::deque<std::optional<PrinterChoice>> printers;
-
-  struct Asked {
-    std::string prompt, title, defaultText, answer;
-  };
-  std::vector<Asked> asked;
-  struct Shown {
-    std::string text;
-    int style;
-    std::string title;
-  };
-  std::vector<Shown> shown;
-  std::vector<CommonDialogFields> requests;  // every chooser request, in order
-  int beeps = 0;
-  // Stops a question that keeps coming back (a test would hang otherwise).
-  int maxQuestions = 1000;
-
-  std::string InputBox(const std::string& prompt, const std::string& title,
-                       const std::string& defaultText) override;
-  int MessageBox(const std::string& text, int style, const std::string& title) override;
-  void Beep() override { ++beeps; }
-
- protected:
-  std::optional<FileChoice> ShowOpen(const CommonDialogFields& r) override;
-  std::optional<FileChoice> ShowSave(const CommonDialogFields& r) override;
-  std::optional<int32_t> ShowColor(const CommonDialogFields& r) override;
-  std::optional<FontChoice> ShowFont(const CommonDialogFields& r) override;
-  std::optional<PrinterChoice> ShowPrinter(const CommonDialogFields& r) override;
 };
 
 // The button a message box of this style answers by default.

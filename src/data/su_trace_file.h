@@ -1,19 +1,20 @@
 #pragma once
-// The active SU file and what the program knows of it, the file choice with
-// its checks and messages, the describing read of the first trace header,
-// and the trace numbering that keeps the first-label field in step with the
-// chosen range.
+// The active SU file and what the program knows of it, the existence and
+// access checks of a chosen file, what the first trace header says of the
+// file (SuDescription) and the trace numbering read for the first label.
+// Filling the window and asking for what the file does not give is the
+// caller's part (program/su_file_fields.h).
 
 #include <cstdint>
 #include <optional>
 #include <string>
 
 #include "data/su_format.h"
+#include "data/su_reader.h"
 
 namespace tavelo {
 
 class Dialogs;
-class Form;
 
 struct SuTraceFile {
   std::string ActiveFilePath;   // full path of the active file; empty when none
@@ -30,25 +31,44 @@ struct SuTraceFile {
 // The scalel rule: 1/|scalel| when negative, 1 when 0, scalel when positive.
 double ElevationFactor(int16_t scalel);
 
-// The open-file dialog, then the checks and the describing read. Returns
-// true when the new file was described. Callers empty the preview after it.
-[[nodiscard]] bool SelectSuFile(SuTraceFile& file, Form& form, Dialogs& dialogs);
-
 // The existence and empty-file checks of the file choice, with their
 // messages. True when the file exists, can be read and is not empty.
 [[nodiscard]] bool CheckSuFile(const std::string& path, Dialogs& dialogs);
 
-// Describes the active file from its first trace header and fills the
-// trace spacing, datum, last trace and total time fields.
-void ReadFileDescription(SuTraceFile& file, Form& form, Dialogs& dialogs);
+// What the first trace header gives, each word empty when it cannot be read
+// (a file shorter than the word, or a SEG-Y word the SU view refuses).
+struct SuDescription {
+  int64_t length = 0;                      // bytes of the file
+  std::optional<int32_t> samplesPerTrace;  // ns, read unsigned when that fits the file
+  // dt, or d1 * 1000 when dt is 0. Empty both when dt cannot be read and
+  // when the header gives none; the second is told by sampleIntervalMissing.
+  std::optional<int16_t> sampleInterval;
+  bool sampleIntervalMissing = false;      // dt 0 and d1 0, not finite or out of range
+  std::optional<int16_t> scalel;
+  std::optional<int32_t> traceInterval;    // the d2 word read as an integer
+  std::optional<int32_t> gdel;
+  std::optional<int32_t> sdel;
+};
 
-// Recomputes TraceCount and SampleInterval and shows the number carried by
-// the trace plotted first in the first-label field.
-void RefreshNumbering(SuTraceFile& file, Form& form);
+[[nodiscard]] SuDescription DescribeSuFile(const SuReader& reader);
+// The file at `path`; empty when it cannot be opened.
+[[nodiscard]] std::optional<SuDescription> DescribeSuFile(const std::string& path);
+
+// Trace spacing on the ground: |d2 / 2| x the scalel factor. Empty when
+// either word is missing.
+std::optional<double> TraceSpacing(const SuDescription& description);
 
 // Trace count of a file of `length` bytes: length / trace size, rounded
 // halves to even (a file of 2.5 traces holds 2). Empty when the trace size
 // is not positive.
 std::optional<int32_t> TraceCountFor(int64_t length, int64_t traceBytes);
+
+// Rereads the active file's sample interval (kept when the header gives
+// none) and trace count, then the number a label shows for trace
+// `traceNumber` (from 1): its cdp when `byCdp`, else its tracl; 0 for a
+// trace number that is missing, below 1 or beyond the file. Empty, with
+// `file` unchanged, when there is no active file or it cannot be opened.
+[[nodiscard]] std::optional<int32_t> ReadTraceNumbering(SuTraceFile& file,
+                                                        std::optional<int32_t> traceNumber, bool byCdp);
 
 }  // namespace tavelo

@@ -18,9 +18,4 @@ void ChooseVelocityModel(ProgramState& state) {
   state.form.SetText(kVelocityModelFile, f.fileName);
 }
 
-void AttachVelocityHandlers(ProgramState& state) {
-  ProgramState* s = &state;
-  state.form.On(kVelocityModelButton, FieldEvent::Click, [s] { ChooseVelocityModel(*s); });
-}
-
 }  // namespace tavelo

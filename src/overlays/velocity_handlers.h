@@ -11,7 +11,4 @@ struct ProgramState;
 // treats as no choice).
 void ChooseVelocityModel(ProgramState& state);
 
-// Attaches Command4's click. Call once, with the other field handlers.
-void AttachVelocityHandlers(ProgramState& state);
-
 }  // namespace tavelo

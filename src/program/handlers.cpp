@@ -4,8 +4,8 @@
 #include <cmath>
 
 #include "common/numeric.h"
-#include "program/palette_handlers.h"
 #include "program/startup.h"
+#include "program/su_file_fields.h"
 #include "settings/form_fields.h"
 
 namespace tavelo {
@@ -176,7 +176,6 @@ void AttachFieldHandlers(ProgramState& state) {
       s->dialogs->MessageBox("The settings were not saved: " + error, msg::kExclamation, kDefaultTitle);
   });
 
-  AttachPaletteHandlers(state);
 }
 
 }  // namespace tavelo

@@ -1,14 +1,12 @@
 #include "program/startup.h"
 
-#include <cmath>
-
 #include "common/numeric.h"
 #include "common/paths.h"
 #include "common/safe_file.h"
 #include "common/text_encoding.h"
 #include "data/segy_reader.h"
-#include "data/su_reader.h"
 #include "program/handlers.h"
+#include "program/su_file_fields.h"
 #include "settings/form_fields.h"
 
 namespace tavelo {
@@ -54,12 +52,7 @@ void Startup(ProgramState& state, const std::string& commandLine) {
   LoadSettings(state.settingsFiles, state.settings, state.palette, form);
   if (su.ActiveFilePath.size() <= 4) return;
 
-  if (auto reader = SuReader::Open(su.ActiveFilePath)) {
-    auto interval = reader->ReadInt32(su::kD2AsInt.offset);
-    auto scalel = reader->ReadInt16(su::kScalel.offset);
-    if (interval && scalel)
-      form.SetText(kTraceSpacingM, DecimalText(std::abs(*interval / 2.0) * ElevationFactor(*scalel)));
-  }
+  if (auto description = DescribeSuFile(su.ActiveFilePath)) ShowTraceSpacing(form, *description);
   state.lineBreak = "\r\n";
 
   const auto widthMm = ToInt32(page.PageWidth() / kTwipsPerMm);

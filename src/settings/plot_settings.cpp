@@ -72,6 +72,12 @@ void LoadSettings(SettingsFiles& files, PlotSettings& s, AmplitudePalette& palet
   const ProfileFile& t = files.tavelo;
   auto get = [&](const char* key, const char* def) { return t.Get(kTaveloSection, key, def); };
   auto num = [&](const char* key, const char* def) { return LeadingNumber(get(key, def)); };
+  // A number kept as read; its field is given the text as the file has it.
+  auto numberAsWritten = [&](const char* key, const char* def, double& value, FieldName field) {
+    const std::string text = get(key, def);
+    value = LeadingNumber(text);
+    form.SetText(field, text);
+  };
 
   AssignIfFits(s.DiagramLineWidth, num("line1", "1"));
   AssignIfFits(s.TopoLineWidth, num("line2", "1"));
@@ -88,31 +94,15 @@ void LoadSettings(SettingsFiles& files, PlotSettings& s, AmplitudePalette& palet
     form.SetText(kPlotWidthMm, SignedText(*w));
   AssignIfFits(s.PlotScale, num("Echelle", "20000"));
   form.SetText(kScaleDenominator, IntegerText(s.PlotScale));
-  {
-    std::string text = get("Enlarge", "1");
-    s.TraceSizeFactor = LeadingNumber(text);
-    form.SetText(kTraceSizeFactor, text);
-  }
+  numberAsWritten("Enlarge", "1", s.TraceSizeFactor, kTraceSizeFactor);
   AssignIfFits(s.DiagramHeight, num("Haut_fold", "800"));
   AssignIfFits(s.FoldMaximum, num("NbFold", "50"));
   form.SetText(kFoldMaximum, SignedText(s.FoldMaximum));
   if (auto h = ToInt32(num("Haut_plot", "2000") / kTwipsPerMm))
     form.SetText(kProfileHeightMm, SignedText(*h));
-  {
-    std::string text = get("Time_plot", " ");
-    s.TimeToDraw = LeadingNumber(text);
-    form.SetText(kTimeToDrawMs, text);
-  }
-  {
-    std::string text = get("Time_Line", "100");
-    s.TimeLineSpacing = LeadingNumber(text);
-    form.SetText(kTimeLineSpacingMs, text);
-  }
-  {
-    std::string text = get("Label_Spacing", "5");
-    s.LabelSpacing = LeadingNumber(text);
-    form.SetText(kLabelSpacing, text);
-  }
+  numberAsWritten("Time_plot", " ", s.TimeToDraw, kTimeToDrawMs);
+  numberAsWritten("Time_Line", "100", s.TimeLineSpacing, kTimeLineSpacingMs);
+  numberAsWritten("Label_Spacing", "5", s.LabelSpacing, kLabelSpacing);
   s.DisplayType = get("Type_Display", "normal");
   AssignIfFits(s.FirstLabel, num("First_Label", "10"));
   form.SetText(kFirstLabel, IntegerText(s.FirstLabel));

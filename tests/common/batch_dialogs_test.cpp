@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "common/batch_dialogs.h"
+#include "support/scripted_dialogs.h"
 
 namespace tavelo {
 namespace {

@@ -10,7 +10,7 @@
 #include <limits>
 #include <vector>
 
-#include "common/batch_dialogs.h"
+#include "support/scripted_dialogs.h"
 #include "data/segy_reader.h"
 #include "data/su_reader.h"
 #include "data/su_trace_file.h"

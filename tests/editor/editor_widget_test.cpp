@@ -8,7 +8,7 @@
 #include <QTextBlock>
 #include <QTextCursor>
 
-#include "common/batch_dialogs.h"
+#include "support/scripted_dialogs.h"
 #include "program/editor_commands.h"
 #include "program/handlers.h"
 #include "program/state.h"

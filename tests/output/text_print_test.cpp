@@ -9,7 +9,7 @@
 #include <QPrinter>
 #include <QProcess>
 
-#include "common/batch_dialogs.h"
+#include "support/scripted_dialogs.h"
 #include "output/text_print.h"
 #include "program/editor_commands.h"
 #include "program/state.h"

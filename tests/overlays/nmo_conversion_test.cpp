@@ -14,7 +14,7 @@
 #include <unistd.h>
 
 #include "common/safe_file.h"
-#include "common/batch_dialogs.h"
+#include "support/scripted_dialogs.h"
 #include "overlays/nmo_conversion.h"
 #include "overlays/velocity.h"
 #include "program/state.h"

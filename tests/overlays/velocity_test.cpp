@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "common/numeric.h"
+#include "app/wiring.h"
 #include "overlays/velocity.h"
 #include "overlays/velocity_handlers.h"
 #include "settings/form_fields.h"
@@ -299,9 +300,9 @@ TEST(VelocityPanel, AMissingFileIsLocatedOrNothingIsDrawn) {
 
 TEST(VelocityPanel, Command4ChoosesTheFileAheadOfTime) {
   ScriptedDialogs dialogs;
-  ProgramState state(dialogs);  // Command4's handler alone
+  ProgramState state(dialogs);  // wired as the program wires it
   state.su.DataFolder = test::TempDir() + "/";
-  AttachVelocityHandlers(state);
+  AttachProgramHandlers(state);
   dialogs.files = {state.su.DataFolder + "model.NMO", std::nullopt};
   state.form.Fire(kVelocityModelButton, FieldEvent::Click);
   EXPECT_EQ(state.form.Text(kVelocityModelFile), state.su.DataFolder + "model.NMO");

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "common/batch_dialogs.h"
+#include "support/scripted_dialogs.h"
 #include "program/palette_handlers.h"
 #include "program/state.h"
 #include "settings/form.h"

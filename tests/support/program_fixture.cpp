@@ -1,5 +1,5 @@
 #include "support/program_fixture.h"
-#include "output/program_handlers.h"
+#include "app/wiring.h"
 
 #include "support/su_writer.h"
 

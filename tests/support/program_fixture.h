@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "common/batch_dialogs.h"
+#include "support/scripted_dialogs.h"
 #include "program/handlers.h"
 #include "program/startup.h"
 #include "program/state.h"

@@ -16,9 +16,9 @@
 #include <optional>
 #include <string>
 
-#include "common/batch_dialogs.h"
+#include "support/scripted_dialogs.h"
 #include "output/print_commands.h"
-#include "output/program_handlers.h"
+#include "app/wiring.h"
 #include "program/startup.h"
 #include "program/state.h"
 #include "settings/form_fields.h"

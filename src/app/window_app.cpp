@@ -1,4 +1,4 @@
-#include "ui/window_app.h"
+#include "app/window_app.h"
 
 #include <QApplication>
 #include <QPageSize>
@@ -7,8 +7,8 @@
 #include <cmath>
 
 #include "output/font_list.h"
+#include "app/wiring.h"
 #include "output/print_commands.h"
-#include "output/program_handlers.h"
 #include "program/handlers.h"
 #include "program/startup.h"
 #include "program/state.h"

@@ -1,11 +1,11 @@
-// The describing read, the file choice and the trace numbering, on small
-// synthetic files.
+// The describing read, the file choice and the trace numbering as the
+// window fields and the questions show them, on small synthetic files.
 
 #include <gtest/gtest.h>
 #include <limits>
 
-#include "common/batch_dialogs.h"
-#include "data/su_trace_file.h"
+#include "support/scripted_dialogs.h"
+#include "program/su_file_fields.h"
 #include "settings/form.h"
 #include "settings/form_fields.h"
 #include "support/su_writer.h"
