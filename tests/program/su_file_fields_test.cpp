@@ -1,7 +1,10 @@
-// The describing read, the file choice and the trace numbering as the
-// window fields and the questions show them, on small synthetic files.
+// The file checks' messages, the describing read, the file choice and the
+// trace numbering as the window fields and the questions show them, on
+// small synthetic files.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
 #include <limits>
 
 #include "support/scripted_dialogs.h"
@@ -54,7 +57,7 @@ TEST(DescribingRead, SampleIntervalFromD1WhenDtIsZero) {
   ASSERT_TRUE(WriteSuFile(path, traces));
   Described d;
   d.Describe(path);
-  EXPECT_EQ(d.file.SampleInterval, 4000);  // kept through the numbering refresh
+  EXPECT_EQ(d.file.SampleInterval, 4000);        // kept through the numbering refresh
   EXPECT_EQ(d.form.Text(kTimeToDrawMs), "400");  // 4 ms x 100 samples
 }
 
@@ -71,7 +74,7 @@ TEST(DescribingRead, ElevationFactorAndTraceSpacing) {
   d.Describe(path);
   EXPECT_DOUBLE_EQ(d.file.ElevationScalar, 0.01);
   EXPECT_EQ(d.form.Text(kTraceSpacingM), "12.5");  // |-2500 / 2| x 0.01
-  EXPECT_EQ(d.form.Text(kDatum), "300");   // sdel 0 takes gdel: 30000 x 0.01
+  EXPECT_EQ(d.form.Text(kDatum), "300");           // sdel 0 takes gdel: 30000 x 0.01
 }
 
 TEST(DescribingRead, DatumQuestionWhenBothDelaysAreZero) {
@@ -194,6 +197,52 @@ TEST(FileChoice, AnyExtensionIsAcceptedAndDescribed) {
   EXPECT_EQ(d.file.TraceCount, 4);
   EXPECT_EQ(d.form.Text(kSuFilePath), path);
   EXPECT_EQ(d.form.Text(kShownFileName), "line.sgy");
+}
+
+// Each problem the file checks find is told once, in its own words and
+// box; a usable file is told nothing.
+TEST(FileChecks, EachProblemHasItsMessage) {
+  const std::string dir = test::TempDir();
+  const std::string fifo = dir + "/pipe.su";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  ASSERT_TRUE(test::WriteBytes(dir + "/empty.su", ""));
+  ASSERT_TRUE(WriteSuFile(dir + "/line.su", MakeTraces(2, 10, 4000)));
+  const std::string zeroNs = std::string(TAVELO_SOURCE_DIR) + "/tests/data/segy/broken-zero-ns.sgy";
+  const struct {
+    std::string path, text;
+    int style;
+  } cases[] = {
+      {dir + "/gone.su", " Input file " + dir + "/gone.su does not exist !", msg::kOkOnly},
+      {zeroNs, "SEG-Y file " + zeroNs + " has 0 samples per trace !", msg::kCritical},
+      {fifo, " Korvane cannot access to " + fifo, msg::kCritical},
+      {dir + "/empty.su", "Input file " + dir + "/empty.su is empty !", msg::kOkOnly},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.path);
+    ScriptedDialogs dialogs;
+    EXPECT_FALSE(CheckSuFile(c.path, dialogs));
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(dialogs.shown[0].text, c.text);
+    EXPECT_EQ(dialogs.shown[0].style, c.style);
+    EXPECT_EQ(dialogs.shown[0].title, "Korvane Printer 4.2");
+  }
+  ScriptedDialogs quiet;
+  EXPECT_TRUE(CheckSuFile(dir + "/line.su", quiet));
+  EXPECT_TRUE(quiet.shown.empty());
+}
+
+// A SEG-Y file that ends inside a trace is noticed and still read.
+TEST(FileChecks, ASegyFileEndingInsideATraceIsNoticedAndKept) {
+  std::string cut = test::ReadBytes(std::string(TAVELO_SOURCE_DIR) + "/tests/data/segy/f2-le.sgy");
+  cut.resize(cut.size() - 1);
+  const std::string path = test::TempFile("cut.sgy");
+  ASSERT_TRUE(test::WriteBytes(path, cut));
+  ScriptedDialogs dialogs;
+  EXPECT_TRUE(CheckSuFile(path, dialogs));
+  ASSERT_EQ(dialogs.shown.size(), 1u);
+  EXPECT_EQ(dialogs.shown[0].text,
+            "SEG-Y file " + path + " ends inside a trace: its 11 whole traces are read");
+  EXPECT_EQ(dialogs.shown[0].style, msg::kOkOnly);
 }
 
 class Numbering : public ::testing::Test {
