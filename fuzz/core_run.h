@@ -18,6 +18,7 @@
 #include "data/su_trace_file.h"
 #include "program/startup.h"
 #include "program/state.h"
+#include "program/su_file_fields.h"
 #include "render/builder.h"
 #include "settings/form_fields.h"
 

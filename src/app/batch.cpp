@@ -21,6 +21,7 @@
 #include "output/wmf_writer.h"
 #include "program/handlers.h"
 #include "program/startup.h"
+#include "program/su_file_fields.h"
 #include "render/builder.h"
 #include "settings/form_fields.h"
 

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QPageSize>
+#include <QPointer>
 #include <QPrinterInfo>
 
 #include <cmath>
@@ -15,9 +16,32 @@
 #include "render/builder.h"
 #include "settings/plot_settings.h"
 #include "ui/main_window.h"
+#include "ui/preview_widget.h"
 #include "ui/qt_dialogs.h"
 
 namespace tavelo {
+
+WindowParts WindowPartsOf(MainWindow& window) {
+  QPointer<MainWindow> self(&window);
+  QPointer<PreviewWidget> preview(window.Preview());
+  WindowParts parts;
+  parts.commands = &window.Commands();
+  parts.preview = [preview]() -> PreviewView* { return preview.data(); };
+  parts.bringToFront = [self] {
+    if (self) self->BringToFront();
+  };
+  parts.showPreview = [self](bool shown) {
+    if (self) self->ShowPreview(shown);
+  };
+  return parts;
+}
+
+std::unique_ptr<MainWindow> MakeWiredWindow(ProgramState& state) {
+  AttachProgramHandlers(state);
+  auto window = std::make_unique<MainWindow>(state);
+  AttachWindowHandlers(state, WindowPartsOf(*window));
+  return window;
+}
 
 int RunWindow(int argc, char** argv, const std::string& suPath, const std::string& settingsFolder) {
   QApplication app(argc, argv);
@@ -44,15 +68,13 @@ int RunWindow(int argc, char** argv, const std::string& suPath, const std::strin
     }
   }
 
-  AttachProgramHandlers(state);
-
   // The window exists during start-up, so its messages have a parent and
   // every field it fills is shown as it is written.
-  MainWindow window(state);
-  dialogs.SetParent(&window);
+  const std::unique_ptr<MainWindow> window = MakeWiredWindow(state);
+  dialogs.SetParent(window.get());
   Startup(state, suPath);
-  window.SyncFromState();
-  window.show();
+  window->SyncFromState();
+  window->show();
   const int status = app.exec();
   dialogs.SetParent(nullptr);
   return status;

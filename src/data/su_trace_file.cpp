@@ -2,7 +2,6 @@
 
 #include <cmath>
 
-#include "common/dialogs.h"
 #include "common/numeric.h"
 #include "common/paths.h"
 #include "data/segy_reader.h"
@@ -40,41 +39,35 @@ void ReadSampleInterval(const SuReader& reader, SuDescription& out) {
 }
 
 // A SEG-Y file that cannot be read is refused with the reason; one that
-// ends inside a trace is read up to its last whole trace, with a notice.
-bool CheckSegyFile(const std::string& path, Dialogs& dialogs) {
-  const segy::FileCheck check = segy::CheckFile(path);
-  if (!check.segy) return true;
-  if (!check.layout) {
-    dialogs.MessageBox("SEG-Y file " + path + " " + check.problem + " !", msg::kCritical, kDefaultTitle);
+// ends inside a trace is read up to its last whole trace. Other files pass.
+bool CheckSegyLayout(const std::string& path, SuFileCheck& check) {
+  const segy::FileCheck segy = segy::CheckFile(path);
+  if (!segy.segy) return true;
+  if (!segy.layout) {
+    check.problem = SuFileProblem::SegyRefused;
+    check.segyProblem = segy.problem;
     return false;
   }
-  if (check.layout->truncated) {
-    const std::string whole = std::to_string(check.layout->traceCount);
-    dialogs.MessageBox("SEG-Y file " + path + " ends inside a trace: its " + whole +
-                           " whole traces are read",
-                       msg::kOkOnly, kDefaultTitle);
-  }
+  if (segy.layout->truncated) check.segyWholeTraces = segy.layout->traceCount;
   return true;
 }
 
 }  // namespace
 
-bool CheckSuFile(const std::string& path, Dialogs& dialogs) {
+SuFileCheck InspectSuFile(const std::string& path) {
+  SuFileCheck check;
   if (!FileExists(path)) {
-    dialogs.MessageBox(" Input file " + path + " does not exist !", msg::kOkOnly, kDefaultTitle);
-    return false;
+    check.problem = SuFileProblem::Missing;
+    return check;
   }
-  if (!CheckSegyFile(path, dialogs)) return false;
+  if (!CheckSegyLayout(path, check)) return check;
   auto length = FileLength(path);
   if (!length || !SuReader::Open(path)) {
-    dialogs.MessageBox(" Korvane cannot access to " + path, msg::kCritical, kDefaultTitle);
-    return false;
+    check.problem = SuFileProblem::Inaccessible;
+  } else if (*length == 0) {
+    check.problem = SuFileProblem::Empty;
   }
-  if (*length == 0) {
-    dialogs.MessageBox("Input file " + path + " is empty !", msg::kOkOnly, kDefaultTitle);
-    return false;
-  }
-  return true;
+  return check;
 }
 
 SuDescription DescribeSuFile(const SuReader& reader) {

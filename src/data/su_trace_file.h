@@ -1,9 +1,10 @@
 #pragma once
 // The active SU file and what the program knows of it, the existence and
-// access checks of a chosen file, what the first trace header says of the
-// file (SuDescription) and the trace numbering read for the first label.
-// Filling the window and asking for what the file does not give is the
-// caller's part (program/su_file_fields.h).
+// access checks of a chosen file (what they found, as a value), what the
+// first trace header says of the file (SuDescription) and the trace
+// numbering read for the first label. Filling the window, asking for what
+// the file does not give and the checks' messages are the caller's part
+// (program/su_file_fields.h).
 
 #include <cstdint>
 #include <optional>
@@ -13,8 +14,6 @@
 #include "data/su_reader.h"
 
 namespace tavelo {
-
-class Dialogs;
 
 struct SuTraceFile {
   std::string ActiveFilePath;   // full path of the active file; empty when none
@@ -31,9 +30,24 @@ struct SuTraceFile {
 // The scalel rule: 1/|scalel| when negative, 1 when 0, scalel when positive.
 double ElevationFactor(int16_t scalel);
 
-// The existence and empty-file checks of the file choice, with their
-// messages. True when the file exists, can be read and is not empty.
-[[nodiscard]] bool CheckSuFile(const std::string& path, Dialogs& dialogs);
+// What the checks of a chosen file found. They run in this order and stop
+// at the first problem: the file must exist; a SEG-Y file must have a
+// layout that can be read; the file must open and not be empty.
+enum class SuFileProblem { None, Missing, SegyRefused, Inaccessible, Empty };
+
+struct SuFileCheck {
+  SuFileProblem problem = SuFileProblem::None;
+  std::string segyProblem;  // SegyRefused: why, as "has 0 samples per trace"
+  // A SEG-Y file that ends inside a trace: the whole traces that are read.
+  // Set whenever the layout check got that far, whatever comes after it.
+  std::optional<int64_t> segyWholeTraces;
+
+  bool usable() const { return problem == SuFileProblem::None; }
+};
+
+// The existence, SEG-Y layout, access and empty-file checks of the file
+// choice. Usable when the file exists, can be read and is not empty.
+[[nodiscard]] SuFileCheck InspectSuFile(const std::string& path);
 
 // What the first trace header gives, each word empty when it cannot be read
 // (a file shorter than the word, or a SEG-Y word the SU view refuses).

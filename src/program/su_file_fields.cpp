@@ -44,7 +44,39 @@ void ShowDatum(const SuTraceFile& file, const SuDescription& description, Form& 
   if (datum) form.SetText(kDatum, IntegerText(*datum));
 }
 
+// The message of the problem that stops a chosen file.
+void ShowFileProblem(const std::string& path, const SuFileCheck& check, Dialogs& dialogs) {
+  switch (check.problem) {
+    case SuFileProblem::None:
+      return;
+    case SuFileProblem::Missing:
+      dialogs.MessageBox(" Input file " + path + " does not exist !", msg::kOkOnly, kDefaultTitle);
+      return;
+    case SuFileProblem::SegyRefused:
+      dialogs.MessageBox("SEG-Y file " + path + " " + check.segyProblem + " !", msg::kCritical,
+                         kDefaultTitle);
+      return;
+    case SuFileProblem::Inaccessible:
+      dialogs.MessageBox(" Korvane cannot access to " + path, msg::kCritical, kDefaultTitle);
+      return;
+    case SuFileProblem::Empty:
+      dialogs.MessageBox("Input file " + path + " is empty !", msg::kOkOnly, kDefaultTitle);
+      return;
+  }
+}
+
 }  // namespace
+
+bool CheckSuFile(const std::string& path, Dialogs& dialogs) {
+  const SuFileCheck check = InspectSuFile(path);
+  if (check.segyWholeTraces) {
+    dialogs.MessageBox("SEG-Y file " + path + " ends inside a trace: its " +
+                           std::to_string(*check.segyWholeTraces) + " whole traces are read",
+                       msg::kOkOnly, kDefaultTitle);
+  }
+  ShowFileProblem(path, check, dialogs);
+  return check.usable();
+}
 
 void ShowTraceSpacing(Form& form, const SuDescription& description) {
   if (auto spacing = TraceSpacing(description)) form.SetText(kTraceSpacingM, DecimalText(*spacing));

@@ -10,7 +10,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
-#include <QPointer>
 #include <QProgressBar>
 #include <QResizeEvent>
 #include <QPushButton>
@@ -57,7 +56,6 @@ MainWindow::MainWindow(ProgramState& state, QWidget* parent)
 
   binder_->fire = [this](const std::string& name, FieldEvent event) { Dispatch(name, event); };
   binder_->afterUserChange = [this] { AfterAction(); };
-  AttachEditorHandlers(state_, *editorCommands_);
 
   tabs_ = new QTabWidget(this);
   tabs_->setObjectName(QStringLiteral("SSTab1"));
@@ -91,21 +89,7 @@ MainWindow::MainWindow(ProgramState& state, QWidget* parent)
     QCoreApplication::processEvents();
   };
 
-  // The window may go before the state (tests): its handlers then do nothing.
-  QPointer<PreviewWidget> preview(preview_);
-  AttachPreviewHandlers(state_, [preview]() -> PreviewView* { return preview.data(); });
-  QPointer<MainWindow> self(this);
-  state_.form.On(kAmplitudeColorsItem, FieldEvent::Click, [self] {
-    // Only brings the window to the front; the shown tab stays.
-    if (!self) return;
-    self->raise();
-    self->activateWindow();
-  });
-  state_.form.On(kTabs, FieldEvent::Click, [self] {
-    // The page document is seen on "Virtual plot" only.
-    if (self) self->preview_->setVisible(self->state_.form.Value(kTabs) == 1);
-  });
-  preview_->setVisible(state_.form.Value(kTabs) == 1);
+  ShowPreview(state_.form.Value(kTabs) == 1);
 
   // Keyboard: F5 builds the page as "OK  Display" does; the usual quit
   // keys close the window (settings saved).
@@ -507,6 +491,13 @@ void MainWindow::AfterAction() {
     QTimer::singleShot(0, this, &QWidget::close);
   }
 }
+
+void MainWindow::BringToFront() {
+  raise();
+  activateWindow();
+}
+
+void MainWindow::ShowPreview(bool shown) { preview_->setVisible(shown); }
 
 void MainWindow::SyncFromState() {
   SyncBusy();

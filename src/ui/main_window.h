@@ -1,8 +1,9 @@
 #pragma once
 // The parameters window: three tabs ("Plot parameters", "Virtual plot",
 // "Tools") and the menus, all bound to the form's fields. The window is
-// glue: what the controls do is attached to the form in program/, render/
-// and output/; here user input goes into the form and the form is shown.
+// glue: what the controls do is attached to the form by the composition
+// root (app/wiring.h), also what acts on the window's own parts; here user
+// input goes into the form and the form is shown.
 
 #include <QElapsedTimer>
 #include <QMainWindow>
@@ -38,8 +39,8 @@ inline constexpr int kMinWindowHeight = 9100 / 15 + 1;
 class MainWindow : public QMainWindow {
   Q_OBJECT
  public:
-  // Attaches the editor commands and the preview's zoom events to the
-  // form; the other handlers are the program's (AttachProgramHandlers).
+  // Attaches no handler: the root attaches the program's, then those on
+  // the window's parts (AttachWindowHandlers, through WindowPartsOf).
   explicit MainWindow(ProgramState& state, QWidget* parent = nullptr);
   ~MainWindow() override;
 
@@ -60,6 +61,11 @@ class MainWindow : public QMainWindow {
   QProgressBar* Progress() const { return progress_; }
   // "Printer" frame beside the preview (Frame6), with the output controls.
   QGroupBox* PrinterFrame() const { return printerFrame_; }
+
+  // Raises and activates the window; the shown tab stays.
+  void BringToFront();
+  // Shows or hides the page's preview (seen on "Virtual plot" only).
+  void ShowPreview(bool shown);
 
  protected:
   void closeEvent(QCloseEvent* event) override;

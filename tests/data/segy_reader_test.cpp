@@ -1,6 +1,6 @@
 // SEG-Y files read as SU files: the files of tests/data/segy (written by
 // segyio, see its README) against the SU file of the same traces, the
-// sample formats, the refusals and what the file choice says about them.
+// sample formats, the refusals and what the file check finds in them.
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,6 @@
 #include <limits>
 #include <vector>
 
-#include "support/scripted_dialogs.h"
 #include "data/segy_reader.h"
 #include "data/su_reader.h"
 #include "data/su_trace_file.h"
@@ -190,10 +189,10 @@ TEST(SegyReader, BrokenFilesAreRefusedWithTheirReason) {
     SCOPED_TRACE(name);
     const std::string path = SegyPath(name);
     EXPECT_FALSE(SuReader::Open(path));
-    ScriptedDialogs dialogs;
-    EXPECT_FALSE(CheckSuFile(path, dialogs));
-    ASSERT_EQ(dialogs.shown.size(), 1u);
-    EXPECT_EQ(dialogs.shown[0].text, "SEG-Y file " + path + " " + reason + " !");
+    const SuFileCheck check = InspectSuFile(path);
+    EXPECT_EQ(check.problem, SuFileProblem::SegyRefused);
+    EXPECT_EQ(check.segyProblem, reason);
+    EXPECT_FALSE(check.segyWholeTraces);
   }
   // Counts from the file are checked before they size anything.
   std::string many = Bytes("f1-be.sgy");
@@ -211,10 +210,10 @@ TEST(SegyReader, FileChoiceNoticesAFileEndingInsideATrace) {
   cut.resize(cut.size() - 1);
   const std::string path = test::TempFile("cut.sgy");
   ASSERT_TRUE(test::WriteBytes(path, cut));
-  ScriptedDialogs dialogs;
-  EXPECT_TRUE(CheckSuFile(path, dialogs));
-  ASSERT_EQ(dialogs.shown.size(), 1u);
-  EXPECT_EQ(dialogs.shown[0].text, "SEG-Y file " + path + " ends inside a trace: its 11 whole traces are read");
+  const SuFileCheck check = InspectSuFile(path);
+  EXPECT_TRUE(check.usable());
+  EXPECT_EQ(check.segyWholeTraces, 11);
+  EXPECT_FALSE(InspectSuFile(SegyPath("f2-le.sgy")).segyWholeTraces);  // whole: no notice
   const auto reader = SuReader::Open(path);
   ASSERT_TRUE(reader);
   EXPECT_EQ(reader->Length(), 11 * kSuTrace);

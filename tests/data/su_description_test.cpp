@@ -1,7 +1,9 @@
 // What the first trace header says of a file, read without any window
-// fields: from memory, from a file, and from files cut short.
+// fields: from memory, from a file, and from files cut short; what the
+// checks of a chosen file find.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "data/byte_source.h"
 #include "data/su_trace_file.h"
@@ -109,6 +111,24 @@ TEST(SuDescription, TraceNumberingReadsTheFileAndLeavesItAloneWithoutOne) {
   none.TraceCount = 9;
   EXPECT_FALSE(ReadTraceNumbering(none, 1, false));
   EXPECT_EQ(none.TraceCount, 9);
+}
+
+// The first problem found stops the checks; a SU file is no SEG-Y file.
+TEST(SuFileCheck, MissingFoldersPipesAndEmptyFilesAreTold) {
+  const std::string dir = test::TempDir();
+  EXPECT_EQ(InspectSuFile(dir + "/gone.su").problem, SuFileProblem::Missing);
+  EXPECT_EQ(InspectSuFile(dir).problem, SuFileProblem::Missing);  // a folder is not the file
+  const std::string fifo = dir + "/pipe.su";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_EQ(InspectSuFile(fifo).problem, SuFileProblem::Inaccessible);
+  ASSERT_TRUE(test::WriteBytes(dir + "/empty.su", ""));
+  EXPECT_EQ(InspectSuFile(dir + "/empty.su").problem, SuFileProblem::Empty);
+
+  ASSERT_TRUE(test::WriteSuFile(dir + "/line.su", MakeTraces(2, 10, 4000)));
+  const SuFileCheck line = InspectSuFile(dir + "/line.su");
+  EXPECT_TRUE(line.usable());
+  EXPECT_TRUE(line.segyProblem.empty());
+  EXPECT_FALSE(line.segyWholeTraces);
 }
 
 }  // namespace

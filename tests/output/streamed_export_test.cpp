@@ -25,6 +25,7 @@
 #include "page/page_document.h"
 #include "support/gui_app.h"
 #include "support/su_writer.h"
+#include "support/wiggle_trace.h"
 
 namespace tavelo {
 namespace {
@@ -41,23 +42,11 @@ PageDocument Section(bool colouredCells) {
   page.SetBrushColor(0);
   page.SetBrushStyle(0);
   for (int t = 0; t < 60; ++t) {
-    const double x0 = 300 + t * 45;
-    std::vector<float> wiggle, lobe;
-    for (int k = 0; k < 500; ++k) {
+    test::DrawWiggleTrace(page, 300 + t * 45, 500, [t](int k) {
       const double y = 300 + k * 6.5;
       const double a = 60 * std::sin(0.06 * k * (1 + 0.01 * t)) + 12 * std::sin(1.1 * k + t);
-      wiggle.push_back(static_cast<float>(x0 + a));
-      wiggle.push_back(static_cast<float>(y));
-      if (a > 0) {
-        if (lobe.empty()) lobe.insert(lobe.end(), {static_cast<float>(x0), static_cast<float>(y)});
-        lobe.insert(lobe.end(), {static_cast<float>(x0 + a), static_cast<float>(y)});
-      } else if (!lobe.empty()) {
-        lobe.insert(lobe.end(), {static_cast<float>(x0), static_cast<float>(y)});
-        page.DrawPolygon(std::span<const float>(lobe));
-        lobe.clear();
-      }
-    }
-    page.DrawPolyline(std::span<const float>(wiggle));
+      return std::pair{y, a};
+    });
   }
   for (int c = 0; c < 40; ++c) {
     std::vector<Color> cells;

@@ -152,7 +152,7 @@ TEST(ConversionNmo, AFailedTableWriteIsReportedAndKeepsTheOldTable) {
   const std::string dir = test::TempDir();
   ASSERT_TRUE(test::WriteBytes(dir + "/line1.nmo", std::string(kTwoFunctions) + "\r\n"));
   ASSERT_TRUE(test::WriteBytes(dir + "/line1.VEL", "old table"));
-  state.form.SetText("Text21", dir + "/line1.nmo");
+  state.form.SetText(kVelocityModelFile, dir + "/line1.nmo");
   setenv(kWriteFaultVariable, "write:line1.VEL", 1);
   Conversion_NMO(state);
   unsetenv(kWriteFaultVariable);

@@ -1,7 +1,10 @@
-// The describing read, the file choice and the trace numbering as the
-// window fields and the questions show them, on small synthetic files.
+// The file checks' messages, the describing read, the file choice and the
+// trace numbering as the window fields and the questions show them, on
+// small synthetic files.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
 #include <limits>
 
 #include "support/scripted_dialogs.h"
@@ -40,9 +43,9 @@ TEST(DescribingRead, TenTracesOfThousandSamples) {
   EXPECT_EQ(d.file.SamplesPerTrace, 1000);
   EXPECT_EQ(d.file.SampleInterval, 4000);
   EXPECT_EQ(d.file.TraceCount, 10);
-  EXPECT_EQ(d.form.Text("Text3"), "10");
-  EXPECT_EQ(d.form.Text("Text6"), "4000");
-  EXPECT_EQ(d.form.Text("Text17"), "250");  // gdel 0 takes sdel: no question
+  EXPECT_EQ(d.form.Text(kLastTrace), "10");
+  EXPECT_EQ(d.form.Text(kTimeToDrawMs), "4000");
+  EXPECT_EQ(d.form.Text(kDatum), "250");  // gdel 0 takes sdel: no question
   EXPECT_TRUE(d.dialogs.asked.empty());
 }
 
@@ -54,8 +57,8 @@ TEST(DescribingRead, SampleIntervalFromD1WhenDtIsZero) {
   ASSERT_TRUE(WriteSuFile(path, traces));
   Described d;
   d.Describe(path);
-  EXPECT_EQ(d.file.SampleInterval, 4000);  // kept through the numbering refresh
-  EXPECT_EQ(d.form.Text("Text6"), "400");  // 4 ms x 100 samples
+  EXPECT_EQ(d.file.SampleInterval, 4000);        // kept through the numbering refresh
+  EXPECT_EQ(d.form.Text(kTimeToDrawMs), "400");  // 4 ms x 100 samples
 }
 
 TEST(DescribingRead, ElevationFactorAndTraceSpacing) {
@@ -70,8 +73,8 @@ TEST(DescribingRead, ElevationFactorAndTraceSpacing) {
   Described d;
   d.Describe(path);
   EXPECT_DOUBLE_EQ(d.file.ElevationScalar, 0.01);
-  EXPECT_EQ(d.form.Text("Text32"), "12.5");  // |-2500 / 2| x 0.01
-  EXPECT_EQ(d.form.Text("Text17"), "300");   // sdel 0 takes gdel: 30000 x 0.01
+  EXPECT_EQ(d.form.Text(kTraceSpacingM), "12.5");  // |-2500 / 2| x 0.01
+  EXPECT_EQ(d.form.Text(kDatum), "300");           // sdel 0 takes gdel: 30000 x 0.01
 }
 
 TEST(DescribingRead, DatumQuestionWhenBothDelaysAreZero) {
@@ -85,7 +88,7 @@ TEST(DescribingRead, DatumQuestionWhenBothDelaysAreZero) {
   ASSERT_EQ(d.dialogs.asked.size(), 1u);
   EXPECT_EQ(d.dialogs.asked[0].prompt, "Datum elevation ?");
   EXPECT_EQ(d.dialogs.asked[0].defaultText, " 0");
-  EXPECT_EQ(d.form.Text("Text17"), "123");  // 10 x 12.26 rounded
+  EXPECT_EQ(d.form.Text(kDatum), "123");  // 10 x 12.26 rounded
 }
 
 TEST(DescribingRead, PartialTracesRoundHalvesToEven) {
@@ -116,7 +119,7 @@ TEST(DescribingRead, ShortFileAsksForTheTraceCountUntilNonZero) {
   ASSERT_EQ(d.dialogs.asked.size(), 3u);
   EXPECT_EQ(d.dialogs.asked[0].prompt, "Traces number to print ?");
   EXPECT_EQ(d.file.TraceCount, 7);
-  EXPECT_EQ(d.form.Text("Text3"), "7");
+  EXPECT_EQ(d.form.Text(kLastTrace), "7");
 }
 
 TEST(DescribingRead, GarbageAndDamagedFilesGiveDefinedResults) {
@@ -148,14 +151,14 @@ TEST(FileChoice, CancelKeepsTheActiveFileAndSaysExtensionMustBeSu) {
   Described d;
   d.file.ActiveFilePath = "/data/old.su";
   d.file.DataFolder = "/data/";
-  d.form.SetText("Text1", "old.su");
+  d.form.SetText(kPlotTitle, "old.su");
   d.dialogs.files = {std::nullopt};
   EXPECT_FALSE(SelectSuFile(d.file, d.form, d.dialogs));
   ASSERT_EQ(d.dialogs.shown.size(), 1u);
   EXPECT_EQ(d.dialogs.shown[0].text, "Extension must be SU");
   EXPECT_EQ(d.dialogs.shown[0].title, "Korvane Printer 4.2");
   EXPECT_EQ(d.file.ActiveFilePath, "/data/old.su");
-  EXPECT_EQ(d.form.Text("Text1"), "old.su");
+  EXPECT_EQ(d.form.Text(kPlotTitle), "old.su");
   ASSERT_EQ(d.dialogs.requests.size(), 1u);
   const CommonDialogFields& r = d.dialogs.requests[0];
   EXPECT_EQ(r.title, "Korvane File selection");
@@ -174,7 +177,7 @@ TEST(FileChoice, MissingAndEmptyFilesAreNamedButNotDescribed) {
   EXPECT_EQ(d.dialogs.shown.back().text, " Input file " + dir + "/gone.su does not exist !");
   EXPECT_EQ(d.file.ActiveFilePath, dir + "/gone.su");
   EXPECT_EQ(d.file.DataFolder, dir + "/");
-  EXPECT_EQ(d.form.Text("Text1"), "gone.su");
+  EXPECT_EQ(d.form.Text(kPlotTitle), "gone.su");
 
   ASSERT_TRUE(test::WriteBytes(dir + "/empty.su", ""));
   d.dialogs.files = {dir + "/empty.su"};
@@ -192,8 +195,54 @@ TEST(FileChoice, AnyExtensionIsAcceptedAndDescribed) {
   d.dialogs.files = {path};
   EXPECT_TRUE(SelectSuFile(d.file, d.form, d.dialogs));
   EXPECT_EQ(d.file.TraceCount, 4);
-  EXPECT_EQ(d.form.Text("Text16"), path);
-  EXPECT_EQ(d.form.Text("Text31"), "line.sgy");
+  EXPECT_EQ(d.form.Text(kSuFilePath), path);
+  EXPECT_EQ(d.form.Text(kShownFileName), "line.sgy");
+}
+
+// Each problem the file checks find is told once, in its own words and
+// box; a usable file is told nothing.
+TEST(FileChecks, EachProblemHasItsMessage) {
+  const std::string dir = test::TempDir();
+  const std::string fifo = dir + "/pipe.su";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  ASSERT_TRUE(test::WriteBytes(dir + "/empty.su", ""));
+  ASSERT_TRUE(WriteSuFile(dir + "/line.su", MakeTraces(2, 10, 4000)));
+  const std::string zeroNs = std::string(TAVELO_SOURCE_DIR) + "/tests/data/segy/broken-zero-ns.sgy";
+  const struct {
+    std::string path, text;
+    int style;
+  } cases[] = {
+      {dir + "/gone.su", " Input file " + dir + "/gone.su does not exist !", msg::kOkOnly},
+      {zeroNs, "SEG-Y file " + zeroNs + " has 0 samples per trace !", msg::kCritical},
+      {fifo, " Korvane cannot access to " + fifo, msg::kCritical},
+      {dir + "/empty.su", "Input file " + dir + "/empty.su is empty !", msg::kOkOnly},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.path);
+    ScriptedDialogs dialogs;
+    EXPECT_FALSE(CheckSuFile(c.path, dialogs));
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(dialogs.shown[0].text, c.text);
+    EXPECT_EQ(dialogs.shown[0].style, c.style);
+    EXPECT_EQ(dialogs.shown[0].title, "Korvane Printer 4.2");
+  }
+  ScriptedDialogs quiet;
+  EXPECT_TRUE(CheckSuFile(dir + "/line.su", quiet));
+  EXPECT_TRUE(quiet.shown.empty());
+}
+
+// A SEG-Y file that ends inside a trace is noticed and still read.
+TEST(FileChecks, ASegyFileEndingInsideATraceIsNoticedAndKept) {
+  std::string cut = test::ReadBytes(std::string(TAVELO_SOURCE_DIR) + "/tests/data/segy/f2-le.sgy");
+  cut.resize(cut.size() - 1);
+  const std::string path = test::TempFile("cut.sgy");
+  ASSERT_TRUE(test::WriteBytes(path, cut));
+  ScriptedDialogs dialogs;
+  EXPECT_TRUE(CheckSuFile(path, dialogs));
+  ASSERT_EQ(dialogs.shown.size(), 1u);
+  EXPECT_EQ(dialogs.shown[0].text,
+            "SEG-Y file " + path + " ends inside a trace: its 11 whole traces are read");
+  EXPECT_EQ(dialogs.shown[0].style, msg::kOkOnly);
 }
 
 class Numbering : public ::testing::Test {
@@ -205,8 +254,8 @@ class Numbering : public ::testing::Test {
     ASSERT_TRUE(WriteSuFile(path_, traces));
     file_.ActiveFilePath = path_;
     file_.SamplesPerTrace = 4;
-    form_.On("Text2", FieldEvent::Change, [this] { RefreshNumbering(file_, form_); });
-    form_.On("Text3", FieldEvent::Change, [this] { RefreshNumbering(file_, form_); });
+    form_.On(kFirstTrace, FieldEvent::Change, [this] { RefreshNumbering(file_, form_); });
+    form_.On(kLastTrace, FieldEvent::Change, [this] { RefreshNumbering(file_, form_); });
   }
   std::string path_;
   Form form_;
@@ -215,41 +264,41 @@ class Numbering : public ::testing::Test {
 
 TEST_F(Numbering, FirstLabelFollowsRangeNumberingAndDirection) {
   form_.SetValue(kCdpNumbering, 1);
-  form_.SetText("Text2", "5");
-  EXPECT_EQ(form_.Text("Text22"), "1005");
-  EXPECT_EQ(form_.Caption("Label20"), "1st CDP Nb");
+  form_.SetText(kFirstTrace, "5");
+  EXPECT_EQ(form_.Text(kFirstLabel), "1005");
+  EXPECT_EQ(form_.Caption(kFirstLabelCaption), "1st CDP Nb");
   EXPECT_EQ(file_.TraceCount, 240);
 
   form_.SetValue(kCdpNumbering, 0);
   RefreshNumbering(file_, form_);
-  EXPECT_EQ(form_.Text("Text22"), "505");
-  EXPECT_EQ(form_.Caption("Label20"), "1st trace Nb");
+  EXPECT_EQ(form_.Text(kFirstLabel), "505");
+  EXPECT_EQ(form_.Caption(kFirstLabelCaption), "1st trace Nb");
 
   form_.SetValue(kInverseTraces, 1);
-  form_.SetText("Text3", "20");
-  EXPECT_EQ(form_.Text("Text22"), "520");
-  form_.SetText("Text2", "7");  // still refreshes, same trace
-  EXPECT_EQ(form_.Text("Text22"), "520");
+  form_.SetText(kLastTrace, "20");
+  EXPECT_EQ(form_.Text(kFirstLabel), "520");
+  form_.SetText(kFirstTrace, "7");  // still refreshes, same trace
+  EXPECT_EQ(form_.Text(kFirstLabel), "520");
 
   form_.SetValue(kInverseTraces, 2);  // greyed counts as unchecked
   RefreshNumbering(file_, form_);
-  EXPECT_EQ(form_.Text("Text22"), "507");
+  EXPECT_EQ(form_.Text(kFirstLabel), "507");
 }
 
 TEST_F(Numbering, OutOfRangeTracesLabelZeroAndNoFileDoesNothing) {
-  form_.SetText("Text2", "");
-  EXPECT_EQ(form_.Text("Text22"), "0");
-  form_.SetText("Text2", "241");
-  EXPECT_EQ(form_.Text("Text22"), "0");
-  form_.SetText("Text2", "99999999999");
-  EXPECT_EQ(form_.Text("Text22"), "0");
+  form_.SetText(kFirstTrace, "");
+  EXPECT_EQ(form_.Text(kFirstLabel), "0");
+  form_.SetText(kFirstTrace, "241");
+  EXPECT_EQ(form_.Text(kFirstLabel), "0");
+  form_.SetText(kFirstTrace, "99999999999");
+  EXPECT_EQ(form_.Text(kFirstLabel), "0");
 
-  form_.SetText("Text22", "42");
+  form_.SetText(kFirstLabel, "42");
   file_.ActiveFilePath = "*.SU";
   form_.SetValue(kCdpNumbering, 1);
   RefreshNumbering(file_, form_);
-  EXPECT_EQ(form_.Text("Text22"), "42");
-  EXPECT_EQ(form_.Caption("Label20"), "1st trace Nb");
+  EXPECT_EQ(form_.Text(kFirstLabel), "42");
+  EXPECT_EQ(form_.Caption(kFirstLabelCaption), "1st trace Nb");
 }
 
 }  // namespace
@@ -278,7 +327,7 @@ TEST(DescribingRead, NsAbove32767IsReadUnsignedWhenItFitsTheFile) {
     d.Describe(path);
     EXPECT_EQ(d.file.SamplesPerTrace, 40000);
     EXPECT_EQ(d.file.TraceCount, 2);
-    EXPECT_EQ(d.form.Text("Text6"), "80000");  // 2 ms x 40000
+    EXPECT_EQ(d.form.Text(kTimeToDrawMs), "80000");  // 2 ms x 40000
   }
 }
 
@@ -299,7 +348,7 @@ TEST(DescribingRead, MissingSampleIntervalIsAskedFor) {
     ASSERT_EQ(d.dialogs.asked.size(), 3u);
     EXPECT_NE(d.dialogs.asked[0].prompt.find("no sample interval (dt and d1 are 0)"), std::string::npos);
     EXPECT_EQ(d.file.SampleInterval, 2000);  // kept through the numbering refresh
-    EXPECT_EQ(d.form.Text("Text6"), "200");
+    EXPECT_EQ(d.form.Text(kTimeToDrawMs), "200");
     RefreshNumbering(d.file, d.form);
     EXPECT_EQ(d.file.SampleInterval, 2000);
   }

@@ -21,6 +21,7 @@
 #include "output/replay_index.h"
 #include "page/page_document.h"
 #include "support/gui_app.h"
+#include "support/wiggle_trace.h"
 #include "ui/preview_widget.h"
 
 namespace tavelo {
@@ -37,21 +38,11 @@ void DrawSection(PageDocument& page, double width, double height, uint32_t brush
   const int traces = 90;
   for (int t = 0; t < traces; ++t) {
     const double x0 = width * (0.05 + 0.9 * t / traces);
-    std::vector<float> wiggle, lobe;
-    for (int k = 0; k < 400; ++k) {
+    test::DrawWiggleTrace(page, x0, 400, [&](int k) {
       const double y = height * (0.05 + 0.9 * k / 400);
       const double a = width / traces * 0.8 * std::sin(0.07 * k + t);
-      wiggle.insert(wiggle.end(), {static_cast<float>(x0 + a), static_cast<float>(y)});
-      if (a > 0) {
-        if (lobe.empty()) lobe.insert(lobe.end(), {static_cast<float>(x0), static_cast<float>(y)});
-        lobe.insert(lobe.end(), {static_cast<float>(x0 + a), static_cast<float>(y)});
-      } else if (!lobe.empty()) {
-        lobe.insert(lobe.end(), {static_cast<float>(x0), static_cast<float>(y)});
-        page.DrawPolygon(std::span<const float>(lobe));
-        lobe.clear();
-      }
-    }
-    page.DrawPolyline(std::span<const float>(wiggle));
+      return std::pair{y, a};
+    });
   }
   page.SetPenColor(255 * 256);
   page.SetPenWidth(40);

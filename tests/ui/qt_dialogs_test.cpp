@@ -52,6 +52,25 @@ class QtDialogsTest : public ::testing::Test {
   QtDialogs dialogs;
 };
 
+// The print dialogs, on the CUPS queue "PDF"; skipped where it is missing.
+class QtPrintDialogsTest : public QtDialogsTest {
+ protected:
+  void SetUp() override {
+    QtDialogsTest::SetUp();
+    if (std::system("lpstat -p PDF >/dev/null 2>&1") != 0)
+      GTEST_SKIP() << "no CUPS print queue \"PDF\": run scripts/start-cups";
+  }
+  // The queue "PDF" with a paper and a left margin (twips).
+  static PrinterSetup PdfQueue(double paperWidth, double paperHeight, double leftMargin) {
+    PrinterSetup setup;
+    setup.printerName = "PDF";
+    setup.paperWidth = paperWidth;
+    setup.paperHeight = paperHeight;
+    setup.leftMargin = leftMargin;
+    return setup;
+  }
+};
+
 TEST_F(QtDialogsTest, MessageBoxAnswersAsThePlatformNumbersItsButtons) {
   WhenShown<QMessageBox>([](QMessageBox* box) {
     EXPECT_EQ(box->windowTitle(), "Korvane Printer 4.2");
@@ -132,14 +151,8 @@ TEST_F(QtDialogsTest, OpenDialogTakesTheRequestAndKeepsTheNameWhenCancelled) {
   EXPECT_FALSE(dialogs.ChooseFileToSave());
 }
 
-TEST_F(QtDialogsTest, PrintDialogsKeepThePaperWhenTheUserLeavesIt) {
-  if (std::system("lpstat -p PDF >/dev/null 2>&1") != 0)
-    GTEST_SKIP() << "no CUPS print queue \"PDF\": run scripts/start-cups";
-  PrinterSetup setup;
-  setup.printerName = "PDF";
-  setup.paperWidth = 16838;  // A3 portrait
-  setup.paperHeight = 23811;
-  setup.leftMargin = 1134;
+TEST_F(QtPrintDialogsTest, PrintDialogsKeepThePaperWhenTheUserLeavesIt) {
+  const PrinterSetup setup = PdfQueue(16838, 23811, 1134);  // A3 portrait
   for (int which = 0; which < 3; ++which) {
     SCOPED_TRACE(which);
     PrinterSetup s = setup;
@@ -181,14 +194,8 @@ ShownPage ReadPageControls(QWidget& d) {
   return shown;
 }
 
-TEST_F(QtDialogsTest, PageSetupOpensOnThePagesPaperOrientationAndMargins) {
-  if (std::system("lpstat -p PDF >/dev/null 2>&1") != 0)
-    GTEST_SKIP() << "no CUPS print queue \"PDF\": run scripts/start-cups";
-  PrinterSetup setup;
-  setup.printerName = "PDF";
-  setup.paperWidth = 23811;  // A3 landscape
-  setup.paperHeight = 16838;
-  setup.leftMargin = 20 * kTwipsPerMm;
+TEST_F(QtPrintDialogsTest, PageSetupOpensOnThePagesPaperOrientationAndMargins) {
+  PrinterSetup setup = PdfQueue(23811, 16838, 20 * kTwipsPerMm);  // A3 landscape
   ShownPage shown;
   WhenShown<QPageSetupDialog>([&shown](QPageSetupDialog* d) {
     shown = ReadPageControls(*d);
@@ -218,14 +225,8 @@ TEST_F(QtDialogsTest, PageSetupOpensOnThePagesPaperOrientationAndMargins) {
   EXPECT_NEAR(setup.paperHeight, 800 * kTwipsPerMm, 20);
 }
 
-TEST_F(QtDialogsTest, PrintPropertiesOpenOnThePagesPaperAndKeepItUnlessChanged) {
-  if (std::system("lpstat -p PDF >/dev/null 2>&1") != 0)
-    GTEST_SKIP() << "no CUPS print queue \"PDF\": run scripts/start-cups";
-  PrinterSetup a3;
-  a3.printerName = "PDF";
-  a3.paperWidth = 16838;  // A3 portrait
-  a3.paperHeight = 23811;
-  a3.leftMargin = 20 * kTwipsPerMm;
+TEST_F(QtPrintDialogsTest, PrintPropertiesOpenOnThePagesPaperAndKeepItUnlessChanged) {
+  const PrinterSetup a3 = PdfQueue(16838, 23811, 20 * kTwipsPerMm);  // A3 portrait
 
   // Properties, looked at and cancelled, then Print: A3 as it opened.
   PrinterSetup s = a3;

@@ -18,7 +18,7 @@
 
 #include "support/scripted_dialogs.h"
 #include "output/print_commands.h"
-#include "app/wiring.h"
+#include "app/window_app.h"
 #include "program/startup.h"
 #include "program/state.h"
 #include "settings/form_fields.h"
@@ -62,8 +62,7 @@ class WindowTest : public ::testing::Test {
     state.settingsFolder = TempDir();
     state.fontList = [] { return std::vector<std::string>{"Arial", "Courier New"}; };
     state.page.SetPrinterName("PDF");
-    AttachProgramHandlers(state);
-    window = std::make_unique<MainWindow>(state);
+    window = MakeWiredWindow(state);
   }
 
   // A small SU line (24 traces) with its history file beside it; started
