@@ -139,6 +139,10 @@ int MeasureScroll(const PageDocument& page, int width, int height, int zoom, int
     }
   }
   const double worst = steps.empty() ? 0 : *std::max_element(steps.begin(), steps.end());
+  if (std::getenv("BENCH_STEPS")) {  // every step, to see which ones are slow
+    for (const double step : steps) std::fprintf(stderr, "%.1f ", step);
+    std::fprintf(stderr, "\n");
+  }
   std::printf("first %.1f step %.1f max %.1f steps %zu bytes %llu\n", first, Median(steps), worst, steps.size(),
               static_cast<unsigned long long>(page.RecordedBytes()));
   return 0;

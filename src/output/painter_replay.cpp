@@ -186,7 +186,7 @@ class Replayer final : public PageSink {
   void Run() {
     painter_.setPen(pen_);
     painter_.setBrush(QBrush(Qt::black));
-    Replay(page_, *this);
+    Replay(page_, *this, index_ ? index_->Runs() : nullptr, filling_ ? filling_->RunsToFill() : nullptr);
     FlushPixels();
   }
 
@@ -220,6 +220,23 @@ class Replayer final : public PageSink {
   // Shapes after a text draw with the page's pen again, not the text's.
   void UseShapePen() {
     if (textPenSet_) SetPainterPen(pen_);
+  }
+
+  // A run of ops whose box (widened by its widest pen and the
+  // antialiasing) misses the image is not visited at all: a scroll step of
+  // a zoomed preview replays a strip of a page of millions of ops.
+  bool PassesOver(size_t first, size_t, double widestPen) override {
+    if (!index_ || !imageArea_) return false;
+    const ReplayIndex::Box b = index_->RunBox(first / ReplayRuns::kOps);
+    if (b[0] > b[2]) return true;  // no points: only state
+    const double penPixels = widestPen * std::max(std::abs(sx_), std::abs(sy_));
+    const double margin = std::max(penPixels, 1.0) + 3.0;
+    const double x1 = b[0] * sx_ + ox_, x2 = b[2] * sx_ + ox_;
+    const double y1 = b[1] * sy_ + oy_, y2 = b[3] * sy_ + oy_;
+    const QRectF& area = *imageArea_;
+    // Not a number (an unbounded box times a zero scale) never passes.
+    return std::max(x1, x2) < area.left() - margin || std::min(x1, x2) > area.right() + margin ||
+           std::max(y1, y2) < area.top() - margin || std::min(y1, y2) > area.bottom() + margin;
   }
 
   // Lines on an image, of pens up to PixelCanvas::kWidestLine pixels

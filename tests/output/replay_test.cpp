@@ -362,29 +362,34 @@ TEST_F(ReplayPixelsTest, PensOfOneToTwoPixelsLookAsThePainterStrokesThem) {
 }
 
 // A band of a PNG or a tile of the preview strokes only the runs of a thick
-// line that reach it: pieces put side by side give the whole picture,
-// whether the points are decoded or passed over with an index.
-TEST_F(ReplayPixelsTest, ThickStrokesDrawnInPiecesMakeTheWholePicture) {
-  const PageDocument page = Section(60, 80, 14);  // 3.5 pixels: the painter strokes
-  const QImage whole = Draw(page, QImage::Format_RGB32, 1500, 1000);
-  QImage pieces(1500, 1000, QImage::Format_RGB32);
-  ReplayIndex index;
-  for (int top = 0; top < 1000; top += 250)
-    for (int left = 0; left < 1500; left += 500) {
-      QImage piece(500, 250, QImage::Format_RGB32);
-      piece.fill(Qt::white);
-      QPainter painter(&piece);
-      painter.setRenderHint(QPainter::Antialiasing, true);
-      painter.translate(-left, -top);
-      ReplayPage(page, painter, QRectF(0, 0, 1500, 1000), &index);
-      painter.end();
-      QPainter into(&pieces);
-      into.drawImage(left, top, piece);
-    }
-  EXPECT_TRUE(index.Describes(page));
-  const Difference d = Compare(whole, pieces);
-  EXPECT_LE(d.largest, 2);
-  EXPECT_EQ(d.visible, 0);
+// line that reach it, and passes over the runs of ops beside it: pieces put
+// side by side give the whole picture, the first piece filling the index,
+// the others using it.
+TEST_F(ReplayPixelsTest, PiecesDrawnWithAnIndexMakeTheWholePicture) {
+  for (const double penWidth : {0.0, 14.0}) {  // the pixel writer; 3.5 pixels, the painter
+    const PageDocument page = Section(15, 320, penWidth);
+    ASSERT_GT(page.ops().size(), 4 * ReplayRuns::kOps);
+    const QImage whole = Draw(page, QImage::Format_RGB32, 1500, 1000);
+    QImage pieces(1500, 1000, QImage::Format_RGB32);
+    ReplayIndex index;
+    for (int top = 0; top < 1000; top += 250)
+      for (int left = 0; left < 1500; left += 300) {
+        QImage piece(300, 250, QImage::Format_RGB32);
+        piece.fill(Qt::white);
+        QPainter painter(&piece);
+        painter.setRenderHint(QPainter::Antialiasing, true);
+        painter.translate(-left, -top);
+        ReplayPage(page, painter, QRectF(0, 0, 1500, 1000), &index);
+        painter.end();
+        QPainter into(&pieces);
+        into.drawImage(left, top, piece);
+      }
+    EXPECT_TRUE(index.Describes(page));
+    EXPECT_TRUE(index.Runs()->Covers(page.ops().size()));
+    const Difference d = Compare(whole, pieces);
+    EXPECT_LE(d.largest, 2) << "pen " << penWidth;
+    EXPECT_EQ(d.visible, 0) << "pen " << penWidth;
+  }
 }
 
 TEST_F(ReplayPixelsTest, CallerClipLeavesTheDrawingToThePainter) {
