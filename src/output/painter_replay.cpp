@@ -254,7 +254,10 @@ class Replayer final : public PageSink {
 
   // The op's box in device pixels in box_ and, unless it misses the canvas
   // (the other half of a page replayed in halves), its points in buffer_.
-  Reach LoadDevicePoints(PointsMark& mark) {
+  // With `mapPartly` false, the points of an op only partly on the canvas
+  // are left unmapped (buffer_ empty): HairlinesNearCanvas maps those it
+  // draws.
+  Reach LoadDevicePoints(PointsMark& mark, bool mapPartly = true) {
     buffer_.clear();
     if (index_) {
       // Mapped as the points are below: the same box, before decoding.
@@ -271,20 +274,29 @@ class Replayer final : public PageSink {
       if (filling_) filling_->Record(mark.number, {1, 0, 0, 0});
       return Reach::Nowhere;
     }
-    // One pass maps the points and finds their box (most ops are lobes of
-    // a few points, where a pass costs as much as the work it leads to).
     const float* p = xy_.data();
     float loX = p[0], hiX = p[0], loY = p[1], hiY = p[1];
-    buffer_.resize(total);
-    QPointF* mapped = buffer_.data();
-    mapped[0] = QPointF(p[0] * sx_ + ox_, p[1] * sy_ + oy_);
-    for (size_t i = 1; i < total; ++i) {
-      const float x = p[2 * i], y = p[2 * i + 1];
-      loX = std::min(loX, x);
-      hiX = std::max(hiX, x);
-      loY = std::min(loY, y);
-      hiY = std::max(hiY, y);
-      mapped[i] = QPointF(x * sx_ + ox_, y * sy_ + oy_);
+    if (mapPartly) {
+      // One pass maps the points and finds their box (most ops are lobes
+      // of a few points, where a pass costs as much as the work it leads to).
+      buffer_.resize(total);
+      QPointF* mapped = buffer_.data();
+      mapped[0] = QPointF(p[0] * sx_ + ox_, p[1] * sy_ + oy_);
+      for (size_t i = 1; i < total; ++i) {
+        const float x = p[2 * i], y = p[2 * i + 1];
+        loX = std::min(loX, x);
+        hiX = std::max(hiX, x);
+        loY = std::min(loY, y);
+        hiY = std::max(hiY, y);
+        mapped[i] = QPointF(x * sx_ + ox_, y * sy_ + oy_);
+      }
+    } else {
+      for (size_t i = 1; i < total; ++i) {
+        loX = std::min(loX, p[2 * i]);
+        hiX = std::max(hiX, p[2 * i]);
+        loY = std::min(loY, p[2 * i + 1]);
+        hiY = std::max(hiY, p[2 * i + 1]);
+      }
     }
     if (filling_) filling_->Record(mark.number, {loX, loY, hiX, hiY});
     // Mapping keeps the points' order (rounding never reverses two
@@ -296,7 +308,31 @@ class Replayer final : public PageSink {
       buffer_.clear();
       return Reach::Nowhere;
     }
-    return canvas_->HoldsBox(box_[0], box_[1], box_[2], box_[3]) ? Reach::Inside : Reach::Partly;
+    if (!canvas_->HoldsBox(box_[0], box_[1], box_[2], box_[3])) return Reach::Partly;
+    if (!mapPartly) {
+      buffer_.resize(total);
+      for (size_t i = 0; i < total; ++i) buffer_[i] = QPointF(p[2 * i] * sx_ + ox_, p[2 * i + 1] * sy_ + oy_);
+    }
+    return Reach::Inside;
+  }
+
+  // The hairlines of the open polyline in xy_, one only partly on the
+  // canvas: a segment wholly beyond one side of the canvas (widened by a
+  // pixel more than the canvas itself widens it) is passed over before its
+  // ends are mapped. A trace crossing a tile or band has most segments so.
+  void HairlinesNearCanvas() {
+    const QRect& clip = canvas_->Clip();
+    const double ax = (clip.left() - 3.0 - ox_) / sx_, bx = (clip.right() + 4.0 - ox_) / sx_;
+    const double ay = (clip.top() - 3.0 - oy_) / sy_, by = (clip.bottom() + 4.0 - oy_) / sy_;
+    const double loX = std::min(ax, bx), hiX = std::max(ax, bx), loY = std::min(ay, by), hiY = std::max(ay, by);
+    const float* p = xy_.data();
+    const size_t count = xy_.size() / 2;
+    for (size_t i = 1; i < count; ++i) {
+      const float x1 = p[2 * i - 2], y1 = p[2 * i - 1], x2 = p[2 * i], y2 = p[2 * i + 1];
+      if ((y1 < loY && y2 < loY) || (y1 > hiY && y2 > hiY) || (x1 < loX && x2 < loX) || (x1 > hiX && x2 > hiX))
+        continue;
+      canvas_->Hairline(x1 * sx_ + ox_, y1 * sy_ + oy_, x2 * sx_ + ox_, y2 * sy_ + oy_);
+    }
   }
 
   // The hairlines from each point to the next (and, closed, back to the
@@ -311,7 +347,9 @@ class Replayer final : public PageSink {
       for (size_t i = 1; i < count; ++i) canvas_->HairlineInside(b[i - 1].x(), b[i - 1].y(), b[i].x(), b[i].y());
       if (closed && count > 1) canvas_->HairlineInside(b[count - 1].x(), b[count - 1].y(), b[0].x(), b[0].y());
     } else {
-      for (size_t i = 1; i < count; ++i) canvas_->Hairline(b[i - 1].x(), b[i - 1].y(), b[i].x(), b[i].y());
+      for (size_t i = 1; i < count; ++i)
+        if (!canvas_->MissesSegment(b[i - 1].x(), b[i - 1].y(), b[i].x(), b[i].y()))
+          canvas_->Hairline(b[i - 1].x(), b[i - 1].y(), b[i].x(), b[i].y());
       if (closed && count > 1) canvas_->Hairline(b[count - 1].x(), b[count - 1].y(), b[0].x(), b[0].y());
     }
   }
@@ -328,10 +366,11 @@ class Replayer final : public PageSink {
   void Polyline(PointsMark& mark) override {
     UseShapePen();
     if (DrawsPixels()) {
-      const Reach reach = LoadDevicePoints(mark);
+      const Reach reach = LoadDevicePoints(mark, false);
       if (reach == Reach::Nowhere) return;
       canvas_->SetColor(penColor_);
-      Hairlines(reach == Reach::Inside, false);
+      if (reach == Reach::Inside) Hairlines(true, false);
+      else HairlinesNearCanvas();
       return;
     }
     FlushPixels();

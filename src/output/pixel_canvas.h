@@ -93,6 +93,16 @@ class PixelCanvas {
     lineReach_ = lineWidth_ > 1 ? 2 : 1;
   }
 
+  // True when the segment lies wholly beyond one side of the clip widened
+  // as ClipSegment widens it: Hairline would mark nothing. A tall trace
+  // crossing a band or tile has most of its segments so.
+  bool MissesSegment(double x1, double y1, double x2, double y2) const {
+    const double left = clip_.left() - 2.0, right = clip_.right() + 3.0;
+    const double top = clip_.top() - 2.0, bottom = clip_.bottom() + 3.0;
+    return (y1 < top && y2 < top) || (y1 > bottom && y2 > bottom) || (x1 < left && x2 < left) ||
+           (x1 > right && x2 > right);
+  }
+
   void Hairline(double x1, double y1, double x2, double y2) {
     if (!ClipSegment(x1, y1, x2, y2)) return;
     // The pixels the segment may mark: its box and the line's reach around.
