@@ -3,13 +3,16 @@
 // replays it into an image the size of a window, as the preview does.
 //
 //   bench_replay DUMP [--size WIDTHxHEIGHT] [--dpi DPI [--origin X,Y]]
-//                [--repeat N] [--save IMAGE] [--reference]
+//                [--repeat N] [--save IMAGE] [--reference] [--index]
 //
 // --dpi draws the paper at that resolution: into an image of the whole
 // paper, or with --size into a window on it whose top-left corner lies at
 // pixel X,Y of the paper (as the zoomed preview draws). --save writes the
 // last replay; --reference draws it through the painter alone, without the
-// replay's own hairline writer, to compare the two pictures. Prints one line:
+// replay's own hairline writer, to compare the two pictures; --index keeps a
+// ReplayIndex over the repeats, as the preview and the PNG bands do (the
+// first replay fills it, the others pass over the ops beside the window).
+// Prints one line:
 // "first FIRST_MS median MEDIAN_MS bytes RECORDED_BYTES".
 //
 //   bench_replay DUMP --preview [--size WIDTHxHEIGHT] [--repeat N]
@@ -65,6 +68,7 @@
 
 #include "output/painter_replay.h"
 #include "output/png_encoder.h"
+#include "output/replay_index.h"
 #include "page/dump_reader.h"
 #include "page/page_document.h"
 #include "ui/preview_widget.h"
@@ -139,6 +143,10 @@ int MeasureScroll(const PageDocument& page, int width, int height, int zoom, int
     }
   }
   const double worst = steps.empty() ? 0 : *std::max_element(steps.begin(), steps.end());
+  if (std::getenv("BENCH_STEPS")) {  // every step, to see which ones are slow
+    for (const double step : steps) std::fprintf(stderr, "%.1f ", step);
+    std::fprintf(stderr, "\n");
+  }
   std::printf("first %.1f step %.1f max %.1f steps %zu bytes %llu\n", first, Median(steps), worst, steps.size(),
               static_cast<unsigned long long>(page.RecordedBytes()));
   return 0;
@@ -231,7 +239,7 @@ int main(int argc, char** argv) {
   std::string dump, save;
   int width = 1280, height = 800, repeat = 10, zoom = 0, rezoom = 0;
   double dpi = 0;
-  bool sized = false, reference = false, preview = false, pngTrade = false;
+  bool sized = false, indexed = false, reference = false, preview = false, pngTrade = false;
   int originX = 0, originY = 0;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -250,6 +258,8 @@ int main(int argc, char** argv) {
       if (rezoom < 1 || rezoom > 1000) return 2;
     } else if (arg == "--png-trade") {
       pngTrade = true;
+    } else if (arg == "--index") {
+      indexed = true;
     } else if (arg == "--reference") {
       reference = true;
     } else if (arg == "--dpi" && i + 1 < argc) {
@@ -265,7 +275,7 @@ int main(int argc, char** argv) {
   }
   if (dump.empty() || width < 1 || height < 1) {
     std::cerr << "usage: bench_replay DUMP [--size WIDTHxHEIGHT] [--dpi DPI [--origin X,Y]] [--repeat N]"
-                 " [--save IMAGE] [--reference]\n"
+                 " [--save IMAGE] [--reference] [--index]\n"
                  "       bench_replay DUMP --preview [--zoom PERCENT [--rezoom PERCENT]] [--size WIDTHxHEIGHT]"
                  " [--repeat N]\n";
     return 2;
@@ -300,13 +310,14 @@ int main(int argc, char** argv) {
   // only; the plain ARGB format leaves all drawing to the painter.
   QImage image(width, height, reference ? QImage::Format_ARGB32 : QImage::Format_ARGB32_Premultiplied);
   std::vector<double> times;
+  tavelo::ReplayIndex index;  // with --index: filled by the first replay, used by the others
   for (int i = 0; i <= repeat; ++i) {
     const auto start = std::chrono::steady_clock::now();
     image.fill(Qt::white);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing, true);
     painter.translate(-originX, -originY);
-    tavelo::ReplayPage(page, painter, QRectF(0, 0, paperWidth, paperHeight));
+    tavelo::ReplayPage(page, painter, QRectF(0, 0, paperWidth, paperHeight), indexed ? &index : nullptr);
     painter.end();
     times.push_back(Milliseconds(std::chrono::steady_clock::now() - start));
   }

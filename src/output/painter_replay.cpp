@@ -145,6 +145,22 @@ class Replayer final : public PageSink {
     // Beyond this the scratch would take too much memory: the painter draws.
     if (image && static_cast<double>(clip.width()) * clip.height() <= PixelCanvas::kMaxPixels)
       canvas_.emplace(image->bits(), image->bytesPerLine(), clip);
+    imageArea_ = ImageArea(painter, pixelClip);
+  }
+
+  // The device pixels a stroke can mark on an image drawn on without
+  // rotation (the image, within `pixelClip` when there is one); else none,
+  // and every stroke goes to the painter whole.
+  static std::optional<QRectF> ImageArea(const QPainter& painter, const QRect& pixelClip) {
+    const QPaintDevice* device = painter.device();
+    const QTransform toDevice = painter.deviceTransform();
+    if (!device || device->devType() != QInternal::Image || toDevice.type() > QTransform::TxScale ||
+        !toDevice.isInvertible())
+      return std::nullopt;
+    const auto* image = static_cast<const QImage*>(device);
+    QRect area = image->rect();
+    if (!pixelClip.isEmpty()) area &= pixelClip;
+    return QRectF(area);
   }
 
   // The image whose pixels the replay may write itself, within `pixelClip`:
@@ -170,7 +186,7 @@ class Replayer final : public PageSink {
   void Run() {
     painter_.setPen(pen_);
     painter_.setBrush(QBrush(Qt::black));
-    Replay(page_, *this);
+    Replay(page_, *this, index_ ? index_->Runs() : nullptr, filling_ ? filling_->RunsToFill() : nullptr);
     FlushPixels();
   }
 
@@ -182,6 +198,8 @@ class Replayer final : public PageSink {
   void Pen(const PenState& state) override {
     penColor_ = ToQRgb(state.color);
     pen_ = MakePen(state, onePixelTwips_);
+    penPixels_ = pen_.widthF() == 0 ? 1.0 : pen_.widthF() / onePixelTwips_;
+    if (DrawsPixels()) canvas_->SetLineWidth(penPixels_);
     SetPainterPen(pen_);
   }
   void Brush(const BrushState& state) override {
@@ -204,9 +222,27 @@ class Replayer final : public PageSink {
     if (textPenSet_) SetPainterPen(pen_);
   }
 
-  // Hairlines (pens thinner than a pixel) on an image go straight to its
-  // pixels.
-  bool DrawsPixels() const { return canvas_.has_value() && pen_.widthF() == 0; }
+  // A run of ops whose box (widened by its widest pen and the
+  // antialiasing) misses the image is not visited at all: a scroll step of
+  // a zoomed preview replays a strip of a page of millions of ops.
+  bool PassesOver(size_t first, size_t, double widestPen) override {
+    if (!index_ || !imageArea_) return false;
+    const ReplayIndex::Box b = index_->RunBox(first / ReplayRuns::kOps);
+    if (b[0] > b[2]) return true;  // no points: only state
+    const double penPixels = widestPen * std::max(std::abs(sx_), std::abs(sy_));
+    const double margin = std::max(penPixels, 1.0) + 3.0;
+    const double x1 = b[0] * sx_ + ox_, x2 = b[2] * sx_ + ox_;
+    const double y1 = b[1] * sy_ + oy_, y2 = b[3] * sy_ + oy_;
+    const QRectF& area = *imageArea_;
+    // Not a number (an unbounded box times a zero scale) never passes.
+    return std::max(x1, x2) < area.left() - margin || std::min(x1, x2) > area.right() + margin ||
+           std::max(y1, y2) < area.top() - margin || std::min(y1, y2) > area.bottom() + margin;
+  }
+
+  // Lines on an image, of pens up to PixelCanvas::kWidestLine pixels
+  // wide, go straight to its pixels; the painter's stroker and its round
+  // joins would cost some ten times as much for the same picture.
+  bool DrawsPixels() const { return canvas_.has_value() && penPixels_ <= PixelCanvas::kWidestLine; }
 
   // The pixels' pending marks go in before the painter draws over them.
   void FlushPixels() {
@@ -218,7 +254,10 @@ class Replayer final : public PageSink {
 
   // The op's box in device pixels in box_ and, unless it misses the canvas
   // (the other half of a page replayed in halves), its points in buffer_.
-  Reach LoadDevicePoints(PointsMark& mark) {
+  // With `mapPartly` false, the points of an op only partly on the canvas
+  // are left unmapped (buffer_ empty): HairlinesNearCanvas maps those it
+  // draws.
+  Reach LoadDevicePoints(PointsMark& mark, bool mapPartly = true) {
     buffer_.clear();
     if (index_) {
       // Mapped as the points are below: the same box, before decoding.
@@ -231,29 +270,69 @@ class Replayer final : public PageSink {
     }
     xy_ = mark.Points();
     const size_t total = xy_.size() / 2;
-    buffer_.clear();
     if (total == 0) {
       if (filling_) filling_->Record(mark.number, {1, 0, 0, 0});
       return Reach::Nowhere;
     }
     const float* p = xy_.data();
     float loX = p[0], hiX = p[0], loY = p[1], hiY = p[1];
-    for (size_t i = 1; i < total; ++i) {
-      loX = std::min(loX, p[2 * i]);
-      hiX = std::max(hiX, p[2 * i]);
-      loY = std::min(loY, p[2 * i + 1]);
-      hiY = std::max(hiY, p[2 * i + 1]);
+    if (mapPartly) {
+      // One pass maps the points and finds their box (most ops are lobes
+      // of a few points, where a pass costs as much as the work it leads to).
+      buffer_.resize(total);
+      QPointF* mapped = buffer_.data();
+      mapped[0] = QPointF(p[0] * sx_ + ox_, p[1] * sy_ + oy_);
+      for (size_t i = 1; i < total; ++i) {
+        const float x = p[2 * i], y = p[2 * i + 1];
+        loX = std::min(loX, x);
+        hiX = std::max(hiX, x);
+        loY = std::min(loY, y);
+        hiY = std::max(hiY, y);
+        mapped[i] = QPointF(x * sx_ + ox_, y * sy_ + oy_);
+      }
+    } else {
+      for (size_t i = 1; i < total; ++i) {
+        loX = std::min(loX, p[2 * i]);
+        hiX = std::max(hiX, p[2 * i]);
+        loY = std::min(loY, p[2 * i + 1]);
+        hiY = std::max(hiY, p[2 * i + 1]);
+      }
     }
     if (filling_) filling_->Record(mark.number, {loX, loY, hiX, hiY});
-    // The points are mapped one by one below in the same way, and mapping
-    // keeps their order: this is the box of the mapped points.
+    // Mapping keeps the points' order (rounding never reverses two
+    // values), so this is the exact box of the mapped points.
     const double x1 = loX * sx_ + ox_, x2 = hiX * sx_ + ox_;
     const double y1 = loY * sy_ + oy_, y2 = hiY * sy_ + oy_;
     box_ = {std::min(x1, x2), std::min(y1, y2), std::max(x1, x2), std::max(y1, y2)};
-    if (canvas_->MissesBox(box_[0], box_[1], box_[2], box_[3])) return Reach::Nowhere;
-    buffer_.resize(total);
-    for (size_t i = 0; i < total; ++i) buffer_[i] = QPointF(p[2 * i] * sx_ + ox_, p[2 * i + 1] * sy_ + oy_);
-    return canvas_->HoldsBox(box_[0], box_[1], box_[2], box_[3]) ? Reach::Inside : Reach::Partly;
+    if (canvas_->MissesBox(box_[0], box_[1], box_[2], box_[3])) {
+      buffer_.clear();
+      return Reach::Nowhere;
+    }
+    if (!canvas_->HoldsBox(box_[0], box_[1], box_[2], box_[3])) return Reach::Partly;
+    if (!mapPartly) {
+      buffer_.resize(total);
+      for (size_t i = 0; i < total; ++i) buffer_[i] = QPointF(p[2 * i] * sx_ + ox_, p[2 * i + 1] * sy_ + oy_);
+    }
+    return Reach::Inside;
+  }
+
+  // The hairlines of the open polyline in xy_, one only partly on the
+  // canvas: a segment wholly beyond one side of the canvas (widened by a
+  // pixel more than the canvas itself widens it) is passed over before its
+  // ends are mapped. A trace crossing a tile or band has most segments so.
+  void HairlinesNearCanvas() {
+    const QRect& clip = canvas_->Clip();
+    const double ax = (clip.left() - 3.0 - ox_) / sx_, bx = (clip.right() + 4.0 - ox_) / sx_;
+    const double ay = (clip.top() - 3.0 - oy_) / sy_, by = (clip.bottom() + 4.0 - oy_) / sy_;
+    const double loX = std::min(ax, bx), hiX = std::max(ax, bx), loY = std::min(ay, by), hiY = std::max(ay, by);
+    const float* p = xy_.data();
+    const size_t count = xy_.size() / 2;
+    for (size_t i = 1; i < count; ++i) {
+      const float x1 = p[2 * i - 2], y1 = p[2 * i - 1], x2 = p[2 * i], y2 = p[2 * i + 1];
+      if ((y1 < loY && y2 < loY) || (y1 > hiY && y2 > hiY) || (x1 < loX && x2 < loX) || (x1 > hiX && x2 > hiX))
+        continue;
+      canvas_->Hairline(x1 * sx_ + ox_, y1 * sy_ + oy_, x2 * sx_ + ox_, y2 * sy_ + oy_);
+    }
   }
 
   // The hairlines from each point to the next (and, closed, back to the
@@ -268,7 +347,9 @@ class Replayer final : public PageSink {
       for (size_t i = 1; i < count; ++i) canvas_->HairlineInside(b[i - 1].x(), b[i - 1].y(), b[i].x(), b[i].y());
       if (closed && count > 1) canvas_->HairlineInside(b[count - 1].x(), b[count - 1].y(), b[0].x(), b[0].y());
     } else {
-      for (size_t i = 1; i < count; ++i) canvas_->Hairline(b[i - 1].x(), b[i - 1].y(), b[i].x(), b[i].y());
+      for (size_t i = 1; i < count; ++i)
+        if (!canvas_->MissesSegment(b[i - 1].x(), b[i - 1].y(), b[i].x(), b[i].y()))
+          canvas_->Hairline(b[i - 1].x(), b[i - 1].y(), b[i].x(), b[i].y());
       if (closed && count > 1) canvas_->Hairline(b[count - 1].x(), b[count - 1].y(), b[0].x(), b[0].y());
     }
   }
@@ -285,21 +366,112 @@ class Replayer final : public PageSink {
   void Polyline(PointsMark& mark) override {
     UseShapePen();
     if (DrawsPixels()) {
-      const Reach reach = LoadDevicePoints(mark);
+      const Reach reach = LoadDevicePoints(mark, false);
       if (reach == Reach::Nowhere) return;
       canvas_->SetColor(penColor_);
-      Hairlines(reach == Reach::Inside, false);
+      if (reach == Reach::Inside) Hairlines(true, false);
+      else HairlinesNearCanvas();
       return;
     }
     FlushPixels();
-    xy_ = mark.Points();
+    const std::optional<std::array<float, 4>> reach = StrokeReach();
+    if (!Decodes(mark, reach)) return;
     const size_t total = xy_.size() / 2;
     if (total < 2) return;
-    for (size_t first = 0; first + 1 < total; first += kPolylineChunk - 1) {
-      size_t count = std::min(kPolylineChunk, total - first);
-      if (!LoadPoints(first, count)) return;
-      painter_.drawPolyline(buffer_.data(), static_cast<int>(count));
+    if (!reach) {
+      StrokePiece(0, total);
+      return;
     }
+    // Only the runs of segments that can mark the image go to the stroker:
+    // a band of a PNG export, or a preview tile, would otherwise pay for
+    // the outline of every trace on the page. A run ends where a segment
+    // lies wholly beyond the reach, so its flat ends and the joins it no
+    // longer has are out of sight.
+    constexpr size_t kNoRun = std::numeric_limits<size_t>::max();
+    size_t runStart = kNoRun;
+    const float* p = xy_.data();
+    for (size_t i = 0; i + 1 < total; ++i) {
+      if (SegmentMeets(*reach, p + 2 * i)) {
+        if (runStart == kNoRun) runStart = i;
+      } else if (runStart != kNoRun) {
+        StrokePiece(runStart, i + 1 - runStart);
+        runStart = kNoRun;
+      }
+    }
+    if (runStart != kNoRun) StrokePiece(runStart, total - runStart);
+  }
+
+  // Points `first` .. `first` + `count` - 1 of the op as one stroke.
+  void StrokePiece(size_t first, size_t count) {
+    const size_t end = first + count;
+    for (size_t from = first; from + 1 < end; from += kPolylineChunk - 1) {
+      const size_t n = std::min(kPolylineChunk, end - from);
+      if (!LoadPoints(from, n)) return;
+      painter_.drawPolyline(buffer_.data(), static_cast<int>(n));
+    }
+  }
+
+  // The page rectangle (left, top, right, bottom in twips) beyond which a
+  // stroke of the current pen leaves the image untouched: the image area
+  // widened by the pen's width and a pixel of antialiasing each side.
+  std::optional<std::array<float, 4>> StrokeReach() const {
+    if (!imageArea_ || !(sx_ != 0) || !(sy_ != 0)) return std::nullopt;
+    const double penPixels = pen_.widthF() > 0 ? pen_.widthF() * std::max(std::abs(sx_), std::abs(sy_)) : 1.0;
+    const double margin = penPixels + 2.0;
+    if (!std::isfinite(margin)) return std::nullopt;
+    const QRectF area = imageArea_->adjusted(-margin, -margin, margin, margin);
+    const double x1 = (area.left() - ox_) / sx_, x2 = (area.right() - ox_) / sx_;
+    const double y1 = (area.top() - oy_) / sy_, y2 = (area.bottom() - oy_) / sy_;
+    const std::array<double, 4> r{std::min(x1, x2), std::min(y1, y2), std::max(x1, x2), std::max(y1, y2)};
+    for (double v : r)
+      if (!std::isfinite(v) || std::abs(v) > 1e30) return std::nullopt;
+    return std::array<float, 4>{static_cast<float>(r[0]), static_cast<float>(r[1]), static_cast<float>(r[2]),
+                                static_cast<float>(r[3])};
+  }
+
+  // Whether the segment from p[0], p[1] to p[2], p[3] has its box within
+  // `reach`. A point that is not a number counts as meeting it: the
+  // painter decides what to make of it, as it did of the whole line.
+  static bool SegmentMeets(const std::array<float, 4>& reach, const float* p) {
+    if (std::isnan(p[0]) || std::isnan(p[1]) || std::isnan(p[2]) || std::isnan(p[3])) return true;
+    return BoxMeets(reach, std::min(p[0], p[2]), std::min(p[1], p[3]), std::max(p[0], p[2]), std::max(p[1], p[3]));
+  }
+
+  static bool BoxMeets(const std::array<float, 4>& reach, float loX, float loY, float hiX, float hiY) {
+    return !(hiX < reach[0] || loX > reach[2] || hiY < reach[1] || loY > reach[3]);
+  }
+
+  // Decodes the op's points into xy_ unless its box (from the index, or
+  // from the points, which a filling index then records) lies beyond
+  // `reach`: a shape of another band or tile costs the painter nothing.
+  bool Decodes(PointsMark& mark, const std::optional<std::array<float, 4>>& reach) {
+    if (reach && index_) {
+      const ReplayIndex::Box& b = index_->BoxOf(mark.number);
+      if (b[0] > b[2] || !BoxMeets(*reach, b[0], b[1], b[2], b[3])) return false;
+    }
+    xy_ = mark.Points();
+    if (!filling_ && (!reach || index_)) return true;
+    const ReplayIndex::Box box = BoxOfPoints(xy_);
+    if (filling_) filling_->Record(mark.number, box);
+    return !reach || index_ || (box[0] <= box[2] && BoxMeets(*reach, box[0], box[1], box[2], box[3]));
+  }
+
+  // The box of the points (x, y pairs): empty (left > right) without
+  // points, the whole plane when one is not a number.
+  static ReplayIndex::Box BoxOfPoints(std::span<const float> xy) {
+    if (xy.size() < 2) return {1, 0, 0, 0};
+    float loX = xy[0], hiX = xy[0], loY = xy[1], hiY = xy[1];
+    for (size_t i = 0; i + 1 < xy.size(); i += 2) {
+      if (std::isnan(xy[i]) || std::isnan(xy[i + 1])) {
+        constexpr float kFar = std::numeric_limits<float>::infinity();
+        return {-kFar, -kFar, kFar, kFar};
+      }
+      loX = std::min(loX, xy[i]);
+      hiX = std::max(hiX, xy[i]);
+      loY = std::min(loY, xy[i + 1]);
+      hiY = std::max(hiY, xy[i + 1]);
+    }
+    return {loX, loY, hiX, hiY};
   }
 
   void Polygon(PointsMark& mark) override {
@@ -312,7 +484,7 @@ class Replayer final : public PageSink {
       const bool inside = reach == Reach::Inside;
       if (brush_.style != 1) {
         canvas_->SetColor(ToQRgb(brush_.color));
-        if (!canvas_->Fill(buffer_.data(), count)) {
+        if (!canvas_->FillWithin(buffer_.data(), count, box_[0], box_[1], box_[2], box_[3])) {
           // Too large for the scratch rows: the painter fills it.
           FlushPixels();
           painter_.save();
@@ -328,7 +500,8 @@ class Replayer final : public PageSink {
       return;
     }
     FlushPixels();
-    xy_ = mark.Points();
+    const std::optional<std::array<float, 4>> reach = StrokeReach();
+    if (!Decodes(mark, reach)) return;
     if (!LoadPoints(0, xy_.size() / 2) || buffer_.empty()) return;
     // Overlapping parts alternate (even-odd filling).
     painter_.drawPolygon(buffer_.data(), static_cast<int>(buffer_.size()), Qt::OddEvenFill);
@@ -395,6 +568,7 @@ class Replayer final : public PageSink {
   ReplayIndex* filling_;
   std::optional<PixelCanvas> canvas_;
   std::optional<QTransform> deviceWorld_;  // device pixels to the painter's world
+  std::optional<QRectF> imageArea_;        // see ImageArea
   double sx_ = 1, sy_ = 1, ox_ = 0, oy_ = 0;  // twips to device pixels
   QRgb penColor_ = qRgb(0, 0, 0);
   BrushState brush_;
@@ -404,6 +578,7 @@ class Replayer final : public PageSink {
     return m > 0 && std::isfinite(m) ? 1.0 / m : 0.0;
   }();
   QPen pen_ = MakePen(PenState{}, 0);
+  double penPixels_ = 1;  // pen_'s width in device pixels (one for the thinnest)
   bool textPenSet_ = false;
   TextFont font_;
   bool haveFont_ = false;

@@ -85,13 +85,31 @@ class PixelCanvas {
     ResetDirty();
   }
 
+  // The lines' width in pixels, from one (the thinnest, the default) to
+  // kWidestLine.
+  static constexpr double kWidestLine = 2.0;
+  void SetLineWidth(double pixels) {
+    lineWidth_ = std::clamp(std::isfinite(pixels) ? pixels : 1.0, 1.0, kWidestLine);
+    lineReach_ = lineWidth_ > 1 ? 2 : 1;
+  }
+
+  // True when the segment lies wholly beyond one side of the clip widened
+  // as ClipSegment widens it: Hairline would mark nothing. A tall trace
+  // crossing a band or tile has most of its segments so.
+  bool MissesSegment(double x1, double y1, double x2, double y2) const {
+    const double left = clip_.left() - 2.0, right = clip_.right() + 3.0;
+    const double top = clip_.top() - 2.0, bottom = clip_.bottom() + 3.0;
+    return (y1 < top && y2 < top) || (y1 > bottom && y2 > bottom) || (x1 < left && x2 < left) ||
+           (x1 > right && x2 > right);
+  }
+
   void Hairline(double x1, double y1, double x2, double y2) {
     if (!ClipSegment(x1, y1, x2, y2)) return;
-    // The pixels the segment may mark: its box and one pixel around.
-    const int left = static_cast<int>(FloorOf(std::min(x1, x2))) - 1;
-    const int right = static_cast<int>(FloorOf(std::max(x1, x2))) + 1;
-    const int top = static_cast<int>(FloorOf(std::min(y1, y2))) - 1;
-    const int bottom = static_cast<int>(FloorOf(std::max(y1, y2))) + 1;
+    // The pixels the segment may mark: its box and the line's reach around.
+    const int left = static_cast<int>(FloorOf(std::min(x1, x2))) - lineReach_;
+    const int right = static_cast<int>(FloorOf(std::max(x1, x2))) + lineReach_;
+    const int top = static_cast<int>(FloorOf(std::min(y1, y2))) - lineReach_;
+    const int bottom = static_cast<int>(FloorOf(std::max(y1, y2))) + lineReach_;
     const bool inside = left >= clip_.left() && right <= clip_.right() && top >= clip_.top() && bottom <= clip_.bottom();
     Touch(left, top, right, bottom);
     if (inside) Segment<false>(x1, y1, x2, y2);
@@ -101,7 +119,9 @@ class PixelCanvas {
   // True when every pixel a hairline within this box may mark lies in the
   // clip: HairlineInside may then draw it, once TouchBox has been told.
   bool HoldsBox(double minX, double minY, double maxX, double maxY) const {
-    return minX >= clip_.left() + 1.0 && maxX < clip_.right() && minY >= clip_.top() + 1.0 && maxY < clip_.bottom();
+    const int r = lineReach_;
+    return minX >= clip_.left() + r && maxX < clip_.right() + 1 - r && minY >= clip_.top() + r &&
+           maxY < clip_.bottom() + 1 - r;
   }
   // True when neither a hairline nor a fill within this box can mark a
   // pixel of the clip (the margins of ClipSegment).
@@ -110,8 +130,8 @@ class PixelCanvas {
            minY > clip_.bottom() + 3.0;
   }
   void TouchBox(double minX, double minY, double maxX, double maxY) {
-    Touch(static_cast<int>(FloorOf(minX)) - 1, static_cast<int>(FloorOf(minY)) - 1,
-          static_cast<int>(FloorOf(maxX)) + 1, static_cast<int>(FloorOf(maxY)) + 1);
+    Touch(static_cast<int>(FloorOf(minX)) - lineReach_, static_cast<int>(FloorOf(minY)) - lineReach_,
+          static_cast<int>(FloorOf(maxX)) + lineReach_, static_cast<int>(FloorOf(maxY)) + lineReach_);
   }
   // A hairline of a polyline whose box HoldsBox accepted: the same marks as
   // Hairline, without the checks a polyline of millions of points need not
@@ -122,8 +142,6 @@ class PixelCanvas {
   // the caller then lets the painter fill it.
   bool Fill(const QPointF* points, size_t count) {
     if (count < 3) return true;
-    const double left = clip_.left(), top = clip_.top();
-    const double right = clip_.right() + 1.0, bottom = clip_.bottom() + 1.0;
     double minX = points[0].x(), maxX = minX, minY = points[0].y(), maxY = minY;
     for (size_t i = 1; i < count; ++i) {
       minX = std::min(minX, points[i].x());
@@ -131,6 +149,16 @@ class PixelCanvas {
       minY = std::min(minY, points[i].y());
       maxY = std::max(maxY, points[i].y());
     }
+    return FillWithin(points, count, minX, minY, maxX, maxY);
+  }
+
+  // Fill of a polygon whose box the caller already has (left, top, right,
+  // bottom of its points): a page's lobes are a few points each, and a
+  // second pass over them costs as much as the box test it feeds.
+  bool FillWithin(const QPointF* points, size_t count, double minX, double minY, double maxX, double maxY) {
+    if (count < 3) return true;
+    const double left = clip_.left(), top = clip_.top();
+    const double right = clip_.right() + 1.0, bottom = clip_.bottom() + 1.0;
     if (!(maxX > left && minX < right && maxY > top && minY < bottom)) return true;  // outside, or not finite
     if (minX < left || maxX > right || minY < top || maxY > bottom) {
       // Cut to the clip, one side at a time: each part outside a side is
@@ -247,18 +275,47 @@ class PixelCanvas {
   template <bool checked>
   void Segment(double x1, double y1, double x2, double y2) {
     const double dx = x2 - x1, dy = y2 - y1;
+    const bool wide = lineWidth_ > 1;
     if (std::abs(dx) < std::abs(dy)) {
       if (y1 > y2) {
         std::swap(x1, x2);
         std::swap(y1, y2);
       }
-      Sweep<true, checked>(y1, y2, x1, dx / dy);
+      if (wide) SweepWide<true, checked>(y1, y2, x1, dx / dy);
+      else Sweep<true, checked>(y1, y2, x1, dx / dy);
     } else if (dx != 0) {
       if (x1 > x2) {
         std::swap(x1, x2);
         std::swap(y1, y2);
       }
-      Sweep<false, checked>(x1, x2, y1, dy / dx);
+      if (wide) SweepWide<false, checked>(x1, x2, y1, dy / dx);
+      else Sweep<false, checked>(x1, x2, y1, dy / dx);
+    }
+  }
+
+  // As Sweep, for a line wider than a pixel: across each row (or column)
+  // the line covers its width over the cosine of its slope, centred where
+  // it crosses the row's middle, and each pixel takes the part it holds.
+  template <bool steep, bool checked>
+  void SweepWide(double from, double to, double across, double slope) {
+    const int lowest = steep ? clip_.top() : clip_.left();
+    const int highest = steep ? clip_.bottom() : clip_.right();
+    const int first = std::max(FloorInt(from), lowest);
+    const int last = std::min(FloorInt(to), highest);
+    const double half = 0.5 * lineWidth_ * std::sqrt(1 + slope * slope);
+    double centre = across + slope * (first + 0.5 - from);
+    for (int line = first; line <= last; ++line, centre += slope) {
+      const double part = std::min(to, line + 1.0) - std::max(from, static_cast<double>(line));
+      if (part <= 0) continue;
+      const double lo = centre - half, hi = centre + half;
+      for (int k = FloorInt(lo), end = FloorInt(hi); k <= end; ++k) {
+        const double held = std::min(hi, k + 1.0) - std::max(lo, static_cast<double>(k));
+        if (held <= 0) continue;
+        const auto cover = static_cast<float>(part * held);
+        const int x = steep ? k : line, y = steep ? line : k;
+        if constexpr (checked) MarkClipped(x, y, cover);
+        else Mark(x, y, cover);
+      }
     }
   }
 
@@ -394,6 +451,8 @@ class PixelCanvas {
   qsizetype bytesPerLine_;
   QRect clip_;
   uint32_t color_ = 0xFF000000u;
+  double lineWidth_ = 1;  // see SetLineWidth
+  int lineReach_ = 1;     // pixels beyond a segment's box its line may mark
   std::vector<float> keep_;  // per pixel of the clip: share of the old colour kept
   int dirtyLeft_ = 0, dirtyRight_ = -1, dirtyTop_ = 0, dirtyBottom_ = -1;
   std::vector<QPointF> clipped_, cutting_;

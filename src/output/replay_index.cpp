@@ -45,6 +45,30 @@ ReplayIndex::Box ReplayIndex::BoxOf(size_t op) const {
   return {LowSide(s[0], unitX_), LowSide(s[1], unitY_), HighSide(s[2], unitX_), HighSide(s[3], unitY_)};
 }
 
+ReplayIndex::Box ReplayIndex::RunBox(size_t run) const {
+  if (run >= runBoxes_.size()) return {-kFar, -kFar, kFar, kFar};
+  const StoredBox& s = runBoxes_[run];
+  return {LowSide(s[0], unitX_), LowSide(s[1], unitY_), HighSide(s[2], unitX_), HighSide(s[3], unitY_)};
+}
+
+void ReplayIndex::Complete() {
+  complete_ = true;
+  // Stored sides keep their order, so the union is taken on them; an op
+  // without points (stored as {kLast, kLast, 0, 0}) adds nothing.
+  const size_t runs = (boxes_.size() + ReplayRuns::kOps - 1) / ReplayRuns::kOps;
+  runBoxes_.assign(runs, StoredBox{kLast, kLast, 0, 0});
+  for (size_t op = 0; op < boxes_.size(); ++op) {
+    const StoredBox& b = boxes_[op];
+    if (b[0] == kLast && b[1] == kLast && b[2] == 0 && b[3] == 0) continue;
+    StoredBox& u = runBoxes_[op / ReplayRuns::kOps];
+    if (u[0] == kLast && u[1] == kLast && u[2] == 0 && u[3] == 0) {
+      u = b;
+      continue;
+    }
+    u = {std::min(u[0], b[0]), std::min(u[1], b[1]), std::max(u[2], b[2]), std::max(u[3], b[3])};
+  }
+}
+
 ReplayIndex::StoredBox ReplayIndex::Store(const Box& box) const {
   if (box[0] > box[2] || box[1] > box[3]) return {kLast, kLast, 0, 0};  // no points
   return {StoreLow(box[0], unitX_), StoreLow(box[1], unitY_), StoreHigh(box[2], unitX_), StoreHigh(box[3], unitY_)};
@@ -60,6 +84,8 @@ void ReplayIndex::Begin(const PageDocument& page) {
   generation_ = page.Generation();
   bytes_ = page.RecordedBytes();
   complete_ = false;
+  runs_.Clear();
+  runBoxes_.clear();
   const auto unit = [](double side) {
     const double u = side / kSteps;
     return u > 0 && std::isfinite(u) ? u : 1.0;

@@ -11,9 +11,9 @@
 #include <cstdint>
 #include <vector>
 
-namespace tavelo {
+#include "page/page_replay.h"
 
-class PageDocument;
+namespace tavelo {
 
 class ReplayIndex {
  public:
@@ -37,7 +37,13 @@ class ReplayIndex {
   void Record(size_t op, const Box& box) {
     if (op < boxes_.size()) boxes_[op] = Store(box);
   }
-  void Complete() { complete_ = true; }
+  void Complete();
+
+  // The runs of ops a replay of part of the page may pass over (filled with
+  // the boxes, by the same replay), and the box of all the ops of a run.
+  const ReplayRuns* Runs() const { return &runs_; }
+  ReplayRuns* RunsToFill() { return &runs_; }
+  Box RunBox(size_t run) const;
 
  private:
   const PageDocument* page_ = nullptr;
@@ -46,6 +52,8 @@ class ReplayIndex {
   bool complete_ = false;
   double unitX_ = 1, unitY_ = 1;  // twips in one step of a stored box
   std::vector<StoredBox> boxes_;
+  ReplayRuns runs_;
+  std::vector<StoredBox> runBoxes_;  // one a run of ReplayRuns::kOps ops
 
   StoredBox Store(const Box& box) const;
 };

@@ -476,6 +476,7 @@ void OpList::iterator::Decode() {
     return;
   }
   op_ = PageOp{};
+  start_ = cursor_.Position();
   op_.kind = static_cast<OpKind>(cursor_.Next());
   switch (op_.kind) {
     case OpKind::Font:

@@ -141,19 +141,25 @@ class OpList {
     }
     void operator++(int) { Decode(); }
     bool operator==(const iterator& other) const { return done_ == other.done_; }
+    // Where the current op's record begins in the page's bytes (for At).
+    uint64_t Offset() const { return start_; }
 
    private:
     friend class OpList;
-    iterator(const ByteBlocks& bytes) : cursor_(bytes, 0), done_(false) { Decode(); }
+    iterator(const ByteBlocks& bytes, uint64_t offset) : cursor_(bytes, offset), done_(false) { Decode(); }
     void Decode();
     ByteCursor cursor_;
     PageOp op_;
+    uint64_t start_ = 0;
     bool done_ = true;
   };
 
   explicit OpList(const ByteBlocks& bytes, size_t count) : bytes_(bytes), count_(count) {}
-  iterator begin() const { return count_ ? iterator(bytes_) : iterator(); }
+  iterator begin() const { return count_ ? iterator(bytes_, 0) : iterator(); }
   iterator end() const { return iterator(); }
+  // The ops from the one whose record begins at `offset` (an Offset() of
+  // this list); end() beyond the last.
+  iterator At(uint64_t offset) const { return count_ && offset < bytes_.size() ? iterator(bytes_, offset) : iterator(); }
   size_t size() const { return count_; }
   bool empty() const { return count_ == 0; }
 

@@ -1,5 +1,6 @@
 #include "page/page_replay.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace tavelo {
@@ -26,7 +27,15 @@ std::span<const Color> CellsMark::Colors() {
   return buffer_;
 }
 
-bool Replay(const PageDocument& page, PageSink& sink) {
+namespace {
+
+// A pen's width as the back ends draw it: not a number or negative is the
+// thinnest line.
+double DrawnWidth(const PenState& pen) { return std::isfinite(pen.width) && pen.width > 0 ? pen.width : 0; }
+
+}  // namespace
+
+bool Replay(const PageDocument& page, PageSink& sink, const ReplayRuns* use, ReplayRuns* fill) {
   const auto& fonts = page.fonts();
   const auto& pens = page.pens();
   const auto& brushes = page.brushes();
@@ -35,20 +44,62 @@ bool Replay(const PageDocument& page, PageSink& sink) {
   const FontState* font = &defaultFont;
   std::vector<float> points;
   std::vector<Color> colors;
+  const OpList ops = page.ops();
+  const size_t total = ops.size();
+  // Runs are filled by a replay that visits every op.
+  if (fill || (use && !use->Covers(total))) use = nullptr;
+  if (fill) fill->Clear();
+  double penWidth = DrawnWidth(PenState{});
+  ReplayRuns::Run* filling = nullptr;
   size_t number = 0;
-  for (const PageOp& op : page.ops()) {
+  for (auto it = ops.begin(); it != ops.end();) {
+    if (number % ReplayRuns::kOps == 0) {
+      const size_t run = number / ReplayRuns::kOps;
+      if (fill) {
+        fill->runs_.push_back(ReplayRuns::Run{it.Offset(), -1, -1, -1, penWidth});
+        filling = &fill->runs_.back();
+      }
+      const size_t count = std::min(ReplayRuns::kOps, total - number);
+      if (use && sink.PassesOver(number, count, (*use)[run].widestPen)) {
+        const ReplayRuns::Run& passed = (*use)[run];
+        if (passed.font >= 0) {
+          font = &fonts[static_cast<size_t>(passed.font)];
+          sink.Font(*font);
+        }
+        if (passed.pen >= 0) {
+          sink.Pen(pens[static_cast<size_t>(passed.pen)]);
+          penWidth = DrawnWidth(pens[static_cast<size_t>(passed.pen)]);
+        }
+        if (passed.brush >= 0) sink.Brush(brushes[static_cast<size_t>(passed.brush)]);
+        number += count;
+        it = run + 1 < use->size() ? ops.At((*use)[run + 1].offset) : ops.end();
+        continue;
+      }
+    }
+    const PageOp& op = *it;
     switch (op.kind) {
       case OpKind::Font:
         if (op.index < fonts.size()) {
           font = &fonts[op.index];
           sink.Font(*font);
+          if (filling) filling->font = op.index;
         }
         break;
       case OpKind::Pen:
-        if (op.index < pens.size()) sink.Pen(pens[op.index]);
+        if (op.index < pens.size()) {
+          sink.Pen(pens[op.index]);
+          penWidth = DrawnWidth(pens[op.index]);
+          if (filling) {
+            filling->pen = op.index;
+            filling->widestPen = std::max(filling->widestPen, penWidth);
+          }
+        }
         break;
       case OpKind::Brush:
-        if (op.index < brushes.size()) sink.Brush(brushes[op.index]);
+        if (op.index < brushes.size()) {
+          sink.Brush(brushes[op.index]);
+          if (filling) filling->brush = op.index;
+        }
         break;
       case OpKind::Text:
         if (op.index < texts.size()) sink.Text(TextMark{number, op.x, op.y, texts[op.index], *font});
@@ -72,7 +123,10 @@ bool Replay(const PageDocument& page, PageSink& sink) {
     }
     ++number;
     if (!sink.OpDone()) return false;
+    ++it;
   }
+  // Only a replay that saw every op leaves runs a later one may trust.
+  if (fill) fill->complete_ = number == total;
   return true;
 }
 

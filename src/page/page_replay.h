@@ -87,9 +87,44 @@ class PageSink {
   virtual void Cells(CellsMark&) {}
   // After every op (one passed over too): false stops the replay.
   virtual bool OpDone() { return true; }
+  // Asked, with ReplayRuns, before ops first .. first + count - 1: true when
+  // none of their marks can reach the sink's device, drawn with pens at
+  // most `widestPen` twips wide. The replay then hands over only the state
+  // the run leaves, without visiting its ops (nor calling OpDone for them).
+  virtual bool PassesOver(size_t /*first*/, size_t /*count*/, double /*widestPen*/) { return false; }
 };
 
-// Hands every op of `page` to `sink` in order. False when the sink stopped it.
-bool Replay(const PageDocument& page, PageSink& sink);
+// Where each run of kOps ops begins in a page's stored list, the state it
+// leaves and the widest pen in effect in it: a replay of part of the paper
+// (a tile, a band) given these passes over whole runs beside it, instead of
+// visiting millions of ops one by one. Filled by one whole replay of the
+// page; whoever keeps it also answers for it describing the page as it is.
+class ReplayRuns {
+ public:
+  static constexpr size_t kOps = 1024;
+  struct Run {
+    uint64_t offset = 0;                  // of the run's first op
+    int64_t font = -1, pen = -1, brush = -1;  // last table entry each names; -1: none
+    double widestPen = 0;                 // twips
+  };
+  // Complete for a page of `opCount` ops.
+  bool Covers(size_t opCount) const { return complete_ && runs_.size() == (opCount + kOps - 1) / kOps; }
+  const Run& operator[](size_t run) const { return runs_[run]; }
+  size_t size() const { return runs_.size(); }
+  void Clear() {
+    runs_.clear();
+    complete_ = false;
+  }
+
+ private:
+  friend bool Replay(const PageDocument&, PageSink&, const ReplayRuns*, ReplayRuns*);
+  std::vector<Run> runs_;
+  bool complete_ = false;
+};
+
+// Hands every op of `page` to `sink` in order. False when the sink stopped
+// it. With `use` (covering the page) runs the sink passes over are skipped;
+// `fill` is filled on the way.
+bool Replay(const PageDocument& page, PageSink& sink, const ReplayRuns* use = nullptr, ReplayRuns* fill = nullptr);
 
 }  // namespace tavelo

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "output/painter_replay.h"
+#include "output/replay_index.h"
 #include "page/page_document.h"
 #include "support/gui_app.h"
 
@@ -65,12 +66,12 @@ Difference Compare(const QImage& a, const QImage& b) {
 // A small section: wiggles of 600 samples with their positive lobes filled,
 // drawn as the page builder draws them, so densely that at 300 x 200 pixels
 // several samples and traces share a pixel.
-PageDocument Section(double traceStep = 60, int traces = 80) {
+PageDocument Section(double traceStep = 60, int traces = 80, double penWidth = 0) {
   PageDocument page;
   page.SetPaperSize(6000, 4000);
   page.BeginDocument();
   page.SetPenColor(0);
-  page.SetPenWidth(0);
+  page.SetPenWidth(penWidth);
   page.SetBrushColor(0);
   page.SetBrushStyle(0);
   for (int t = 0; t < traces; ++t) {
@@ -287,6 +288,108 @@ TEST_F(ReplayPixelsTest, FillsCutAtTheImageEdgeKeepTheirShape) {
   EXPECT_EQ(d.visible, 0);
   EXPECT_EQ(own.pixel(199, 10), qRgb(255, 255, 255)) << "above the triangle's upper side";
   EXPECT_NE(own.pixel(199, 190), qRgb(255, 255, 255)) << "inside the triangle";
+}
+
+// Ink of row y between columns x1 and x2 (inclusive), in pixels of black.
+double RowInk(const QImage& image, int y, int x1, int x2) {
+  double ink = 0;
+  for (int x = x1; x <= x2; ++x) ink += (255 - qGray(image.pixel(x, y))) / 255.0;
+  return ink;
+}
+
+// The box of the pixels darker than mid-grey.
+QRect InkBox(const QImage& image) {
+  QRect box;
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x)
+      if (qGray(image.pixel(x, y)) < 128) box |= QRect(x, y, 1, 1);
+  return box;
+}
+
+double TotalInk(const QImage& image) {
+  double ink = 0;
+  for (int y = 0; y < image.height(); ++y) ink += RowInk(image, y, 0, image.width() - 1);
+  return ink;
+}
+
+// Pens one to two pixels wide are written as pixels too (4 twips a pixel
+// here): each row takes the line's width over the cosine of its slope,
+// shared by the pixels as they hold it.
+TEST_F(ReplayPixelsTest, WideLinesCoverTheirWidthAcrossEachRow) {
+  PageDocument page;
+  page.SetPaperSize(6000, 4000);
+  page.BeginDocument();
+  page.SetPenColor(0);
+  page.SetPenWidth(6);                          // 1.5 pixels
+  page.DrawPolylineText(" 41 400 41 3600");     // x = 10.25 px: covers 9.5 .. 11
+  page.DrawPolylineText(" 800 400 3200 2800");  // 45 degrees
+  page.SetPenWidth(7.9);                        // 1.975 pixels
+  page.DrawPolylineText(" 4000 400 4000 3600");  // x = 1000 px: covers 999.0125 .. 1000.9875
+  page.EndDocument();
+  const QImage own = Draw(page, QImage::Format_RGB32, 1500, 1000);
+  EXPECT_NEAR(qGray(own.pixel(9, 500)), 128, 1);
+  EXPECT_EQ(qGray(own.pixel(10, 500)), 0);
+  EXPECT_EQ(qGray(own.pixel(11, 500)), 255);
+  EXPECT_EQ(qGray(own.pixel(8, 500)), 255);
+  EXPECT_NEAR(RowInk(own, 400, 990, 1010), 1.975, 0.02);
+  EXPECT_EQ(qGray(own.pixel(999, 400)), qGray(own.pixel(1000, 400)));  // centred
+  EXPECT_NEAR(RowInk(own, 400, 400, 600), 1.5 * std::sqrt(2.0), 0.03);
+  // The painter's stroke of the same lines puts the ink in the same place.
+  const QImage painter = Draw(page, QImage::Format_ARGB32, 1500, 1000);
+  for (const int y : {300, 400, 500, 600})
+    EXPECT_NEAR(RowInk(own, y, 0, 1499), RowInk(painter, y, 0, 1499), 0.25) << "row " << y;
+}
+
+TEST_F(ReplayPixelsTest, PensOfOneToTwoPixelsLookAsThePainterStrokesThem) {
+  for (const double penWidth : {4.2, 5.5, 7.5}) {  // 1.05, 1.4, 1.9 pixels
+    const PageDocument page = Section(60, 80, penWidth);
+    const QImage painter = Draw(page, QImage::Format_ARGB32, 1500, 1000);
+    const QImage own = Draw(page, QImage::Format_RGB32, 1500, 1000);
+    // The painter's stroker rounds every join and shades a stroke's edges
+    // a little more deeply; on these jagged wiggles (a sample every 1.5
+    // rows) that moves ink between neighbouring pixels. The lines, their
+    // places and their weight are the same.
+    const Difference d = Compare(painter, own);
+    EXPECT_LT(d.mean, 5.0) << "pen " << penWidth;
+    EXPECT_LT(d.visible, 0.05) << "pen " << penWidth;
+    EXPECT_NEAR(TotalInk(own) / TotalInk(painter), 1.0, 0.08) << "pen " << penWidth;
+    // The round joins of the outermost peaks may reach one pixel further.
+    const QRect a = InkBox(own), b = InkBox(painter);
+    for (const auto& [edge, other] : {std::pair{a.left(), b.left()}, {a.top(), b.top()}, {a.right(), b.right()},
+                                      {a.bottom(), b.bottom()}})
+      EXPECT_NEAR(edge, other, 1) << "pen " << penWidth;
+  }
+}
+
+// A band of a PNG or a tile of the preview strokes only the runs of a thick
+// line that reach it, and passes over the runs of ops beside it: pieces put
+// side by side give the whole picture, the first piece filling the index,
+// the others using it.
+TEST_F(ReplayPixelsTest, PiecesDrawnWithAnIndexMakeTheWholePicture) {
+  for (const double penWidth : {0.0, 14.0}) {  // the pixel writer; 3.5 pixels, the painter
+    const PageDocument page = Section(15, 320, penWidth);
+    ASSERT_GT(page.ops().size(), 4 * ReplayRuns::kOps);
+    const QImage whole = Draw(page, QImage::Format_RGB32, 1500, 1000);
+    QImage pieces(1500, 1000, QImage::Format_RGB32);
+    ReplayIndex index;
+    for (int top = 0; top < 1000; top += 250)
+      for (int left = 0; left < 1500; left += 300) {
+        QImage piece(300, 250, QImage::Format_RGB32);
+        piece.fill(Qt::white);
+        QPainter painter(&piece);
+        painter.setRenderHint(QPainter::Antialiasing, true);
+        painter.translate(-left, -top);
+        ReplayPage(page, painter, QRectF(0, 0, 1500, 1000), &index);
+        painter.end();
+        QPainter into(&pieces);
+        into.drawImage(left, top, piece);
+      }
+    EXPECT_TRUE(index.Describes(page));
+    EXPECT_TRUE(index.Runs()->Covers(page.ops().size()));
+    const Difference d = Compare(whole, pieces);
+    EXPECT_LE(d.largest, 2) << "pen " << penWidth;
+    EXPECT_EQ(d.visible, 0) << "pen " << penWidth;
+  }
 }
 
 TEST_F(ReplayPixelsTest, CallerClipLeavesTheDrawingToThePainter) {

@@ -4,6 +4,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -96,6 +98,95 @@ TEST(PageReplay, HandsEveryOpInOrderWithItsNumberAndTheFontInEffect) {
   RecordingSink none;
   EXPECT_TRUE(Replay(empty, none));
   EXPECT_TRUE(none.calls.empty());
+}
+
+// Passes over the runs it is told to, and notes the widest pen it was told
+// of for each run asked about.
+class PassingSink : public RecordingSink {
+ public:
+  std::set<size_t> passing;  // run numbers
+  std::map<size_t, double> widest;
+  bool PassesOver(size_t first, size_t count, double widestPen) override {
+    EXPECT_EQ(first % ReplayRuns::kOps, 0u);
+    EXPECT_GT(count, 0u);
+    widest[first / ReplayRuns::kOps] = widestPen;
+    return passing.count(first / ReplayRuns::kOps) > 0;
+  }
+};
+
+// The op number of a numbered call ("12: ..."), or -1 for a state call.
+long NumberOf(const std::string& call) {
+  const size_t colon = call.find(':');
+  return colon == std::string::npos ? -1 : std::stol(call.substr(0, colon));
+}
+
+TEST(PageReplay, RunsPassedOverHandOnTheirStateAndSkipNothingElse) {
+  PageDocument page;
+  page.BeginDocument();
+  for (int i = 0; i < 3200; ++i) {
+    if (i % 97 == 0) {
+      page.SetPenColor(static_cast<Color>(i));
+      page.SetPenWidth(i % 7 == 0 ? 40 : i % 5);
+    }
+    if (i % 311 == 0) {
+      page.SetFontName("Font" + std::to_string(i));
+      page.SetBrushStyle(i % 2);
+      page.DrawText("t");
+      page.DrawPolygon(std::vector<double>{0, 0, 1, 1, 2, 0});
+    }
+    page.DrawPolyline(std::vector<double>{static_cast<double>(i), 0, static_cast<double>(i), 10});
+  }
+  page.EndDocument();
+  const size_t total = page.ops().size();
+  ASSERT_GT(total, 3 * ReplayRuns::kOps);
+
+  ReplayRuns runs;
+  RecordingSink full;
+  ASSERT_TRUE(Replay(page, full, nullptr, &runs));
+  ASSERT_TRUE(runs.Covers(total));
+
+  PassingSink passing;
+  passing.passing = {1};
+  ASSERT_TRUE(Replay(page, passing, &runs));
+  const long from = ReplayRuns::kOps, to = 2 * ReplayRuns::kOps;
+  // Everything outside run 1 comes in the same order; of run 1 only the
+  // last font, pen and brush it set.
+  std::vector<std::string> expected, inRun;
+  bool inside = false;
+  for (const std::string& call : full.calls) {
+    const long n = NumberOf(call);
+    if (n >= from && n < to) inside = true;
+    if (n >= to && inside) {
+      for (const char* kind : {"font ", "pen ", "brush "})
+        for (auto it = inRun.rbegin(); it != inRun.rend(); ++it)
+          if (it->rfind(kind, 0) == 0) {
+            expected.push_back(*it);
+            break;
+          }
+      inside = false;
+    }
+    if (inside) {
+      if (n < 0) inRun.push_back(call);
+      continue;
+    }
+    expected.push_back(call);
+  }
+  EXPECT_FALSE(inRun.empty());
+  EXPECT_EQ(passing.calls, expected);
+  EXPECT_EQ(passing.done, total - ReplayRuns::kOps);
+  // Run 1 has a 40-twip pen in effect somewhere; run 0 starts with none.
+  EXPECT_EQ(passing.widest[1], 40);
+
+  // Runs left by a replay that was stopped are not used.
+  RecordingSink stopping;
+  stopping.stopAfter = 10;
+  EXPECT_FALSE(Replay(page, stopping, nullptr, &runs));
+  EXPECT_FALSE(runs.Covers(total));
+  PassingSink unused;
+  unused.passing = {0, 1, 2};
+  EXPECT_TRUE(Replay(page, unused, &runs));
+  EXPECT_TRUE(unused.widest.empty());
+  EXPECT_EQ(unused.calls, full.calls);
 }
 
 // The display list's encoding is read in one place: no other folder names
