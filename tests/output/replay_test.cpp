@@ -20,6 +20,7 @@
 #include "output/replay_index.h"
 #include "page/page_document.h"
 #include "support/gui_app.h"
+#include "support/image_difference.h"
 
 namespace tavelo {
 namespace {
@@ -39,29 +40,8 @@ QImage Draw(const PageDocument& page, QImage::Format format, int width, int heig
   return image.convertToFormat(QImage::Format_RGB32);
 }
 
-struct Difference {
-  int largest = 0;       // in the channel that differs most
-  double mean = 0;       // over all pixels
-  double visible = 0;    // share of pixels differing by more than 32
-};
-
-Difference Compare(const QImage& a, const QImage& b) {
-  Difference d;
-  if (a.size() != b.size()) return {255, 255, 1};
-  double sum = 0;
-  for (int y = 0; y < a.height(); ++y)
-    for (int x = 0; x < a.width(); ++x) {
-      const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
-      const int e = std::max({std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
-                              std::abs(qBlue(p) - qBlue(q))});
-      d.largest = std::max(d.largest, e);
-      sum += e;
-      if (e > 32) d.visible += 1;
-    }
-  d.mean = sum / (static_cast<double>(a.width()) * a.height());
-  d.visible /= static_cast<double>(a.width()) * a.height();
-  return d;
-}
+using test::Compare;
+using test::Difference;
 
 // A small section: wiggles of 600 samples with their positive lobes filled,
 // drawn as the page builder draws them, so densely that at 300 x 200 pixels

@@ -24,6 +24,7 @@
 #include "output/svg_writer.h"
 #include "page/page_document.h"
 #include "support/gui_app.h"
+#include "support/image_difference.h"
 #include "support/su_writer.h"
 #include "support/wiggle_trace.h"
 
@@ -92,29 +93,8 @@ QImage OnePassPicture(const PageDocument& page, int width, int height) {
   return image;
 }
 
-struct Difference {
-  int largest = 0;     // in the channel that differs most
-  double mean = 0;     // over all pixels
-  double visible = 0;  // share of pixels differing by more than 32
-};
-
-Difference Compare(const QImage& a, const QImage& b) {
-  Difference d;
-  if (a.size() != b.size()) return {255, 255, 1};
-  double sum = 0;
-  for (int y = 0; y < a.height(); ++y)
-    for (int x = 0; x < a.width(); ++x) {
-      const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
-      const int e = std::max({std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
-                              std::abs(qBlue(p) - qBlue(q))});
-      d.largest = std::max(d.largest, e);
-      sum += e;
-      if (e > 32) d.visible += 1;
-    }
-  d.mean = sum / (static_cast<double>(a.width()) * a.height());
-  d.visible /= static_cast<double>(a.width()) * a.height();
-  return d;
-}
+using test::Compare;
+using test::Difference;
 
 // The replay's tolerance against the painter: single pixels of steep
 // strokes may share their ink differently, the picture may not change.
