@@ -313,42 +313,94 @@ void PageDocument::DrawCells(double x, double y, double width, double cellHeight
   }
 }
 
+namespace {
+
+// Decodes `points` points of half-twip differences from `in` into xy (x and
+// y alternate), the running position in hx, hy.
+void DecodeDeltas(ByteCursor& in, int64_t& hx, int64_t& hy, float* xy, size_t points) {
+  const size_t size = points * 2;
+  size_t i = 0;
+  while (i < size) {
+    // Points whose bytes surely lie in this block are decoded straight
+    // from it (a point takes at most two ten-byte varints); the last few
+    // of a block go through the cursor.
+    const size_t inPlace = std::min((size - i) / 2, in.Available() / (2 * kMaxVarintBytes));
+    if (inPlace > 0) {
+      const uint8_t* start = in.Here();
+      const uint8_t* p = start;
+      for (const size_t stop = i + 2 * inPlace; i < stop; i += 2) {
+        hx += UnZigZag(VarintAt(p));
+        hy += UnZigZag(VarintAt(p));
+        xy[i] = static_cast<float>(static_cast<double>(hx) * 0.5);
+        xy[i + 1] = static_cast<float>(static_cast<double>(hy) * 0.5);
+      }
+      in.Advance(static_cast<size_t>(p - start));
+      continue;
+    }
+    hx += UnZigZag(in.Varint());
+    hy += UnZigZag(in.Varint());
+    xy[i] = static_cast<float>(static_cast<double>(hx) * 0.5);
+    xy[i + 1] = static_cast<float>(static_cast<double>(hy) * 0.5);
+    i += 2;
+  }
+}
+
+bool HoldsPoints(const PageOp& op, uint64_t recorded) {
+  return (op.kind == OpKind::Polyline || op.kind == OpKind::Polygon) && op.count > 0 && op.data < recorded;
+}
+
+}  // namespace
+
 void PageDocument::PointsOf(const PageOp& op, std::vector<float>& xy) const {
   xy.clear();
-  if ((op.kind != OpKind::Polyline && op.kind != OpKind::Polygon) || op.count == 0 ||
-      op.data >= bytes_.size())
-    return;
+  if (!HoldsPoints(op, bytes_.size())) return;
   ByteCursor in(bytes_, op.data);
   const uint8_t encoding = in.Next();
   xy.resize(size_t{op.count} * 2);
   if (encoding == kHalfTwipDeltas) {
     int64_t hx = 0, hy = 0;
-    size_t i = 0;
-    while (i < xy.size()) {
-      // Points whose bytes surely lie in this block are decoded straight
-      // from it (a point takes at most two ten-byte varints); the last few
-      // of a block go through the cursor.
-      const size_t inPlace = std::min((xy.size() - i) / 2, in.Available() / (2 * kMaxVarintBytes));
-      if (inPlace > 0) {
-        const uint8_t* start = in.Here();
-        const uint8_t* p = start;
-        for (const size_t stop = i + 2 * inPlace; i < stop; i += 2) {
-          hx += UnZigZag(VarintAt(p));
-          hy += UnZigZag(VarintAt(p));
-          xy[i] = static_cast<float>(static_cast<double>(hx) * 0.5);
-          xy[i + 1] = static_cast<float>(static_cast<double>(hy) * 0.5);
-        }
-        in.Advance(static_cast<size_t>(p - start));
-        continue;
-      }
-      hx += UnZigZag(in.Varint());
-      hy += UnZigZag(in.Varint());
-      xy[i] = static_cast<float>(static_cast<double>(hx) * 0.5);
-      xy[i + 1] = static_cast<float>(static_cast<double>(hy) * 0.5);
-      i += 2;
-    }
+    DecodeDeltas(in, hx, hy, xy.data(), op.count);
   } else {
     in.Read(xy.data(), xy.size() * sizeof(float));
+  }
+}
+
+void PageDocument::PointsOf(const PageOp& op, std::vector<float>& xy, uint32_t every,
+                            std::vector<PointResume>& resumes) const {
+  resumes.clear();
+  xy.clear();
+  if (!HoldsPoints(op, bytes_.size()) || every == 0) return;
+  ByteCursor in(bytes_, op.data);
+  const uint8_t encoding = in.Next();
+  xy.resize(size_t{op.count} * 2);
+  resumes.reserve(op.count / every + 1);
+  int64_t hx = 0, hy = 0;
+  uint32_t point = 0;
+  while (point < op.count) {
+    const uint32_t n = std::min(every, op.count - point);
+    resumes.push_back({in.Position(), point, hx, hy});
+    float* out = xy.data() + size_t{point} * 2;
+    if (encoding == kHalfTwipDeltas) DecodeDeltas(in, hx, hy, out, n);
+    else in.Read(out, size_t{n} * 2 * sizeof(float));
+    point += n;
+  }
+}
+
+void PageDocument::PointsFrom(const PageOp& op, const PointResume& at, uint32_t count,
+                              std::vector<float>& xy) const {
+  xy.clear();
+  if (!HoldsPoints(op, bytes_.size()) || at.point >= op.count || at.data <= op.data || at.data >= bytes_.size())
+    return;
+  const uint32_t n = std::min(count, op.count - at.point);
+  ByteCursor in(bytes_, op.data);
+  const uint8_t encoding = in.Next();
+  ByteCursor from(bytes_, at.data);
+  xy.resize(size_t{n} * 2);
+  if (encoding == kHalfTwipDeltas) {
+    int64_t hx = at.hx, hy = at.hy;
+    DecodeDeltas(from, hx, hy, xy.data(), n);
+  } else {
+    from.Read(xy.data(), xy.size() * sizeof(float));
   }
 }
 

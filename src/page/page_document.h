@@ -62,6 +62,17 @@ struct PageOp {
                       // lie (PageDocument::PointsOf, CellColorsOf)
 };
 
+// Where the decoding of an op's points can start again part of the way
+// through: point number `point`, whose bytes begin at `data`, the running
+// position (half twips) before it at hx, hy. Noted by PointsOf, used by
+// PointsFrom, so a replay of a strip across a long trace decodes only the
+// stretch of it that the strip crosses.
+struct PointResume {
+  uint64_t data = 0;
+  uint32_t point = 0;
+  int64_t hx = 0, hy = 0;
+};
+
 // The recorded bytes: fixed-size blocks that never move once written.
 class ByteBlocks {
  public:
@@ -251,6 +262,13 @@ class PageDocument {
   // of a Cells op; empty for any other op.
   void PointsOf(const PageOp& op, std::vector<float>& xy) const;
   std::vector<float> PointsOf(const PageOp& op) const;
+  // The same, noting where decoding may resume at points 0, every,
+  // 2 * every, ... (every > 0) in `resumes`.
+  void PointsOf(const PageOp& op, std::vector<float>& xy, uint32_t every, std::vector<PointResume>& resumes) const;
+  // Points at.point .. at.point + count - 1 of the op (fewer where its list
+  // ends), decoded from a resume PointsOf noted for that op; empty for a
+  // resume beyond the op.
+  void PointsFrom(const PageOp& op, const PointResume& at, uint32_t count, std::vector<float>& xy) const;
   void CellColorsOf(const PageOp& op, std::vector<Color>& colors) const;
   std::vector<Color> CellColorsOf(const PageOp& op) const;
   // Bytes the recorded page holds (for the benchmark and the preview cache).

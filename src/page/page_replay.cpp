@@ -13,6 +13,18 @@ std::span<const float> PointsMark::Points() {
   return buffer_;
 }
 
+std::span<const float> PointsMark::Points(uint32_t every, std::vector<PointResume>& resumes) {
+  page_.PointsOf(op_, buffer_, every, resumes);
+  decoded_ = true;
+  return buffer_;
+}
+
+std::span<const float> PointsMark::Stretch(const PointResume& at, uint32_t points) {
+  page_.PointsFrom(op_, at, points, buffer_);
+  decoded_ = false;  // the buffer no longer holds the whole list
+  return buffer_;
+}
+
 bool CellsMark::CoversNothing() const {
   return count == 0 || width == 0 || cellHeight == 0 || !std::isfinite(x) || !std::isfinite(y) ||
          !std::isfinite(width) || !std::isfinite(cellHeight);
@@ -59,21 +71,30 @@ bool Replay(const PageDocument& page, PageSink& sink, const ReplayRuns* use, Rep
         fill->runs_.push_back(ReplayRuns::Run{it.Offset(), -1, -1, -1, penWidth});
         filling = &fill->runs_.back();
       }
-      const size_t count = std::min(ReplayRuns::kOps, total - number);
-      if (use && sink.PassesOver(number, count, (*use)[run].widestPen)) {
-        const ReplayRuns::Run& passed = (*use)[run];
-        if (passed.font >= 0) {
-          font = &fonts[static_cast<size_t>(passed.font)];
+      // Runs passed over one after another: the ops are looked at again
+      // only where the sink wants them (a cold page costs a cache miss a
+      // run otherwise).
+      bool passed = false;
+      for (size_t r = run; use && r < use->size(); ++r) {
+        const size_t count = std::min(ReplayRuns::kOps, total - number);
+        if (!sink.PassesOver(number, count, (*use)[r].widestPen)) break;
+        const ReplayRuns::Run& leaves = (*use)[r];
+        if (leaves.font >= 0) {
+          font = &fonts[static_cast<size_t>(leaves.font)];
           sink.Font(*font);
         }
-        if (passed.pen >= 0) {
-          sink.Pen(pens[static_cast<size_t>(passed.pen)]);
-          penWidth = DrawnWidth(pens[static_cast<size_t>(passed.pen)]);
+        if (leaves.pen >= 0) {
+          sink.Pen(pens[static_cast<size_t>(leaves.pen)]);
+          penWidth = DrawnWidth(pens[static_cast<size_t>(leaves.pen)]);
         }
-        if (passed.brush >= 0) sink.Brush(brushes[static_cast<size_t>(passed.brush)]);
+        if (leaves.brush >= 0) sink.Brush(brushes[static_cast<size_t>(leaves.brush)]);
         number += count;
-        it = run + 1 < use->size() ? ops.At((*use)[run + 1].offset) : ops.end();
-        continue;
+        passed = true;
+      }
+      if (passed) {
+        if (number >= total) break;
+        it = ops.At((*use)[number / ReplayRuns::kOps].offset);
+        if (it == ops.end()) break;
       }
     }
     const PageOp& op = *it;

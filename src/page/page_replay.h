@@ -40,6 +40,11 @@ class PointsMark {
   const uint32_t count;
   // x and y alternate; decoded on the first call, the same span after.
   std::span<const float> Points();
+  // The same, noting where decoding may resume (PageDocument::PointsOf).
+  std::span<const float> Points(uint32_t every, std::vector<PointResume>& resumes);
+  // Only `points` points from a resume noted for this op (PageDocument::
+  // PointsFrom); a later Points() decodes the whole list again.
+  std::span<const float> Stretch(const PointResume& at, uint32_t points);
 
  private:
   const PageDocument& page_;
@@ -101,7 +106,7 @@ class PageSink {
 // page; whoever keeps it also answers for it describing the page as it is.
 class ReplayRuns {
  public:
-  static constexpr size_t kOps = 1024;
+  static constexpr size_t kOps = 256;
   struct Run {
     uint64_t offset = 0;                  // of the run's first op
     int64_t font = -1, pen = -1, brush = -1;  // last table entry each names; -1: none

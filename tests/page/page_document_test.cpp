@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <vector>
@@ -217,6 +218,65 @@ TEST(PageDocumentDrawing, BigPagesSpanBlocksAndCellsKeepEveryColour) {
   const std::vector<PageOp> again = CollectOps(page);
   ASSERT_EQ(again.size(), 1u);
   EXPECT_EQ(page.CellColorsOf(again[0]), std::vector<Color>{255});
+}
+
+// Decoding resumed part of the way through a list gives the same points as
+// the whole decoding, for both encodings and across storage blocks.
+TEST(PageDocumentDrawing, PointsResumedPartWayAgreeWithTheWholeList) {
+  PageDocument page;
+  page.BeginDocument();
+  std::vector<float> wiggle;  // half twips: differences; 1.5 MB, so it crosses a block's end
+  for (int64_t j = 0; j < 400000; ++j) {
+    wiggle.push_back(static_cast<float>(5000 + (j * 7919) % 30001 - 15000) + (j % 2 ? 0.5f : 0));
+    wiggle.push_back(static_cast<float>(1553 + j));
+  }
+  page.DrawPolyline(wiggle);
+  std::vector<float> floats;  // not half twips: stored as floats
+  for (int j = 0; j < 1000; ++j) {
+    floats.push_back(0.1f * static_cast<float>(j));
+    floats.push_back(-0.3f * static_cast<float>(j));
+  }
+  page.DrawPolyline(floats);
+  EXPECT_GT(page.RecordedBytes(), ByteBlocks::kBlockBytes);
+  const std::vector<PageOp> ops = CollectOps(page);
+  ASSERT_EQ(ops.size(), 3u);  // pen and the two lists
+  for (const size_t k : {size_t{1}, size_t{2}}) {
+    const PageOp& op = ops[k];
+    const std::vector<float>& given = k == 1 ? wiggle : floats;
+    std::vector<float> xy;
+    std::vector<PointResume> resumes;
+    page.PointsOf(op, xy, 128, resumes);
+    EXPECT_TRUE(xy == given) << k;
+    ASSERT_EQ(resumes.size(), (op.count + 127) / 128) << k;
+    for (size_t r = 0; r < resumes.size(); ++r) {
+      ASSERT_EQ(resumes[r].point, r * 128) << k;
+      // The stretch and the first point of the next.
+      std::vector<float> part;
+      page.PointsFrom(op, resumes[r], 129, part);
+      const size_t begin = 2 * resumes[r].point, end = std::min(given.size(), begin + 2 * 129);
+      ASSERT_TRUE(std::equal(part.begin(), part.end(), given.begin() + static_cast<ptrdiff_t>(begin),
+                             given.begin() + static_cast<ptrdiff_t>(end)) &&
+                  part.size() == end - begin)
+          << k << " from point " << resumes[r].point;
+    }
+    // Fewer points are left at the end of the list than asked for.
+    std::vector<float> tail;
+    page.PointsFrom(op, resumes.back(), 100000, tail);
+    EXPECT_EQ(tail.size(), 2 * (op.count - resumes.back().point)) << k;
+    // A resume that does not belong to this list gives nothing.
+    PointResume beyond = resumes.back();
+    beyond.point = op.count;
+    page.PointsFrom(op, beyond, 10, tail);
+    EXPECT_TRUE(tail.empty()) << k;
+    beyond = resumes.front();
+    beyond.data = page.RecordedBytes();
+    page.PointsFrom(op, beyond, 10, tail);
+    EXPECT_TRUE(tail.empty()) << k;
+  }
+  std::vector<float> none;
+  std::vector<PointResume> resumes{PointResume{}};
+  page.PointsOf(ops[0], none, 128, resumes);  // a pen has no points
+  EXPECT_TRUE(none.empty() && resumes.empty());
 }
 
 TEST(PointText, ParsesBlanksAndSignsAsSeparators) {

@@ -126,8 +126,10 @@ TEST(PageReplay, RunsPassedOverHandOnTheirStateAndSkipNothingElse) {
   for (int i = 0; i < 3200; ++i) {
     if (i % 97 == 0) {
       page.SetPenColor(static_cast<Color>(i));
-      page.SetPenWidth(i % 7 == 0 ? 40 : i % 5);
+      page.SetPenWidth(i % 5);
     }
+    // A wide pen early in run 1 (an op or so an i).
+    if (i == static_cast<int>(ReplayRuns::kOps) + 10) page.SetPenWidth(40);
     if (i % 311 == 0) {
       page.SetFontName("Font" + std::to_string(i));
       page.SetBrushStyle(i % 2);
@@ -187,6 +189,61 @@ TEST(PageReplay, RunsPassedOverHandOnTheirStateAndSkipNothingElse) {
   EXPECT_TRUE(Replay(page, unused, &runs));
   EXPECT_TRUE(unused.widest.empty());
   EXPECT_EQ(unused.calls, full.calls);
+}
+
+// Notes each drawing op with the state in effect at it.
+class StateSink : public PassingSink {
+ public:
+  std::vector<std::string> drawn;
+  void Pen(const PenState& p) override { pen_ = std::to_string(p.color) + "/" + std::to_string(p.width); }
+  void Brush(const BrushState& b) override { brush_ = std::to_string(b.style); }
+  void Text(const TextMark& t) override { Note(t.number, "text in " + t.font.name); }
+  void Polyline(PointsMark& m) override { Note(m.number, "polyline"); }
+  void Polygon(PointsMark& m) override { Note(m.number, "polygon"); }
+
+ private:
+  void Note(size_t number, const std::string& what) {
+    drawn.push_back(std::to_string(number) + " " + what + " pen " + pen_ + " brush " + brush_);
+  }
+  std::string pen_ = "-", brush_ = "-";
+};
+
+// Runs passed over one after another, the first and the last among them:
+// every op outside them is drawn with the state it has in a whole replay.
+TEST(PageReplay, RunsPassedOverInARowLeaveTheStateOfTheWholeReplay) {
+  PageDocument page;
+  page.BeginDocument();
+  for (int i = 0; i < 4000; ++i) {
+    if (i % 89 == 0) {
+      page.SetPenColor(static_cast<Color>(i));
+      page.SetPenWidth(i % 3);
+    }
+    if (i % 157 == 0) {
+      page.SetFontName("Font" + std::to_string(i));
+      page.SetBrushStyle(i % 2);
+      page.DrawText("t");
+      page.DrawPolygon(std::vector<double>{0, 0, 1, 1, 2, 0});
+    }
+    page.DrawPolyline(std::vector<double>{static_cast<double>(i), 0, static_cast<double>(i), 10});
+  }
+  page.EndDocument();
+  const size_t total = page.ops().size();
+  const size_t runCount = (total + ReplayRuns::kOps - 1) / ReplayRuns::kOps;
+  ASSERT_GE(runCount, 6u);
+  ReplayRuns runs;
+  StateSink full;
+  ASSERT_TRUE(Replay(page, full, nullptr, &runs));
+  for (const std::set<size_t>& passed :
+       {std::set<size_t>{0}, std::set<size_t>{1, 2, 3}, std::set<size_t>{2, 4, runCount - 1},
+        std::set<size_t>{runCount - 2, runCount - 1}}) {
+    StateSink sink;
+    sink.passing = passed;
+    ASSERT_TRUE(Replay(page, sink, &runs));
+    std::vector<std::string> expected;
+    for (const std::string& call : full.drawn)
+      if (!passed.count(std::stoul(call) / ReplayRuns::kOps)) expected.push_back(call);
+    EXPECT_EQ(sink.drawn, expected) << "passing from run " << *passed.begin();
+  }
 }
 
 // The display list's encoding is read in one place: no other folder names
