@@ -180,23 +180,64 @@ class Replayer final : public PageSink {
   // Where an op's hairlines and fill may mark the canvas.
   enum class Reach { Nowhere, Inside, Partly };
 
+  // A box of the page (left, top, right, bottom) in device pixels, mapped
+  // as the points are.
+  std::array<double, 4> DeviceBox(const ReplayIndex::Box& b) const {
+    const double x1 = b[0] * sx_ + ox_, x2 = b[2] * sx_ + ox_;
+    const double y1 = b[1] * sy_ + oy_, y2 = b[3] * sy_ + oy_;
+    return {std::min(x1, x2), std::min(y1, y2), std::max(x1, x2), std::max(y1, y2)};
+  }
+  bool CanvasMisses(const ReplayIndex::Box& b) const {
+    if (b[0] > b[2]) return true;  // no points
+    const std::array<double, 4> d = DeviceBox(b);
+    return canvas_->MissesBox(d[0], d[1], d[2], d[3]);
+  }
+
+  // The op's points, decoded. A replay filling the index also notes the
+  // stretches of a long polyline, so later replays of a strip across it
+  // decode only the part they need.
+  std::span<const float> PointsOf(PointsMark& mark, bool polyline) {
+    if (!filling_ || !polyline || mark.count < ReplayIndex::kStretchFrom) return mark.Points();
+    const std::span<const float> xy = mark.Points(ReplayIndex::kStretchPoints, resumes_);
+    filling_->RecordStretches(mark.number, resumes_, xy);
+    return xy;
+  }
+
+  // For each run of the index's stretches of op `mark` that `meets` (given
+  // a stretch's box) accepts, its points (up to the first of the next
+  // stretch) in xy_, then `draw()`. False, with nothing drawn, when the
+  // index notes no stretches of the op.
+  template <typename Meets, typename Draw>
+  bool DrawStretches(PointsMark& mark, Meets meets, Draw draw) {
+    if (!index_) return false;
+    const std::span<const ReplayIndex::Stretch> stretches = index_->StretchesOf(mark.number);
+    if (stretches.empty()) return false;
+    for (size_t i = 0; i < stretches.size();) {
+      if (!meets(index_->BoxOf(stretches[i]))) {
+        ++i;
+        continue;
+      }
+      size_t end = i + 1;
+      while (end < stretches.size() && meets(index_->BoxOf(stretches[end]))) ++end;
+      const uint64_t points = uint64_t{end - i} * ReplayIndex::kStretchPoints + 1;
+      xy_ = mark.Stretch(ReplayIndex::ResumeOf(stretches[i], i),
+                         static_cast<uint32_t>(std::min<uint64_t>(points, mark.count)));
+      if (xy_.size() >= 4) draw();
+      i = end;
+    }
+    return true;
+  }
+
   // The op's box in device pixels in box_ and, unless it misses the canvas
   // (the other half of a page replayed in halves), its points in buffer_.
-  // With `mapPartly` false, the points of an op only partly on the canvas
-  // are left unmapped (buffer_ empty): HairlinesNearCanvas maps those it
-  // draws.
-  Reach LoadDevicePoints(PointsMark& mark, bool mapPartly = true) {
+  // A polyline's points only partly on the canvas are left unmapped
+  // (buffer_ empty): HairlinesNearCanvas maps those it draws.
+  Reach LoadDevicePoints(PointsMark& mark, bool polyline) {
     buffer_.clear();
-    if (index_) {
-      // Mapped as the points are below: the same box, before decoding.
-      const ReplayIndex::Box& b = index_->BoxOf(mark.number);
-      if (b[0] > b[2]) return Reach::Nowhere;
-      const double x1 = b[0] * sx_ + ox_, x2 = b[2] * sx_ + ox_;
-      const double y1 = b[1] * sy_ + oy_, y2 = b[3] * sy_ + oy_;
-      if (canvas_->MissesBox(std::min(x1, x2), std::min(y1, y2), std::max(x1, x2), std::max(y1, y2)))
-        return Reach::Nowhere;
-    }
-    xy_ = mark.Points();
+    const bool mapPartly = !polyline;
+    // Mapped as the points are below: the same box, before decoding.
+    if (index_ && CanvasMisses(index_->BoxOf(mark.number))) return Reach::Nowhere;
+    xy_ = PointsOf(mark, polyline);
     const size_t total = xy_.size() / 2;
     if (total == 0) {
       if (filling_) filling_->Record(mark.number, {1, 0, 0, 0});
@@ -294,7 +335,13 @@ class Replayer final : public PageSink {
   void Polyline(PointsMark& mark) override {
     UseShapePen();
     if (DrawsPixels()) {
-      const Reach reach = LoadDevicePoints(mark, false);
+      if (index_ && PartlyOnCanvas(mark.number)) {
+        // A long trace across a strip: only the stretches near it.
+        canvas_->SetColor(penColor_);
+        const auto near = [this](const ReplayIndex::Box& b) { return !CanvasMisses(b); };
+        if (DrawStretches(mark, near, [this] { HairlinesNearCanvas(); })) return;
+      }
+      const Reach reach = LoadDevicePoints(mark, true);
       if (reach == Reach::Nowhere) return;
       canvas_->SetColor(penColor_);
       if (reach == Reach::Inside) Hairlines(true, false);
@@ -303,23 +350,42 @@ class Replayer final : public PageSink {
     }
     FlushPixels();
     const std::optional<std::array<float, 4>> reach = StrokeReach();
-    if (!Decodes(mark, reach)) return;
+    if (reach) {
+      const auto meets = [&reach](const ReplayIndex::Box& b) { return BoxMeets(*reach, b[0], b[1], b[2], b[3]); };
+      if (DrawStretches(mark, meets, [&] { StrokeWithin(*reach); })) return;
+    }
+    if (!Decodes(mark, reach, true)) return;
     const size_t total = xy_.size() / 2;
     if (total < 2) return;
     if (!reach) {
       StrokePiece(0, total);
       return;
     }
-    // Only the runs of segments that can mark the image go to the stroker:
-    // a band of a PNG export, or a preview tile, would otherwise pay for
-    // the outline of every trace on the page. A run ends where a segment
-    // lies wholly beyond the reach, so its flat ends and the joins it no
-    // longer has are out of sight.
+    StrokeWithin(*reach);
+  }
+
+  // True when the index places op `op` across an edge of the canvas: some
+  // of it may mark the canvas, not all of it lies inside.
+  bool PartlyOnCanvas(size_t op) const {
+    const ReplayIndex::Box b = index_->BoxOf(op);
+    if (CanvasMisses(b)) return false;
+    const std::array<double, 4> d = DeviceBox(b);
+    return !canvas_->HoldsBox(d[0], d[1], d[2], d[3]);
+  }
+
+  // The open polyline in xy_, stroked by the painter where it may reach
+  // the image. Only the runs of segments that can mark it go to the
+  // stroker: a band of a PNG export, or a preview tile, would otherwise pay
+  // for the outline of every trace on the page. A run ends where a segment
+  // lies wholly beyond the reach, so its flat ends and the joins it no
+  // longer has are out of sight.
+  void StrokeWithin(const std::array<float, 4>& reach) {
+    const size_t total = xy_.size() / 2;
     constexpr size_t kNoRun = std::numeric_limits<size_t>::max();
     size_t runStart = kNoRun;
     const float* p = xy_.data();
     for (size_t i = 0; i + 1 < total; ++i) {
-      if (SegmentMeets(*reach, p + 2 * i)) {
+      if (SegmentMeets(reach, p + 2 * i)) {
         if (runStart == kNoRun) runStart = i;
       } else if (runStart != kNoRun) {
         StrokePiece(runStart, i + 1 - runStart);
@@ -372,12 +438,12 @@ class Replayer final : public PageSink {
   // Decodes the op's points into xy_ unless its box (from the index, or
   // from the points, which a filling index then records) lies beyond
   // `reach`: a shape of another band or tile costs the painter nothing.
-  bool Decodes(PointsMark& mark, const std::optional<std::array<float, 4>>& reach) {
+  bool Decodes(PointsMark& mark, const std::optional<std::array<float, 4>>& reach, bool polyline) {
     if (reach && index_) {
       const ReplayIndex::Box& b = index_->BoxOf(mark.number);
       if (b[0] > b[2] || !BoxMeets(*reach, b[0], b[1], b[2], b[3])) return false;
     }
-    xy_ = mark.Points();
+    xy_ = PointsOf(mark, polyline);
     if (!filling_ && (!reach || index_)) return true;
     const ReplayIndex::Box box = BoxOfPoints(xy_);
     if (filling_) filling_->Record(mark.number, box);
@@ -406,7 +472,7 @@ class Replayer final : public PageSink {
     if (mark.count == 0 || mark.count > static_cast<uint32_t>(std::numeric_limits<int>::max())) return;
     UseShapePen();
     if (DrawsPixels()) {
-      const Reach reach = LoadDevicePoints(mark);
+      const Reach reach = LoadDevicePoints(mark, false);
       const size_t count = buffer_.size();
       if (reach == Reach::Nowhere) return;
       const bool inside = reach == Reach::Inside;
@@ -429,7 +495,7 @@ class Replayer final : public PageSink {
     }
     FlushPixels();
     const std::optional<std::array<float, 4>> reach = StrokeReach();
-    if (!Decodes(mark, reach)) return;
+    if (!Decodes(mark, reach, false)) return;
     if (!LoadPoints(0, xy_.size() / 2) || buffer_.empty()) return;
     // Overlapping parts alternate (even-odd filling).
     painter_.drawPolygon(buffer_.data(), static_cast<int>(buffer_.size()), Qt::OddEvenFill);
@@ -510,7 +576,8 @@ class Replayer final : public PageSink {
   bool textPenSet_ = false;
   TextFont font_;
   bool haveFont_ = false;
-  std::span<const float> xy_;  // the points of the op being drawn
+  std::span<const float> xy_;  // the points of the op being drawn (or of a stretch of it)
+  std::vector<PointResume> resumes_;
   std::vector<QPointF> buffer_;
   std::array<double, 4> box_{};  // buffer_'s left, top, right, bottom
   std::vector<QPointF> pageBuffer_;

@@ -40,15 +40,47 @@ uint16_t StoreHigh(float v, double unit) {
 
 }  // namespace
 
-ReplayIndex::Box ReplayIndex::BoxOf(size_t op) const {
-  const StoredBox& s = boxes_[op];
+ReplayIndex::Box ReplayIndex::Unstore(const StoredBox& s) const {
   return {LowSide(s[0], unitX_), LowSide(s[1], unitY_), HighSide(s[2], unitX_), HighSide(s[3], unitY_)};
 }
 
+ReplayIndex::Box ReplayIndex::BoxOf(size_t op) const { return Unstore(boxes_[op]); }
+
 ReplayIndex::Box ReplayIndex::RunBox(size_t run) const {
   if (run >= runBoxes_.size()) return {-kFar, -kFar, kFar, kFar};
-  const StoredBox& s = runBoxes_[run];
-  return {LowSide(s[0], unitX_), LowSide(s[1], unitY_), HighSide(s[2], unitX_), HighSide(s[3], unitY_)};
+  return Unstore(runBoxes_[run]);
+}
+
+std::span<const ReplayIndex::Stretch> ReplayIndex::StretchesOf(size_t op) const {
+  const auto at = std::lower_bound(stretchOps_.begin(), stretchOps_.end(), op,
+                                   [](const auto& entry, size_t n) { return entry.first < n; });
+  if (at == stretchOps_.end() || at->first != op) return {};
+  return at->second;
+}
+
+void ReplayIndex::RecordStretches(size_t op, std::span<const PointResume> resumes, std::span<const float> xy) {
+  if (resumes.empty() || (!stretchOps_.empty() && stretchOps_.back().first >= op)) return;
+  const size_t points = xy.size() / 2;
+  std::vector<Stretch> stretches;
+  stretches.reserve(resumes.size());
+  for (size_t k = 0; k < resumes.size(); ++k) {
+    const PointResume& from = resumes[k];
+    // Its segments: from its first point to the first of the next stretch.
+    const size_t begin = from.point, end = std::min<size_t>(begin + kStretchPoints, points - 1);
+    if (begin >= points || begin != k * kStretchPoints) break;
+    Box box{xy[2 * begin], xy[2 * begin + 1], xy[2 * begin], xy[2 * begin + 1]};
+    for (size_t i = begin + 1; i <= end; ++i) {
+      const float x = xy[2 * i], y = xy[2 * i + 1];
+      if (std::isnan(x) || std::isnan(y)) {
+        box = {-kFar, -kFar, kFar, kFar};
+        break;
+      }
+      box = {std::min(box[0], x), std::min(box[1], y), std::max(box[2], x), std::max(box[3], y)};
+    }
+    if (std::isnan(box[0]) || std::isnan(box[1])) box = {-kFar, -kFar, kFar, kFar};
+    stretches.push_back({from.data, from.hx, from.hy, Store(box)});
+  }
+  if (!stretches.empty()) stretchOps_.emplace_back(op, std::move(stretches));
 }
 
 void ReplayIndex::Complete() {
@@ -86,6 +118,7 @@ void ReplayIndex::Begin(const PageDocument& page) {
   complete_ = false;
   runs_.Clear();
   runBoxes_.clear();
+  stretchOps_.clear();
   const auto unit = [](double side) {
     const double u = side / kSteps;
     return u > 0 && std::isfinite(u) ? u : 1.0;

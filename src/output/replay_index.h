@@ -9,6 +9,8 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <span>
+#include <utility>
 #include <vector>
 
 #include "page/page_replay.h"
@@ -39,6 +41,28 @@ class ReplayIndex {
   }
   void Complete();
 
+  // The stretches of a long polyline (kStretchFrom points or more): each
+  // the kStretchPoints segments after a resume noted by the filling replay
+  // (the last one fewer), with their box. A replay of a strip across a
+  // trace decodes only the stretches whose box meets it.
+  static constexpr uint32_t kStretchFrom = 512;
+  static constexpr uint32_t kStretchPoints = 256;
+  struct Stretch {  // the k-th of its op: PointResume{data, k * kStretchPoints, hx, hy}
+    uint64_t data = 0;
+    int64_t hx = 0, hy = 0;
+    StoredBox box{};
+  };
+  // Empty for an op without noted stretches.
+  std::span<const Stretch> StretchesOf(size_t op) const;
+  Box BoxOf(const Stretch& stretch) const { return Unstore(stretch.box); }
+  // Where the k-th stretch of an op begins.
+  static PointResume ResumeOf(const Stretch& stretch, size_t k) {
+    return {stretch.data, static_cast<uint32_t>(k * kStretchPoints), stretch.hx, stretch.hy};
+  }
+  // By the filling replay, in op order: the resumes PointsOf noted every
+  // kStretchPoints points of op `op`, whose points are `xy`.
+  void RecordStretches(size_t op, std::span<const PointResume> resumes, std::span<const float> xy);
+
   // The runs of ops a replay of part of the page may pass over (filled with
   // the boxes, by the same replay), and the box of all the ops of a run.
   const ReplayRuns* Runs() const { return &runs_; }
@@ -54,8 +78,13 @@ class ReplayIndex {
   std::vector<StoredBox> boxes_;
   ReplayRuns runs_;
   std::vector<StoredBox> runBoxes_;  // one a run of ReplayRuns::kOps ops
+  // The ops with stretches, in op order, with their stretches (each list
+  // allocated at its size: one growing list would, while it doubles, hold
+  // three times what it keeps, on the page whose memory matters most).
+  std::vector<std::pair<size_t, std::vector<Stretch>>> stretchOps_;
 
   StoredBox Store(const Box& box) const;
+  Box Unstore(const StoredBox& s) const;
 };
 
 }  // namespace tavelo

@@ -372,6 +372,71 @@ TEST_F(ReplayPixelsTest, PiecesDrawnWithAnIndexMakeTheWholePicture) {
   }
 }
 
+// Strips across long traces (a scroll step of a zoomed preview, a band of a
+// PNG) draw only the stretches of each trace near them: the strips together
+// still make the whole picture, the segments where one stretch meets the
+// next included.
+TEST_F(ReplayPixelsTest, StripsAcrossLongTracesMakeTheWholePicture) {
+  constexpr int kPoints = 1000;
+  for (const double penWidth : {0.0, 40.0}) {  // the pixel writer; 4 pixels, the painter
+    PageDocument page;
+    page.SetPaperSize(6000, 61000);
+    page.BeginDocument();
+    page.SetPenColor(0);
+    page.SetPenWidth(penWidth);
+    for (int t = 0; t < 3; ++t) {
+      // Segments of 6 pixels down and up to 60 across: one from a strip's
+      // last stretch to the next reaches well into the strip.
+      std::vector<float> trace;
+      for (int k = 0; k < kPoints; ++k) {
+        trace.push_back(static_cast<float>(1000 + 2000 * t + 300 * std::sin(0.7 * k + t)));
+        trace.push_back(static_cast<float>(100 + 59.9 * k));
+      }
+      page.DrawPolyline(std::span<const float>(trace));
+    }
+    page.EndDocument();
+    const QImage whole = Draw(page, QImage::Format_RGB32, 600, 6100);
+    QImage strips(600, 6100, QImage::Format_RGB32);
+    // Strips of 97 pixels, and strips that end 4 and 7 pixels above the
+    // first point of a stretch (beyond the reach of a hairline, of the wide
+    // pen): the segment into that stretch is the strip's last.
+    std::vector<int> cuts;
+    for (int y = 0; y < 6100; y += 97) cuts.push_back(y);
+    for (int k = 1; k * ReplayIndex::kStretchPoints < kPoints; ++k)
+      for (const int above : {4, 7})
+        cuts.push_back(static_cast<int>((100 + 59.9 * k * ReplayIndex::kStretchPoints) * 0.1) - above);
+    cuts.push_back(6100);
+    std::sort(cuts.begin(), cuts.end());
+    cuts.erase(std::unique(cuts.begin(), cuts.end()), cuts.end());
+    ReplayIndex index;
+    for (size_t c = 0; c + 1 < cuts.size(); ++c) {
+      const int top = cuts[c];
+      QImage strip(600, cuts[c + 1] - top, QImage::Format_RGB32);
+      strip.fill(Qt::white);
+      QPainter painter(&strip);
+      painter.setRenderHint(QPainter::Antialiasing, true);
+      painter.translate(0, -top);
+      ReplayPage(page, painter, QRectF(0, 0, 600, 6100), &index);
+      painter.end();
+      QPainter into(&strips);
+      into.drawImage(0, top, strip);
+    }
+    ASSERT_TRUE(index.Describes(page));
+    size_t op = 0, traces = 0;
+    for (const PageOp& o : page.ops()) {
+      if (o.kind == OpKind::Polyline) {
+        EXPECT_EQ(index.StretchesOf(op).size(), (kPoints + ReplayIndex::kStretchPoints - 1) / ReplayIndex::kStretchPoints);
+        ++traces;
+      }
+      ++op;
+    }
+    EXPECT_EQ(traces, 3u);
+    const Difference d = Compare(whole, strips);
+    EXPECT_LE(d.largest, 2) << "pen " << penWidth;
+    EXPECT_EQ(d.visible, 0) << "pen " << penWidth;
+  }
+}
+
 TEST_F(ReplayPixelsTest, CallerClipLeavesTheDrawingToThePainter) {
   const PageDocument page = Section(40, 100);
   const QRectF clip(20, 10, 150, 120);
