@@ -35,11 +35,13 @@ void DrawSection(PageDocument& page, double width, double height, uint32_t brush
   page.SetPenWidth(0);
   page.SetBrushColor(brush);
   page.SetBrushStyle(0);
-  const int traces = 90;
+  // Traces long enough for the replay index to note their stretches, so
+  // tiles across them draw only the stretches near them.
+  const int traces = 90, samples = 600;
   for (int t = 0; t < traces; ++t) {
     const double x0 = width * (0.05 + 0.9 * t / traces);
-    test::DrawWiggleTrace(page, x0, 400, [&](int k) {
-      const double y = height * (0.05 + 0.9 * k / 400);
+    test::DrawWiggleTrace(page, x0, samples, [&](int k) {
+      const double y = height * (0.05 + 0.9 * k / samples);
       const double a = width / traces * 0.8 * std::sin(0.07 * k + t);
       return std::pair{y, a};
     });
