@@ -120,17 +120,19 @@ long NumberOf(const std::string& call) {
   return colon == std::string::npos ? -1 : std::stol(call.substr(0, colon));
 }
 
-TEST(PageReplay, RunsPassedOverHandOnTheirStateAndSkipNothingElse) {
+// `lines` short lines, the pen changed every `penEvery` of them (widths
+// 0 .. widths - 1; 40 twips from line `widePenAt` on), font, brush, a text
+// and a triangle every `fontEvery`.
+PageDocument ManyStates(int lines, int penEvery, int widths, int fontEvery, int widePenAt = -1) {
   PageDocument page;
   page.BeginDocument();
-  for (int i = 0; i < 3200; ++i) {
-    if (i % 97 == 0) {
+  for (int i = 0; i < lines; ++i) {
+    if (i % penEvery == 0) {
       page.SetPenColor(static_cast<Color>(i));
-      page.SetPenWidth(i % 5);
+      page.SetPenWidth(i % widths);
     }
-    // A wide pen early in run 1 (an op or so an i).
-    if (i == static_cast<int>(ReplayRuns::kOps) + 10) page.SetPenWidth(40);
-    if (i % 311 == 0) {
+    if (i == widePenAt) page.SetPenWidth(40);
+    if (i % fontEvery == 0) {
       page.SetFontName("Font" + std::to_string(i));
       page.SetBrushStyle(i % 2);
       page.DrawText("t");
@@ -139,6 +141,12 @@ TEST(PageReplay, RunsPassedOverHandOnTheirStateAndSkipNothingElse) {
     page.DrawPolyline(std::vector<double>{static_cast<double>(i), 0, static_cast<double>(i), 10});
   }
   page.EndDocument();
+  return page;
+}
+
+TEST(PageReplay, RunsPassedOverHandOnTheirStateAndSkipNothingElse) {
+  // A wide pen early in run 1 (an op or so a line).
+  const PageDocument page = ManyStates(3200, 97, 5, 311, static_cast<int>(ReplayRuns::kOps) + 10);
   const size_t total = page.ops().size();
   ASSERT_GT(total, 3 * ReplayRuns::kOps);
 
@@ -211,22 +219,7 @@ class StateSink : public PassingSink {
 // Runs passed over one after another, the first and the last among them:
 // every op outside them is drawn with the state it has in a whole replay.
 TEST(PageReplay, RunsPassedOverInARowLeaveTheStateOfTheWholeReplay) {
-  PageDocument page;
-  page.BeginDocument();
-  for (int i = 0; i < 4000; ++i) {
-    if (i % 89 == 0) {
-      page.SetPenColor(static_cast<Color>(i));
-      page.SetPenWidth(i % 3);
-    }
-    if (i % 157 == 0) {
-      page.SetFontName("Font" + std::to_string(i));
-      page.SetBrushStyle(i % 2);
-      page.DrawText("t");
-      page.DrawPolygon(std::vector<double>{0, 0, 1, 1, 2, 0});
-    }
-    page.DrawPolyline(std::vector<double>{static_cast<double>(i), 0, static_cast<double>(i), 10});
-  }
-  page.EndDocument();
+  const PageDocument page = ManyStates(4000, 89, 3, 157);
   const size_t total = page.ops().size();
   const size_t runCount = (total + ReplayRuns::kOps - 1) / ReplayRuns::kOps;
   ASSERT_GE(runCount, 6u);
