@@ -34,8 +34,8 @@ constexpr int kHalvesFromWidth = 512;
 // The left and right halves of `pixelClip`, each replayed by its own painter
 // on its own view of the image's pixels, the right one on a second thread.
 // Every mark and every painter call depends on its pixel alone, so the
-// halves together make the picture of one pass; ops outside a half are
-// decoded but not drawn there. Only where the replay writes the pixels
+// halves together make the picture of one pass; ops whose box (kept by the
+// page) misses a half are passed over there undecoded. Only where the replay writes the pixels
 // itself: a shape the painter draws costs each half the whole of its outline
 // (an image too large for the pixel writer, a PNG export, is drawn by the
 // painter in one pass). False (nothing drawn) where this does not apply.
@@ -67,10 +67,14 @@ bool ReplayInHalves(const PageDocument& page, QPainter& painter, const QRect& pi
     halfPainter.setWorldTransform(toDevice);
     Replayer(page, halfPainter, half, index, fills).Run();
   };
+  // The right half notes the stretches of the traces it decodes on its own;
+  // they join the filled index once both halves are done.
+  ReplayIndex rightStretches;
+  if (filling) rightStretches.Begin(page);
   std::exception_ptr failure;
   std::thread right([&] {
     try {
-      replayHalf(halves[1], nullptr);
+      replayHalf(halves[1], filling ? &rightStretches : nullptr);
     } catch (...) {
       failure = std::current_exception();
     }
@@ -83,6 +87,7 @@ bool ReplayInHalves(const PageDocument& page, QPainter& painter, const QRect& pi
   }
   right.join();
   if (failure) std::rethrow_exception(failure);
+  if (filling) filling->AdoptStretches(std::move(rightStretches));
   return true;
 }
 
@@ -128,12 +133,18 @@ void ReplayPage(const PageDocument& page, QPainter& painter, const QRectF& targe
     pixelClip = QRect(QPoint(edge(paper.left()), edge(paper.top())),
                       QPoint(edge(paper.right()) - 1, edge(paper.bottom()) - 1));
   }
-  // An index of this page is used; any other is filled by this replay.
-  const ReplayIndex* using_ = index && index->Describes(page) ? index : nullptr;
-  ReplayIndex* filling = index && !using_ ? index : nullptr;
+  // An index of this page is used; any other is filled by this replay,
+  // which has the page's boxes of its ops from the start. Without one the
+  // replay still passes over ops by the page's boxes (an index of its own,
+  // left unfilled).
+  ReplayIndex own;
+  ReplayIndex* filling = index && !index->Describes(page) ? index : nullptr;
   if (filling) filling->Begin(page);
-  if (!ReplayInHalves(page, painter, pixelClip, using_, filling))
-    Replayer(page, painter, pixelClip, using_, filling).Run();
+  if (!index) {
+    own.Begin(page);
+    index = &own;
+  }
+  if (!ReplayInHalves(page, painter, pixelClip, index, filling)) Replayer(page, painter, pixelClip, index, filling).Run();
   if (filling) filling->Complete();
   painter.restore();
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <limits>
 
 #include "page/page_document.h"
@@ -11,47 +12,16 @@ namespace tavelo {
 namespace {
 
 constexpr float kFar = std::numeric_limits<float>::infinity();
-constexpr uint16_t kLast = 65535;     // beyond the paper's far edge (or an empty box's left and top)
-constexpr uint16_t kSteps = kLast - 1;  // the paper's far edge
-
-// Low sides (left, top): step 0 is everything before the first step.
-float LowSide(uint16_t q, double unit) {
-  if (q == 0) return -kFar;
-  if (q == kLast) return kFar;
-  return static_cast<float>(q * unit);
-}
-
-// High sides (right, bottom): the last step is everything beyond the paper.
-float HighSide(uint16_t q, double unit) { return q == kLast ? kFar : static_cast<float>(q * unit); }
-
-uint16_t StoreLow(float v, double unit) {
-  if (!(v >= unit)) return 0;  // before the first step, or not a number
-  auto q = static_cast<uint16_t>(std::min<double>(std::floor(v / unit), kSteps));
-  while (q > 0 && LowSide(q, unit) > v) --q;
-  return q;
-}
-
-uint16_t StoreHigh(float v, double unit) {
-  if (!(v <= kSteps * unit)) return kLast;  // beyond the paper, or not a number
-  auto q = static_cast<uint16_t>(std::max(0.0, std::ceil(v / unit)));
-  while (q < kLast && HighSide(q, unit) < v) ++q;
-  return q;
-}
 
 }  // namespace
 
-ReplayIndex::Box ReplayIndex::Unstore(const StoredBox& s) const {
-  return {LowSide(s[0], unitX_), LowSide(s[1], unitY_), HighSide(s[2], unitX_), HighSide(s[3], unitY_)};
-}
-
-ReplayIndex::Box ReplayIndex::BoxOf(size_t op) const { return Unstore(boxes_[op]); }
-
 ReplayIndex::Box ReplayIndex::RunBox(size_t run) const {
   if (run >= runBoxes_.size()) return {-kFar, -kFar, kFar, kFar};
-  return Unstore(runBoxes_[run]);
+  return boxes_->Unstore(runBoxes_[run]);
 }
 
 std::span<const ReplayIndex::Stretch> ReplayIndex::StretchesOf(size_t op) const {
+  if (!complete_) return {};
   const auto at = std::lower_bound(stretchOps_.begin(), stretchOps_.end(), op,
                                    [](const auto& entry, size_t n) { return entry.first < n; });
   if (at == stretchOps_.end() || at->first != op) return {};
@@ -59,7 +29,7 @@ std::span<const ReplayIndex::Stretch> ReplayIndex::StretchesOf(size_t op) const 
 }
 
 void ReplayIndex::RecordStretches(size_t op, std::span<const PointResume> resumes, std::span<const float> xy) {
-  if (resumes.empty() || (!stretchOps_.empty() && stretchOps_.back().first >= op)) return;
+  if (!boxes_ || resumes.empty() || (!stretchOps_.empty() && stretchOps_.back().first >= op)) return;
   const size_t points = xy.size() / 2;
   std::vector<Stretch> stretches;
   stretches.reserve(resumes.size());
@@ -78,22 +48,43 @@ void ReplayIndex::RecordStretches(size_t op, std::span<const PointResume> resume
       box = {std::min(box[0], x), std::min(box[1], y), std::max(box[2], x), std::max(box[3], y)};
     }
     if (std::isnan(box[0]) || std::isnan(box[1])) box = {-kFar, -kFar, kFar, kFar};
-    stretches.push_back({from.data, from.hx, from.hy, Store(box)});
+    stretches.push_back({from.data, from.hx, from.hy, boxes_->Store(box)});
   }
   if (!stretches.empty()) stretchOps_.emplace_back(op, std::move(stretches));
 }
 
+void ReplayIndex::AdoptStretches(ReplayIndex&& other) {
+  if (other.stretchOps_.empty()) return;
+  // Both lists run in op order; an op both noted (a trace across the
+  // middle of the image) is kept once.
+  std::vector<std::pair<size_t, std::vector<Stretch>>> merged;
+  merged.reserve(stretchOps_.size() + other.stretchOps_.size());
+  auto a = stretchOps_.begin(), b = other.stretchOps_.begin();
+  while (a != stretchOps_.end() || b != other.stretchOps_.end()) {
+    if (b == other.stretchOps_.end() || (a != stretchOps_.end() && a->first <= b->first)) {
+      if (b != other.stretchOps_.end() && b->first == a->first) ++b;
+      merged.push_back(std::move(*a++));
+    } else {
+      merged.push_back(std::move(*b++));
+    }
+  }
+  stretchOps_ = std::move(merged);
+  other.stretchOps_.clear();
+}
+
 void ReplayIndex::Complete() {
+  if (!boxes_) return;
   complete_ = true;
   // Stored sides keep their order, so the union is taken on them; an op
-  // without points (stored as {kLast, kLast, 0, 0}) adds nothing.
-  const size_t runs = (boxes_.size() + ReplayRuns::kOps - 1) / ReplayRuns::kOps;
-  runBoxes_.assign(runs, StoredBox{kLast, kLast, 0, 0});
-  for (size_t op = 0; op < boxes_.size(); ++op) {
-    const StoredBox& b = boxes_[op];
-    if (b[0] == kLast && b[1] == kLast && b[2] == 0 && b[3] == 0) continue;
+  // without points adds nothing.
+  const size_t ops = std::min(opCount_, boxes_->size());
+  const size_t runs = (ops + ReplayRuns::kOps - 1) / ReplayRuns::kOps;
+  runBoxes_.assign(runs, OpBoxes::kEmpty);
+  for (size_t op = 0; op < ops; ++op) {
+    const StoredBox& b = boxes_->StoredAt(op);
+    if (OpBoxes::IsEmpty(b)) continue;
     StoredBox& u = runBoxes_[op / ReplayRuns::kOps];
-    if (u[0] == kLast && u[1] == kLast && u[2] == 0 && u[3] == 0) {
+    if (OpBoxes::IsEmpty(u)) {
       u = b;
       continue;
     }
@@ -101,14 +92,9 @@ void ReplayIndex::Complete() {
   }
 }
 
-ReplayIndex::StoredBox ReplayIndex::Store(const Box& box) const {
-  if (box[0] > box[2] || box[1] > box[3]) return {kLast, kLast, 0, 0};  // no points
-  return {StoreLow(box[0], unitX_), StoreLow(box[1], unitY_), StoreHigh(box[2], unitX_), StoreHigh(box[3], unitY_)};
-}
-
 bool ReplayIndex::Describes(const PageDocument& page) const {
   return complete_ && &page == page_ && page.Generation() == generation_ && page.RecordedBytes() == bytes_ &&
-         page.ops().size() == boxes_.size();
+         page.ops().size() == opCount_;
 }
 
 void ReplayIndex::Begin(const PageDocument& page) {
@@ -116,16 +102,11 @@ void ReplayIndex::Begin(const PageDocument& page) {
   generation_ = page.Generation();
   bytes_ = page.RecordedBytes();
   complete_ = false;
+  boxes_ = &page.Boxes();
+  opCount_ = page.ops().size();
   runs_.Clear();
   runBoxes_.clear();
   stretchOps_.clear();
-  const auto unit = [](double side) {
-    const double u = side / kSteps;
-    return u > 0 && std::isfinite(u) ? u : 1.0;
-  };
-  unitX_ = unit(page.PageWidth());
-  unitY_ = unit(page.PageHeight());
-  boxes_.assign(page.ops().size(), StoredBox{0, 0, kLast, kLast});
 }
 
 }  // namespace tavelo

@@ -1,10 +1,10 @@
 #pragma once
-// Where the ops of a recorded page lie, so that a replay of part of the
-// paper (a band of a PNG, a zoomed window of the preview, one half of a
-// wide image) passes over the ops beside it without decoding their points.
+// What a replay of part of the paper (a band of a PNG, a zoomed window of
+// the preview, one half of a wide image) needs beyond the boxes the page
+// keeps of its ops (PageDocument::Boxes): the runs of ops it may pass over
+// whole, with the box of each run, and the stretches of each long polyline.
 // A replay given an index that does not describe its page fills it on the
-// way (the boxes come with the decoding it does anyway); later replays of
-// the same page use it.
+// way; later replays of the same page use it.
 
 #include <array>
 #include <cstddef>
@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "page/op_boxes.h"
 #include "page/page_replay.h"
 
 namespace tavelo {
@@ -20,26 +21,27 @@ namespace tavelo {
 class ReplayIndex {
  public:
   // Left, top, right, bottom in twips.
-  using Box = std::array<float, 4>;
-  // How a box is kept: its sides rounded outwards to 1/65534 of the paper's
-  // width and height (8 bytes an op instead of 16; a page of wiggles holds
-  // millions of ops). The first and last steps stand for everything beyond.
-  using StoredBox = std::array<uint16_t, 4>;
+  using Box = OpBoxes::Box;
+  using StoredBox = OpBoxes::Stored;
 
   // True once a whole replay of `page`, as it is now, has filled the index.
   bool Describes(const PageDocument& page) const;
-  // The box of the points of the op-th op (in op order): an empty box
-  // (left > right) for an op without points, the whole plane for an op the
-  // replay that filled the index did not look into.
-  // The box may be a little larger than the one recorded, never smaller.
-  Box BoxOf(size_t op) const;
-
-  // Filling, by the replay: Begin, Record for the ops it decodes, Complete.
-  void Begin(const PageDocument& page);
-  void Record(size_t op, const Box& box) {
-    if (op < boxes_.size()) boxes_[op] = Store(box);
+  // The box of the points of the op-th op (in op order), as the page keeps
+  // it: an empty box (left > right) for an op without points, the whole
+  // plane for an op whose points a replay does not look into. Known from
+  // Begin on: the filling replay passes over ops beside its part too.
+  Box BoxOf(size_t op) const {
+    if (!boxes_ || op >= boxes_->size()) return OpBoxes().Unstore(OpBoxes::kWhole);
+    return (*boxes_)[op];
   }
+
+  // Filling, by the replay: Begin, the stretches of the ops it decodes,
+  // Complete. Stretches and runs are there for a replay once complete.
+  void Begin(const PageDocument& page);
   void Complete();
+  // The stretches a second replay of the same page noted while this index
+  // was being filled (the other half of a wide image): each op's once.
+  void AdoptStretches(ReplayIndex&& other);
 
   // The stretches of a long polyline (kStretchFrom points or more): each
   // the kStretchPoints segments after a resume noted by the filling replay
@@ -52,9 +54,9 @@ class ReplayIndex {
     int64_t hx = 0, hy = 0;
     StoredBox box{};
   };
-  // Empty for an op without noted stretches.
+  // Empty for an op without noted stretches, or before Complete.
   std::span<const Stretch> StretchesOf(size_t op) const;
-  Box BoxOf(const Stretch& stretch) const { return Unstore(stretch.box); }
+  Box BoxOf(const Stretch& stretch) const { return boxes_->Unstore(stretch.box); }
   // Where the k-th stretch of an op begins.
   static PointResume ResumeOf(const Stretch& stretch, size_t k) {
     return {stretch.data, static_cast<uint32_t>(k * kStretchPoints), stretch.hx, stretch.hy};
@@ -63,9 +65,9 @@ class ReplayIndex {
   // kStretchPoints points of op `op`, whose points are `xy`.
   void RecordStretches(size_t op, std::span<const PointResume> resumes, std::span<const float> xy);
 
-  // The runs of ops a replay of part of the page may pass over (filled with
-  // the boxes, by the same replay), and the box of all the ops of a run.
-  const ReplayRuns* Runs() const { return &runs_; }
+  // The runs of ops a replay of part of the page may pass over (none
+  // before Complete), and the box of all the ops of a run.
+  const ReplayRuns* Runs() const { return complete_ ? &runs_ : nullptr; }
   ReplayRuns* RunsToFill() { return &runs_; }
   Box RunBox(size_t run) const;
 
@@ -74,17 +76,14 @@ class ReplayIndex {
   uint64_t generation_ = 0;
   uint64_t bytes_ = 0;
   bool complete_ = false;
-  double unitX_ = 1, unitY_ = 1;  // twips in one step of a stored box
-  std::vector<StoredBox> boxes_;
+  const OpBoxes* boxes_ = nullptr;  // the page's, from Begin on
+  size_t opCount_ = 0;
   ReplayRuns runs_;
   std::vector<StoredBox> runBoxes_;  // one a run of ReplayRuns::kOps ops
   // The ops with stretches, in op order, with their stretches (each list
   // allocated at its size: one growing list would, while it doubles, hold
   // three times what it keeps, on the page whose memory matters most).
   std::vector<std::pair<size_t, std::vector<Stretch>>> stretchOps_;
-
-  StoredBox Store(const Box& box) const;
-  Box Unstore(const StoredBox& s) const;
 };
 
 }  // namespace tavelo

@@ -44,8 +44,10 @@ class Replayer final : public PageSink {
  public:
   // `pixelClip`: where the paper lies on the device when the painter's clip
   // is that and nothing more, else empty.
-  // `index`, when it describes the page, lets ops beside the pixels be
-  // passed over undecoded; `filling` receives the boxes this replay finds.
+  // `index` (one that describes the page, or the one this replay fills)
+  // lets ops beside the pixels be passed over undecoded, with the page's
+  // boxes; once complete, its runs and stretches too. `filling` receives
+  // the runs and stretches this replay finds.
   Replayer(const PageDocument& page, QPainter& painter, const QRect& pixelClip, const ReplayIndex* index,
            ReplayIndex* filling = nullptr)
       : page_(page), painter_(painter), index_(index), filling_(filling) {
@@ -230,10 +232,7 @@ class Replayer final : public PageSink {
     if (index_ && CanvasMisses(index_->BoxOf(mark.number))) return Reach::Nowhere;
     xy_ = PointsOf(mark, polyline);
     const size_t total = xy_.size() / 2;
-    if (total == 0) {
-      if (filling_) filling_->Record(mark.number, {1, 0, 0, 0});
-      return Reach::Nowhere;
-    }
+    if (total == 0) return Reach::Nowhere;
     const float* p = xy_.data();
     float loX = p[0], hiX = p[0], loY = p[1], hiY = p[1];
     if (mapPartly) {
@@ -258,7 +257,6 @@ class Replayer final : public PageSink {
         hiY = std::max(hiY, p[2 * i + 1]);
       }
     }
-    if (filling_) filling_->Record(mark.number, {loX, loY, hiX, hiY});
     // Mapping keeps the points' order (rounding never reverses two
     // values), so this is the exact box of the mapped points.
     const double x1 = loX * sx_ + ox_, x2 = hiX * sx_ + ox_;
@@ -427,18 +425,17 @@ class Replayer final : public PageSink {
   }
 
   // Decodes the op's points into xy_ unless its box (from the index, or
-  // from the points, which a filling index then records) lies beyond
-  // `reach`: a shape of another band or tile costs the painter nothing.
+  // from the points) lies beyond `reach`: a shape of another band or tile
+  // costs the painter nothing.
   bool Decodes(PointsMark& mark, const std::optional<std::array<float, 4>>& reach, bool polyline) {
     if (reach && index_) {
       const ReplayIndex::Box& b = index_->BoxOf(mark.number);
       if (b[0] > b[2] || !BoxMeets(*reach, b[0], b[1], b[2], b[3])) return false;
     }
     xy_ = PointsOf(mark, polyline);
-    if (!filling_ && (!reach || index_)) return true;
+    if (!reach || index_) return true;
     const ReplayIndex::Box box = BoxOfPoints(xy_);
-    if (filling_) filling_->Record(mark.number, box);
-    return !reach || index_ || (box[0] <= box[2] && BoxMeets(*reach, box[0], box[1], box[2], box[3]));
+    return box[0] <= box[2] && BoxMeets(*reach, box[0], box[1], box[2], box[3]);
   }
 
   // The box of the points (x, y pairs): empty (left > right) without

@@ -46,11 +46,13 @@ void PageDocument::SetPaperSize(double widthTwips, double heightTwips) {
   if (!AllFinite({widthTwips, heightTwips}) || widthTwips <= 0 || heightTwips <= 0) return;
   pageWidth_ = widthTwips;
   pageHeight_ = heightTwips;
+  boxes_.FollowPaper(widthTwips, heightTwips);
 }
 
 void PageDocument::Clear(bool release) {
   bytes_.clear(release);
   opCount_ = 0;
+  boxes_.Reset(pageWidth_, pageHeight_, release);
   pointCount_ = 0;
   cellTable_.clear();
   texts_.clear();
@@ -91,6 +93,16 @@ void PageDocument::DiscardDocument() {
 void PageDocument::PutOp(OpKind kind) {
   bytes_.push(static_cast<uint8_t>(kind));
   ++opCount_;
+  // A change of state marks nothing; where a text, a line or cells mark is
+  // not kept (they are few on any page).
+  if (kind == OpKind::Pen || kind == OpKind::Brush || kind == OpKind::Font) boxes_.AddEmpty();
+  else boxes_.AddWhole();
+}
+
+void PageDocument::PutPointsOp(OpKind kind, const OpBoxes::Box& box) {
+  bytes_.push(static_cast<uint8_t>(kind));
+  ++opCount_;
+  boxes_.Add(box);
 }
 
 void PageDocument::PutVarint(uint64_t v) {
@@ -221,12 +233,13 @@ void PageDocument::AddPoints(OpKind kind, std::span<const T> xy) {
   UsePen();
   if (kind == OpKind::Polygon) UseBrush();
 
+  // The box of the points as stored (and decoded).
   bool halves = true;
-  for (T v : xy) {
-    if (!IsHalfTwip(AsStored(v))) {
-      halves = false;
-      break;
-    }
+  OpBoxes::Box box{AsStored(xy[0]), AsStored(xy[1]), AsStored(xy[0]), AsStored(xy[1])};
+  for (size_t i = 0; i < xy.size(); i += 2) {
+    const float x = AsStored(xy[i]), y = AsStored(xy[i + 1]);
+    halves = halves && IsHalfTwip(x) && IsHalfTwip(y);
+    box = {std::min(box[0], x), std::min(box[1], y), std::max(box[2], x), std::max(box[3], y)};
   }
   scratch_.clear();
   if (halves) {
@@ -247,7 +260,7 @@ void PageDocument::AddPoints(OpKind kind, std::span<const T> xy) {
       std::memcpy(scratch_.data() + i * sizeof(float), &f, sizeof f);
     }
   }
-  PutOp(kind);
+  PutPointsOp(kind, box);
   PutVarint(xy.size() / 2);
   PutVarint(scratch_.size() + 1);
   bytes_.push(halves ? kHalfTwipDeltas : kRawFloats);

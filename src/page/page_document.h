@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "common/units.h"
+#include "page/op_boxes.h"
 
 namespace tavelo {
 
@@ -271,6 +272,8 @@ class PageDocument {
   void PointsFrom(const PageOp& op, const PointResume& at, uint32_t count, std::vector<float>& xy) const;
   void CellColorsOf(const PageOp& op, std::vector<Color>& colors) const;
   std::vector<Color> CellColorsOf(const PageOp& op) const;
+  // Where each recorded op lies (one box an op, in op order).
+  const OpBoxes& Boxes() const { return boxes_; }
   // Bytes the recorded page holds (for the benchmark and the preview cache).
   uint64_t RecordedBytes() const { return bytes_.size(); }
   const std::vector<std::string>& texts() const { return texts_; }
@@ -287,6 +290,7 @@ class PageDocument {
   void AddPointText(OpKind kind, std::string_view points);
   void Clear(bool release);
   void PutOp(OpKind kind);
+  void PutPointsOp(OpKind kind, const OpBoxes::Box& box);
   void PutVarint(uint64_t v);
   void PutDouble(double v);
 
@@ -308,6 +312,7 @@ class PageDocument {
 
   ByteBlocks bytes_;
   size_t opCount_ = 0;
+  OpBoxes boxes_;
   uint64_t pointCount_ = 0;
   std::vector<Color> cellTable_;  // colours of the one-byte cell codes
   std::vector<uint8_t> scratch_;  // one list being encoded

@@ -102,54 +102,5 @@ TEST(ExportMemoryTest, PngAndSvgOfTheLongLineStayUnderThreeTimesTheFile) {
   }
 }
 
-PageDocument PageWithBoxes() {
-  PageDocument page;
-  page.SetPaperSize(68000, 51000);
-  page.BeginDocument();
-  const std::vector<float> line{0, 0, 100, 100, 200, 50};
-  for (int k = 0; k < 8; ++k) page.DrawPolyline(std::span<const float>(line));
-  page.EndDocument();
-  return page;
-}
-
-bool Contains(const ReplayIndex::Box& outer, const ReplayIndex::Box& inner) {
-  return outer[0] <= inner[0] && outer[1] <= inner[1] && outer[2] >= inner[2] && outer[3] >= inner[3];
-}
-
-// Boxes are kept in steps of 1/65534 of the paper: a stored box must hold
-// the recorded one (else a band or a half would pass over an op that marks
-// it) and stay close to it (else nothing is passed over).
-TEST(ReplayIndexTest, StoredBoxesHoldTheRecordedOnesAndStayCloseToThem) {
-  const PageDocument page = PageWithBoxes();
-  ReplayIndex index;
-  index.Begin(page);
-  ASSERT_GE(page.ops().size(), 6u);
-  constexpr float kFar = std::numeric_limits<float>::infinity();
-  const std::vector<ReplayIndex::Box> boxes{
-      {1234.567f, 8910.11f, 1234.567f, 8910.11f},  // one point
-      {0.3f, 0.7f, 67999.9f, 50999.2f},            // the whole paper
-      {33333.33f, 100.01f, 33334.0f, 25000.5f},
-      {-500.0f, -20.0f, 70000.0f, 60000.0f},  // beyond the paper
-  };
-  for (size_t op = 0; op < boxes.size(); ++op) index.Record(op, boxes[op]);
-  for (size_t op = 0; op < boxes.size(); ++op) {
-    const ReplayIndex::Box stored = index.BoxOf(op);
-    EXPECT_TRUE(Contains(stored, boxes[op])) << op;
-    for (int side = 0; side < 4; ++side) {
-      if (std::isinf(stored[side])) continue;
-      const double step = (side % 2 == 0 ? 68000.0 : 51000.0) / 65534;
-      EXPECT_LE(std::abs(stored[side] - boxes[op][side]), 2 * step) << op << " side " << side;
-    }
-  }
-  // Beyond the paper reaches everywhere; a box without points stays empty;
-  // an op not recorded covers the whole plane.
-  EXPECT_EQ(index.BoxOf(3)[0], -kFar);
-  EXPECT_EQ(index.BoxOf(3)[3], kFar);
-  index.Record(4, {1, 0, 0, 0});
-  EXPECT_GT(index.BoxOf(4)[0], index.BoxOf(4)[2]);
-  const ReplayIndex::Box untouched = index.BoxOf(5);
-  EXPECT_TRUE(Contains(untouched, {-1e30f, -1e30f, 1e30f, 1e30f}));
-}
-
 }  // namespace
 }  // namespace tavelo

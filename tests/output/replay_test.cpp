@@ -375,7 +375,8 @@ TEST_F(ReplayPixelsTest, PiecesDrawnWithAnIndexMakeTheWholePicture) {
 // Strips across long traces (a scroll step of a zoomed preview, a band of a
 // PNG) draw only the stretches of each trace near them: the strips together
 // still make the whole picture, the segments where one stretch meets the
-// next included.
+// next included. The first strip, 600 pixels wide, is replayed in halves:
+// each notes the stretches of the traces it decodes.
 TEST_F(ReplayPixelsTest, StripsAcrossLongTracesMakeTheWholePicture) {
   constexpr int kPoints = 1000;
   for (const double penWidth : {0.0, 40.0}) {  // the pixel writer; 4 pixels, the painter

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <span>
 #include <vector>
 
 namespace tavelo {
@@ -277,6 +278,67 @@ TEST(PageDocumentDrawing, PointsResumedPartWayAgreeWithTheWholeList) {
   std::vector<PointResume> resumes{PointResume{}};
   page.PointsOf(ops[0], none, 128, resumes);  // a pen has no points
   EXPECT_TRUE(none.empty() && resumes.empty());
+}
+
+bool Contains(const OpBoxes::Box& outer, const OpBoxes::Box& inner) {
+  return outer[0] <= inner[0] && outer[1] <= inner[1] && outer[2] >= inner[2] && outer[3] >= inner[3];
+}
+
+// The page keeps each op's box in steps of 1/65534 of the paper: a kept box
+// must hold the points (else a band or a half would pass over an op that
+// marks it) and stay close to them (else nothing is passed over).
+TEST(PageDocumentBoxes, HoldTheRecordedPointsAndStayCloseToThem) {
+  constexpr float kFar = std::numeric_limits<float>::infinity();
+  const std::vector<OpBoxes::Box> boxes{
+      {1234.5f, 8910.0f, 1234.5f, 8910.0f},  // one point, in half twips
+      {0.5f, 0.5f, 67999.5f, 50999.0f},      // the whole paper
+      {33333.33f, 100.01f, 33334.0f, 25000.5f},  // stored as floats
+      {-500.0f, -20.0f, 70000.0f, 60000.0f},     // beyond the paper
+  };
+  for (const bool paperFirst : {true, false}) {
+    PageDocument page;
+    // A dump names its paper once the page has begun: the steps follow it.
+    if (paperFirst) page.SetPaperSize(68000, 51000);
+    page.BeginDocument();
+    if (!paperFirst) page.SetPaperSize(68000, 51000);
+    for (const OpBoxes::Box& b : boxes) {
+      const std::vector<float> corners{b[0], b[1], b[2], b[1], b[2], b[3], b[0], b[3]};
+      page.DrawPolyline(std::span<const float>(corners));
+    }
+    page.SetTextX(100);
+    page.SetTextY(100);
+    page.DrawText("Trace");
+    page.EndDocument();
+    const std::vector<PageOp> ops = CollectOps(page);
+    ASSERT_EQ(page.Boxes().size(), ops.size());
+    size_t polyline = 0;
+    for (size_t op = 0; op < ops.size(); ++op) {
+      const OpBoxes::Box kept = page.Boxes()[op];
+      if (ops[op].kind == OpKind::Pen || ops[op].kind == OpKind::Font) {
+        EXPECT_GT(kept[0], kept[2]) << "a change of state marks nothing";
+        continue;
+      }
+      if (ops[op].kind != OpKind::Polyline) {
+        EXPECT_TRUE(Contains(kept, {-1e30f, -1e30f, 1e30f, 1e30f})) << "a text's box is not known";
+        continue;
+      }
+      const OpBoxes::Box& recorded = boxes[polyline++];
+      EXPECT_TRUE(Contains(kept, recorded)) << op << (paperFirst ? "" : ", paper named after");
+      for (int side = 0; side < 4; ++side) {
+        if (std::isinf(kept[side])) continue;
+        const double step = (side % 2 == 0 ? 68000.0 : 51000.0) / 65534;
+        EXPECT_LE(std::abs(kept[side] - recorded[side]), 2 * step) << op << " side " << side;
+      }
+    }
+    ASSERT_EQ(polyline, boxes.size());
+    // Beyond the paper reaches everywhere.
+    const OpBoxes::Box beyond = page.Boxes()[ops.size() - 3];
+    EXPECT_EQ(beyond[0], -kFar);
+    EXPECT_EQ(beyond[3], kFar);
+    // A new page starts a new list.
+    page.BeginDocument();
+    EXPECT_EQ(page.Boxes().size(), 0u);
+  }
 }
 
 TEST(PointText, ParsesBlanksAndSignsAsSeparators) {
