@@ -43,8 +43,8 @@ class PixelCanvas {
   // `clip`: the pixels that may change, inside the image.
   PixelCanvas(uchar* bits, qsizetype bytesPerLine, const QRect& clip)
       : bits_(bits), bytesPerLine_(bytesPerLine), clip_(clip),
-        keep_(static_cast<size_t>((clip.width() + kStrip - 1) / kStrip) * kStrip * static_cast<size_t>(clip.height()),
-              1.0f) {
+        stripFloats_(static_cast<size_t>(clip.height()) * kStrip),
+        keep_(static_cast<size_t>((clip.width() + kStrip - 1) / kStrip) * stripFloats_, 1.0f) {
     ResetDirty();
   }
   PixelCanvas(const PixelCanvas&) = delete;
@@ -282,7 +282,8 @@ class PixelCanvas {
         std::swap(y1, y2);
       }
       if (wide) SweepWide<true, checked>(y1, y2, x1, dx / dy);
-      else Sweep<true, checked>(y1, y2, x1, dx / dy);
+      else if constexpr (checked) Sweep<true, true>(y1, y2, x1, dx / dy);
+      else SweepDownInside(y1, y2, x1, dx / dy);
     } else if (dx != 0) {
       if (x1 > x2) {
         std::swap(x1, x2);
@@ -347,6 +348,29 @@ class PixelCanvas {
         Mark(x, y, a1);
         Mark(x + dx, y + dy, a2);
       }
+    }
+  }
+
+  // Sweep<true, false> for the hairline of a steep segment whose marks all
+  // lie in the clip (nearly every segment of a wiggle): its coordinates are
+  // then positive, so truncation rounds down, and the two pixels of a row
+  // are found from one place in the scratch. The same marks as Sweep.
+  void SweepDownInside(double from, double to, double across, double slope) {
+    const int first = static_cast<int>(from);
+    const int last = static_cast<int>(to);
+    const int left = clip_.left(), top = clip_.top();
+    double at = across + slope * (first + 0.5 - from) - 0.5;
+    for (int line = first; line <= last; ++line, at += slope) {
+      const double part = std::min(to, line + 1.0) - std::max(from, static_cast<double>(line));
+      if (part <= 0) continue;
+      const int near = static_cast<int>(at);
+      const double share = at - near;
+      const auto lx = static_cast<size_t>(near - left), ly = static_cast<size_t>(line - top);
+      const size_t column = lx % kStrip;
+      float* keep = keep_.data() + (lx / kStrip) * stripFloats_ + ly * kStrip + column;
+      keep[0] *= 1 - static_cast<float>(part * (1 - share));
+      // The pixel to the right: the next in the strip, or the first of the next strip.
+      keep[column == kStrip - 1 ? stripFloats_ - (kStrip - 1) : 1] *= 1 - static_cast<float>(part * share);
     }
   }
 
@@ -431,7 +455,7 @@ class PixelCanvas {
   // after another: a trace runs down the page, and so along the memory.
   size_t KeepIndex(int x, int y) const {
     const auto lx = static_cast<size_t>(x - clip_.left()), ly = static_cast<size_t>(y - clip_.top());
-    return ((lx / kStrip) * static_cast<size_t>(clip_.height()) + ly) * kStrip + lx % kStrip;
+    return (lx / kStrip) * stripFloats_ + ly * kStrip + lx % kStrip;
   }
 
   // Widens the part Flush looks at to cover these pixels (within the clip).
@@ -453,6 +477,7 @@ class PixelCanvas {
   uint32_t color_ = 0xFF000000u;
   double lineWidth_ = 1;  // see SetLineWidth
   int lineReach_ = 1;     // pixels beyond a segment's box its line may mark
+  size_t stripFloats_;       // scratch values in one strip (kStrip pixels of every row)
   std::vector<float> keep_;  // per pixel of the clip: share of the old colour kept
   int dirtyLeft_ = 0, dirtyRight_ = -1, dirtyTop_ = 0, dirtyBottom_ = -1;
   std::vector<QPointF> clipped_, cutting_;
