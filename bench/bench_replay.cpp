@@ -20,9 +20,11 @@
 // times the preview widget itself, the page fitted in a view of that size:
 // its first paint (a replay), a redraw (from its cached picture), a paint
 // while the view is being resized (the cached picture scaled) and the paint
-// once the resizing pauses (a replay at the new size; "-" for a page that
-// replays fast enough to be replayed at every size). Prints
-// "first MS redraw MS resizing MS settled MS bytes RECORDED_BYTES".
+// once the exact picture at the new size is there (replayed in the
+// background; "-" for a page that replays fast enough to be replayed at
+// every size), and how long after the last resize that picture was ready.
+// Prints "first MS redraw MS resizing MS settled MS ready MS bytes
+// RECORDED_BYTES".
 //
 //   bench_replay DUMP --preview --zoom PERCENT [--size WIDTHxHEIGHT] [--repeat N]
 //
@@ -93,13 +95,14 @@ double TimedPaint(tavelo::PreviewWidget& preview) {
   return Milliseconds(std::chrono::steady_clock::now() - start);
 }
 
-// Waits (up to 10 s) for the preview to replay a scaled picture.
+// Waits (up to 10 s) for the preview to replay a scaled picture, looking
+// every millisecond.
 void WaitForExactPicture(tavelo::PreviewWidget& preview) {
   QElapsedTimer wait;
   wait.start();
   while (preview.ShowsScaledPicture() && wait.elapsed() < 10000) {
     QEventLoop loop;
-    QTimer::singleShot(20, &loop, &QEventLoop::quit);
+    QTimer::singleShot(1, &loop, &QEventLoop::quit);
     loop.exec();
   }
 }
@@ -118,14 +121,19 @@ int MeasurePreview(const PageDocument& page, int width, int height, int repeat) 
     QApplication::processEvents();
     resizing.push_back(TimedPaint(preview));
   }
+  const auto lastChange = std::chrono::steady_clock::now();
   const bool scaled = preview.ShowsScaledPicture();
   WaitForExactPicture(preview);
+  const double ready = Milliseconds(std::chrono::steady_clock::now() - lastChange);
   const double settled = TimedPaint(preview);
   // A page that replays fast is replayed at every size: nothing waits.
-  char settledText[32] = "-";
-  if (scaled) std::snprintf(settledText, sizeof settledText, "%.1f", settled);
-  std::printf("first %.1f redraw %.1f resizing %.1f settled %s bytes %llu\n", first, Median(redraws),
-              Median(resizing), settledText, static_cast<unsigned long long>(page.RecordedBytes()));
+  char settledText[32] = "-", readyText[32] = "-";
+  if (scaled) {
+    std::snprintf(settledText, sizeof settledText, "%.1f", settled);
+    std::snprintf(readyText, sizeof readyText, "%.1f", ready);
+  }
+  std::printf("first %.1f redraw %.1f resizing %.1f settled %s ready %s bytes %llu\n", first, Median(redraws),
+              Median(resizing), settledText, readyText, static_cast<unsigned long long>(page.RecordedBytes()));
   return 0;
 }
 

@@ -40,8 +40,9 @@ constexpr int kHalvesFromWidth = 512;
 // (an image too large for the pixel writer, a PNG export, is drawn by the
 // painter in one pass). False (nothing drawn) where this does not apply.
 // TAVELO_REPLAY_THREADS=1 keeps the replay on the calling thread.
+// `whole` is false when `stop` ended either half.
 bool ReplayInHalves(const PageDocument& page, QPainter& painter, const QRect& pixelClip, const ReplayIndex* index,
-                    ReplayIndex* filling) {
+                    ReplayIndex* filling, const std::atomic<bool>* stop, bool& whole) {
   if (pixelClip.width() < kHalvesFromWidth || std::thread::hardware_concurrency() < 2 ||
       qEnvironmentVariableIntValue("TAVELO_REPLAY_THREADS") == 1)
     return false;
@@ -57,7 +58,7 @@ bool ReplayInHalves(const PageDocument& page, QPainter& painter, const QRect& pi
   const QTransform toDevice = painter.deviceTransform();
   const QPainter::RenderHints hints = painter.renderHints();
   uchar* bits = image->bits();
-  const auto replayHalf = [&](const QRect& half, ReplayIndex* fills) {
+  const auto replayHalf = [&](const QRect& half, ReplayIndex* fills) -> bool {
     QImage view(bits, image->width(), image->height(), image->bytesPerLine(), image->format());
     view.setDotsPerMeterX(image->dotsPerMeterX());
     view.setDotsPerMeterY(image->dotsPerMeterY());
@@ -65,29 +66,31 @@ bool ReplayInHalves(const PageDocument& page, QPainter& painter, const QRect& pi
     halfPainter.setRenderHints(hints);
     halfPainter.setClipRect(half);
     halfPainter.setWorldTransform(toDevice);
-    Replayer(page, halfPainter, half, index, fills).Run();
+    return Replayer(page, halfPainter, half, index, fills, stop).Run();
   };
   // The right half notes the stretches of the traces it decodes on its own;
   // they join the filled index once both halves are done.
   ReplayIndex rightStretches;
   if (filling) rightStretches.Begin(page);
   std::exception_ptr failure;
+  bool rightWhole = false, leftWhole = false;
   std::thread right([&] {
     try {
-      replayHalf(halves[1], filling ? &rightStretches : nullptr);
+      rightWhole = replayHalf(halves[1], filling ? &rightStretches : nullptr);
     } catch (...) {
       failure = std::current_exception();
     }
   });
   try {
-    replayHalf(halves[0], filling);
+    leftWhole = replayHalf(halves[0], filling);
   } catch (...) {
     right.join();
     throw;
   }
   right.join();
   if (failure) std::rethrow_exception(failure);
-  if (filling) filling->AdoptStretches(std::move(rightStretches));
+  whole = leftWhole && rightWhole;
+  if (filling && whole) filling->AdoptStretches(std::move(rightStretches));
   return true;
 }
 
@@ -105,7 +108,8 @@ TextLineMetrics ReplayTextMetrics(const FontState& font, double dpi) {
   return {made.ascent, made.lineSpacing};
 }
 
-void ReplayPage(const PageDocument& page, QPainter& painter, const QRectF& targetRect, ReplayIndex* index) {
+void ReplayPage(const PageDocument& page, QPainter& painter, const QRectF& targetRect, ReplayIndex* index,
+                const std::atomic<bool>* stop) {
   const double pageWidth = page.PageWidth();
   const double pageHeight = page.PageHeight();
   if (!(pageWidth > 0) || !(pageHeight > 0) || !std::isfinite(pageWidth) || !std::isfinite(pageHeight))
@@ -144,8 +148,11 @@ void ReplayPage(const PageDocument& page, QPainter& painter, const QRectF& targe
     own.Begin(page);
     index = &own;
   }
-  if (!ReplayInHalves(page, painter, pixelClip, index, filling)) Replayer(page, painter, pixelClip, index, filling).Run();
-  if (filling) filling->Complete();
+  bool whole = true;
+  if (!ReplayInHalves(page, painter, pixelClip, index, filling, stop, whole))
+    whole = Replayer(page, painter, pixelClip, index, filling, stop).Run();
+  // A replay stopped part of the way leaves the index to the next one.
+  if (filling && whole) filling->Complete();
   painter.restore();
 }
 

@@ -2,6 +2,8 @@
 // QPainter replay of the page's display list: the preview, the printer,
 // PDF, PNG and SVG all draw the page through this one function.
 
+#include <atomic>
+
 class QPainter;
 class QRectF;
 
@@ -28,7 +30,9 @@ TextLineMetrics ReplayTextMetrics(const FontState& font, double dpi);
 // With an `index` of the page, ops that miss the pixels drawn (a part of
 // the paper) are passed over without decoding their points; an index of
 // another page (or an empty one) is filled by this replay instead.
+// `stop`, set by another thread, ends the replay at the next op (the
+// picture is then unfinished, and an index being filled stays unfilled).
 void ReplayPage(const PageDocument& page, QPainter& painter, const QRectF& targetRect,
-                ReplayIndex* index = nullptr);
+                ReplayIndex* index = nullptr, const std::atomic<bool>* stop = nullptr);
 
 }  // namespace tavelo

@@ -20,6 +20,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -48,9 +49,10 @@ class Replayer final : public PageSink {
   // lets ops beside the pixels be passed over undecoded, with the page's
   // boxes; once complete, its runs and stretches too. `filling` receives
   // the runs and stretches this replay finds.
+  // `stop`, when set, ends the replay at the next op.
   Replayer(const PageDocument& page, QPainter& painter, const QRect& pixelClip, const ReplayIndex* index,
-           ReplayIndex* filling = nullptr)
-      : page_(page), painter_(painter), index_(index), filling_(filling) {
+           ReplayIndex* filling = nullptr, const std::atomic<bool>* stop = nullptr)
+      : page_(page), painter_(painter), index_(index), filling_(filling), stop_(stop) {
     const QTransform toDevice = painter.deviceTransform();
     sx_ = toDevice.m11();
     sy_ = toDevice.m22();
@@ -104,14 +106,19 @@ class Replayer final : public PageSink {
     return image;
   }
 
-  void Run() {
+  // False when `stop` ended it.
+  bool Run() {
     painter_.setPen(pen_);
     painter_.setBrush(QBrush(Qt::black));
-    Replay(page_, *this, index_ ? index_->Runs() : nullptr, filling_ ? filling_->RunsToFill() : nullptr);
+    const bool whole =
+        Replay(page_, *this, index_ ? index_->Runs() : nullptr, filling_ ? filling_->RunsToFill() : nullptr);
     FlushPixels();
+    return whole;
   }
 
  private:
+  bool OpDone() override { return !stop_ || !stop_->load(std::memory_order_relaxed); }
+
   void Font(const FontState& state) override {
     font_ = MakeFont(state, painter_.device());
     haveFont_ = true;
@@ -548,6 +555,7 @@ class Replayer final : public PageSink {
   QPainter& painter_;
   const ReplayIndex* index_;
   ReplayIndex* filling_;
+  const std::atomic<bool>* stop_;
   std::optional<PixelCanvas> canvas_;
   std::optional<QTransform> deviceWorld_;  // device pixels to the painter's world
   std::optional<QRectF> imageArea_;        // see ImageArea

@@ -40,10 +40,17 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 }  // namespace
 
+void PageReaders::Add(PageReader* reader) {
+  if (reader && std::find(readers_.begin(), readers_.end(), reader) == readers_.end()) readers_.push_back(reader);
+}
+
+void PageReaders::Remove(PageReader* reader) { std::erase(readers_, reader); }
+
 PageDocument::PageDocument() : pageWidth_(kA4WidthTwips), pageHeight_(kA4HeightTwips) {}
 
 void PageDocument::SetPaperSize(double widthTwips, double heightTwips) {
   if (!AllFinite({widthTwips, heightTwips}) || widthTwips <= 0 || heightTwips <= 0) return;
+  readers_.StopAll();
   pageWidth_ = widthTwips;
   pageHeight_ = heightTwips;
   boxes_.FollowPaper(widthTwips, heightTwips);
@@ -68,6 +75,7 @@ void PageDocument::Clear(bool release) {
 }
 
 void PageDocument::BeginDocument() {
+  readers_.StopAll();
   Clear(false);
   open_ = true;
   pageCount_ = 0;
@@ -84,6 +92,7 @@ void PageDocument::EndDocument() {
 
 void PageDocument::DiscardDocument() {
   // Release the memory of a big page: the preview stays empty for a while.
+  readers_.StopAll();
   Clear(true);
   open_ = false;
   pageCount_ = 0;

@@ -180,9 +180,48 @@ class OpList {
   size_t count_;
 };
 
+// Something that reads a page on a thread of its own (the preview drawing
+// its tiles in the background): the page asks it to stop before it
+// changes or goes away.
+class PageReader {
+ public:
+  // Returns once no thread of the reader reads the page.
+  virtual void StopReading() = 0;
+
+ protected:
+  ~PageReader() = default;
+};
+
+// The readers of one page. They stay with it: a copy of the page, or the
+// page it is moved into, starts without them.
+class PageReaders {
+ public:
+  PageReaders() = default;
+  PageReaders(const PageReaders&) {}
+  PageReaders& operator=(const PageReaders&) {
+    StopAll();
+    return *this;
+  }
+  ~PageReaders() { StopAll(); }
+  void Add(PageReader* reader);
+  void Remove(PageReader* reader);
+  void StopAll() const {
+    for (PageReader* reader : readers_) reader->StopReading();
+  }
+
+ private:
+  std::vector<PageReader*> readers_;
+};
+
 class PageDocument {
  public:
   PageDocument();
+
+  // Readers on other threads, stopped before the recorded page or its paper
+  // changes (BeginDocument, DiscardDocument, SetPaperSize) and before the
+  // page goes. Called on the thread that changes the page.
+  void AddReader(PageReader* reader) const { readers_.Add(reader); }
+  void RemoveReader(PageReader* reader) const { readers_.Remove(reader); }
 
   // Paper and margins (twips). A4 portrait with one-inch margins at first.
   double PageWidth() const { return pageWidth_; }
@@ -320,6 +359,8 @@ class PageDocument {
   std::vector<FontState> fonts_;
   std::vector<PenState> pens_;
   std::vector<BrushState> brushes_;
+  // Last, so that they stop before anything else of the page goes.
+  mutable PageReaders readers_;
 };
 
 // Every op of the page, decoded into one vector (tests, small pages).

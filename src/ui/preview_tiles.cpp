@@ -17,7 +17,7 @@ int FloorDiv(int value, int by) { return value >= 0 ? value / by : -((-value + b
 // (as the whole view would be replayed: the same transform, moved by whole
 // pixels, so tiles meet without seams).
 QImage ReplayPixels(const PageDocument& page, const TileLevel& level, const QRect& pixels,
-                    ReplayIndex* index) {
+                    ReplayIndex* index, const std::atomic<bool>* stop) {
   QImage image((QSizeF(pixels.size()) * level.ratio).toSize().expandedTo(QSize(1, 1)),
                QImage::Format_RGB32);
   image.setDevicePixelRatio(level.ratio);
@@ -31,7 +31,7 @@ QImage ReplayPixels(const PageDocument& page, const TileLevel& level, const QRec
   // stretches it vertically.
   painter.scale(1, level.sy / level.sx);
   ReplayPage(page, painter, QRectF(0, 0, page.PageWidth() * level.sx, page.PageHeight() * level.sx),
-             index);
+             index, stop);
   return image;
 }
 
@@ -152,18 +152,37 @@ void PreviewTiles::Store(Level& level, const QRect& tiles, const QImage& picture
   tilesReplayed_ += tiles.width() * tiles.height();
 }
 
+QRect PreviewTiles::MissingTiles(const TileLevel& key, const QRect& visible) const {
+  const Level* level = nullptr;
+  for (const Level& l : levels_)
+    if (l.key == key) level = &l;
+  // One replay for all the missing tiles: whatever its clip, a replay walks
+  // every op of the page once, which costs more than the pixels of a few
+  // tiles drawn again.
+  QRect tiles;
+  for (const QRect& missing : MissingRects(level, key, visible)) tiles |= missing;
+  return tiles;
+}
+
+QImage PreviewTiles::Draw(const PageDocument& page, const TileLevel& key, const QRect& tiles,
+                          ReplayIndex& index, const std::atomic<bool>* stop) {
+  return ReplayPixels(page, key, PixelsOf(key, tiles), &index, stop);
+}
+
+void PreviewTiles::Adopt(const TileLevel& key, const QRect& tiles, const QImage& picture) {
+  ++paint_;
+  Store(FindOrAdd(key), tiles, picture);
+  Evict();
+}
+
 int PreviewTiles::Replay(const PageDocument& page, const TileLevel& key, const QRect& visible,
                          ReplayIndex& index) {
   ++paint_;
   Level& level = FindOrAdd(key);
   Touch(level, visible);  // the tiles drawn before stay while the new ones come
-  // One replay for all the missing tiles: whatever its clip, a replay walks
-  // every op of the page once, which costs more than the pixels of a few
-  // tiles drawn again.
-  QRect tiles;
-  for (const QRect& missing : MissingRects(&level, key, visible)) tiles |= missing;
+  const QRect tiles = MissingTiles(key, visible);
   if (tiles.isEmpty()) return 0;
-  Store(level, tiles, ReplayPixels(page, key, PixelsOf(key, tiles), &index));
+  Store(level, tiles, Draw(page, key, tiles, index));
   Evict();
   return tiles.width() * tiles.height();
 }

@@ -6,8 +6,9 @@
 // a paint are replayed together as one rectangle, clipped to it (the page's op index
 // passes over the ops beside it undecoded; a wide rectangle is replayed in
 // halves on both cores). The replay's threads are joined before Replay
-// returns, so none reads the page once the paint is over (the page is
-// rebuilt in place on the GUI thread).
+// returns. Draw and Adopt do the same in two steps, for a replay on a thread
+// of its own (the preview's background replay): Draw only reads the page
+// and the index, Adopt keeps the tiles it drew.
 //
 // Tiles belong to one page as it is now (its generation and recorded
 // bytes): those of any other are dropped before they could be shown.
@@ -16,6 +17,8 @@
 #include <QPointF>
 #include <QRect>
 #include <QRectF>
+
+#include <atomic>
 #include <cstdint>
 #include <list>
 #include <map>
@@ -60,6 +63,13 @@ class PreviewTiles {
   // Replays those tiles; returns how many it replayed.
   int Replay(const PageDocument& page, const TileLevel& level, const QRect& visible,
              ReplayIndex& index);
+  // The rectangle (tile coordinates) of the tiles Replay would replay.
+  QRect MissingTiles(const TileLevel& level, const QRect& visible) const;
+  // The picture of tile rectangle `tiles`, for Adopt; unfinished when
+  // `stop` was set. Touches nothing of the cache.
+  static QImage Draw(const PageDocument& page, const TileLevel& level, const QRect& tiles,
+                     ReplayIndex& index, const std::atomic<bool>* stop = nullptr);
+  void Adopt(const TileLevel& level, const QRect& tiles, const QImage& picture);
   // Draws the drawn tiles of `level` over `visible`; `origin` is where the
   // sheet's top-left pixel lies on the painter (whole pixels).
   void Compose(QPainter& painter, const TileLevel& level, const QRect& visible,

@@ -4,9 +4,12 @@
 #include <QPen>
 #include <QScrollBar>
 
+#include <QMetaObject>
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <utility>
 
 #include "output/painter_replay.h"
 #include "page/page_document.h"
@@ -26,12 +29,12 @@ PreviewWidget::PreviewWidget(const PageDocument& page, QWidget* parent)
   setFrameShape(QFrame::NoFrame);
   horizontalScrollBar()->setSingleStep(24);
   verticalScrollBar()->setSingleStep(24);
-  settle_.setSingleShot(true);
-  settle_.setInterval(kSettleMs);
-  connect(&settle_, &QTimer::timeout, this, [this] {
-    settled_ = true;
-    viewport()->update();
-  });
+  page_.AddReader(this);
+}
+
+PreviewWidget::~PreviewWidget() {
+  StopBackground();
+  page_.RemoveReader(this);
 }
 
 void PreviewWidget::SyncWithPage() {
@@ -121,9 +124,6 @@ QRectF PreviewWidget::SheetInContent(const Geometry& g) const {
 }
 
 void PreviewWidget::Relayout() {
-  // The pause before the replay counts from the last change of zoom or
-  // size (other repaints do not put it off).
-  if (settle_.isActive()) settle_.start();
   const Geometry g = Compute();
   const QSize view = ViewWithScrollBarsFor(g.content);
   const auto range = [](double content, int shown) {
@@ -172,9 +172,61 @@ void PreviewWidget::ReplayTiles(const TileLevel& level, const QRect& visible) {
       std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();
   if (replayed > 0) msPerTile_ = ms / replayed;
   ++replays_;
-  settle_.stop();
-  settled_ = false;
   exactLevel_ = level;
+}
+
+void PreviewWidget::StartBackground(const TileLevel& level, const QRect& visible) {
+  const QRect tiles = tiles_.MissingTiles(level, visible);
+  if (tiles.isEmpty()) return;
+  if (background_.running && background_.level == level && background_.tiles.contains(tiles)) return;
+  StopBackground();
+  background_.level = level;
+  background_.tiles = tiles;
+  background_.picture = QImage();
+  background_.stop = false;
+  background_.running = true;
+  const uint64_t serial = ++background_.serial;
+  background_.thread = std::thread([this, level, tiles, serial] {
+    const auto started = std::chrono::steady_clock::now();
+    QImage picture;
+    try {
+      // The index describes the page (see DrawSheet): this replay only reads it.
+      picture = PreviewTiles::Draw(page_, level, tiles, index_, &background_.stop);
+    } catch (...) {
+      picture = QImage();  // out of memory: the next paint replays at once
+    }
+    background_.picture = std::move(picture);
+    background_.ms =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();
+    QMetaObject::invokeMethod(this, [this, serial] { BackgroundDone(serial); }, Qt::QueuedConnection);
+  });
+}
+
+void PreviewWidget::StopBackground() {
+  if (!background_.running) return;
+  background_.stop = true;
+  if (background_.thread.joinable()) background_.thread.join();
+  background_.running = false;
+  background_.picture = QImage();
+}
+
+void PreviewWidget::BackgroundDone(uint64_t serial) {
+  if (!background_.running || serial != background_.serial) return;  // stopped meanwhile
+  if (background_.thread.joinable()) background_.thread.join();
+  background_.running = false;
+  const TileLevel& level = background_.level;
+  const bool current = level.page == &page_ && level.generation == page_.Generation() &&
+                       level.bytes == page_.RecordedBytes();
+  if (!background_.stop && current && !background_.picture.isNull()) {
+    tiles_.Adopt(level, background_.tiles, background_.picture);
+    const int count = background_.tiles.width() * background_.tiles.height();
+    if (count > 0) msPerTile_ = background_.ms / count;
+    ++replays_;
+  }
+  background_.picture = QImage();
+  // The exact picture is there; a paint shows it (or, stopped, replays).
+  scaledShown_ = false;
+  viewport()->update();
 }
 
 void PreviewWidget::DrawSheet(QPainter& painter, const Geometry& g, const QRect& visible,
@@ -186,18 +238,25 @@ void PreviewWidget::DrawSheet(QPainter& painter, const Geometry& g, const QRect&
   const TileLevel level = TileLevel::Of(page_, g.sheet, g.sx, g.sy, devicePixelRatioF());
   const QPointF origin(std::round(sheet.left()), std::round(sheet.top()));
   const int missing = tiles_.MissingFor(level, visible);
+  scaledShown_ = false;
   if (missing > 0) {
     // A new zoom or size of a page slow to replay: the picture of the zoom
-    // shown before, scaled, until the changes pause.
+    // shown before, scaled, while the new one is replayed in the
+    // background. That replay only reads the index: one of this page.
     const bool slow = msPerTile_ * missing >= quickReplayMs_;
-    painter.save();
-    painter.setClipRect(sheet);
-    const bool scaled = !settled_ && slow && !(level == exactLevel_) &&
-                        tiles_.ComposeScaled(painter, level, visible, origin);
-    painter.restore();
+    bool scaled = false;
+    if (slow && !(level == exactLevel_) && index_.Describes(page_)) {
+      painter.save();
+      painter.setClipRect(sheet);
+      scaled = tiles_.ComposeScaled(painter, level, visible, origin);
+      painter.restore();
+    }
     if (scaled) {
-      if (!settle_.isActive()) settle_.start();
-    } else {
+      StartBackground(level, visible);
+      scaledShown_ = background_.running;
+    }
+    if (!scaledShown_) {
+      StopBackground();
       ReplayTiles(level, visible);
     }
   } else {

@@ -11,30 +11,35 @@
 // return to a zoom already shown draws at once. When the zoom or the
 // view's size changes on a page that is slow to replay (a window being
 // dragged larger), the picture of the zoom shown before is drawn scaled at
-// once and the page is replayed at the new size when the changes pause.
+// once and the page is replayed at the new size on a thread of its own,
+// the window free meanwhile; the exact picture is shown when it is ready.
+// A further change stops that replay and starts the next; so does a change
+// of the page, which waits for it first.
 
 #include <QAbstractScrollArea>
 #include <QImage>
 #include <QMarginsF>
 #include <QRect>
-#include <QTimer>
 
+#include <atomic>
 #include <cstdint>
+#include <thread>
 
 #include "output/print_commands.h"
 #include "output/replay_index.h"
+#include "page/page_document.h"
 #include "ui/preview_tiles.h"
 
 namespace tavelo {
 
-class PageDocument;
-
-class PreviewWidget : public QAbstractScrollArea, public PreviewView {
+class PreviewWidget : public QAbstractScrollArea, public PreviewView, private PageReader {
   Q_OBJECT
  public:
   enum ZoomMode { Percentage = 0, Thumbnail, TwoPages, WholePage, PageWidth, Stretch };
 
+  // The page outlives the widget.
   explicit PreviewWidget(const PageDocument& page, QWidget* parent = nullptr);
+  ~PreviewWidget() override;
 
   // Repaints when the page changed since it was last drawn.
   void SyncWithPage();
@@ -64,11 +69,9 @@ class PreviewWidget : public QAbstractScrollArea, public PreviewView {
   // replay, at the pace of the last replay, is shown scaled while the zoom
   // or size changes; a faster one is replayed at once.
   void SetQuickReplayMs(double ms) { quickReplayMs_ = ms; }
-  // True while the shown picture is the cached one scaled, waiting for
-  // the changes to pause.
-  bool ShowsScaledPicture() const { return settle_.isActive(); }
-  // How long the pause is (ms).
-  static constexpr int kSettleMs = 150;
+  // True while the shown picture is the cached one scaled, the exact one
+  // still being replayed.
+  bool ShowsScaledPicture() const { return scaledShown_; }
 
   QSize sizeHint() const override { return {480, 600}; }
 
@@ -94,6 +97,13 @@ class PreviewWidget : public QAbstractScrollArea, public PreviewView {
   void DrawSheet(QPainter& painter, const Geometry& g, const QRect& visible, const QRectF& sheet);
   // Replays the tiles in view not drawn yet.
   void ReplayTiles(const TileLevel& level, const QRect& visible);
+  // The same on a thread of its own, unless it is on its way already.
+  void StartBackground(const TileLevel& level, const QRect& visible);
+  // Stops the background replay and waits for its thread.
+  void StopBackground();
+  // On the GUI thread, once background replay `serial` has ended.
+  void BackgroundDone(uint64_t serial);
+  void StopReading() override { StopBackground(); }
 
   const PageDocument& page_;
   uint64_t shownGeneration_ = 0;
@@ -109,8 +119,21 @@ class PreviewWidget : public QAbstractScrollArea, public PreviewView {
   int replays_ = 0;
   double msPerTile_ = 0;  // the pace of the last replay
   double quickReplayMs_ = 40;
-  QTimer settle_;
-  bool settled_ = false;  // the pause came: replay at the shown size
+  bool scaledShown_ = false;  // see ShowsScaledPicture
+  // The replay of a zoom's missing tiles on a thread of its own. Only the
+  // GUI thread starts, stops and adopts it; while it runs, nothing else
+  // writes the page or the index.
+  struct Background {
+    TileLevel level;
+    QRect tiles;
+    QImage picture;  // written by the thread before it ends
+    double ms = 0;
+    std::thread thread;
+    std::atomic<bool> stop{false};
+    uint64_t serial = 0;
+    bool running = false;
+  };
+  Background background_;
   // Where the page's ops lie, found by its first replay: later replays of
   // a part of it (a tile, one half) pass over the rest undecoded.
   ReplayIndex index_;

@@ -11,6 +11,7 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdlib>
 #include <span>
@@ -369,6 +370,42 @@ TEST_F(ReplayPixelsTest, PiecesDrawnWithAnIndexMakeTheWholePicture) {
     const Difference d = Compare(whole, pieces);
     EXPECT_LE(d.largest, 2) << "pen " << penWidth;
     EXPECT_EQ(d.visible, 0) << "pen " << penWidth;
+  }
+}
+
+// A replay told to stop (the preview's background replay of a zoom already
+// left) ends at the next op, one pass or two halves alike, and leaves the
+// index it was filling unfilled: a later replay must not pass over ops by
+// runs it never finished.
+TEST_F(ReplayPixelsTest, AStoppedReplayLeavesItsIndexUnfilled) {
+  const PageDocument page = Section(15, 320);
+  const std::atomic<bool> stop{true};
+  for (const int width : {300, 1500}) {  // one pass; halves
+    QImage image(width, 1000, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    ReplayIndex index;
+    {
+      QPainter painter(&image);
+      painter.setRenderHint(QPainter::Antialiasing, true);
+      ReplayPage(page, painter, QRectF(0, 0, width, 1000), &index, &stop);
+    }
+    EXPECT_FALSE(index.Describes(page)) << width;
+    EXPECT_EQ(index.Runs(), nullptr) << width;
+    int ink = 0;
+    for (int y = 0; y < image.height(); ++y)
+      for (int x = 0; x < image.width(); ++x) ink += qGray(image.pixel(x, y)) < 128;
+    EXPECT_LT(ink, 50) << width << ": hardly an op drawn";
+    // The next replay fills it and draws the page.
+    const QImage whole = Draw(page, QImage::Format_RGB32, width, 1000);
+    QImage again(width, 1000, QImage::Format_RGB32);
+    again.fill(Qt::white);
+    {
+      QPainter painter(&again);
+      painter.setRenderHint(QPainter::Antialiasing, true);
+      ReplayPage(page, painter, QRectF(0, 0, width, 1000), &index);
+    }
+    EXPECT_TRUE(index.Describes(page)) << width;
+    EXPECT_LE(Compare(whole, again).largest, 2) << width;
   }
 }
 

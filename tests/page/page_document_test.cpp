@@ -6,6 +6,7 @@
 #include <cmath>
 #include <limits>
 #include <span>
+#include <utility>
 #include <vector>
 
 namespace tavelo {
@@ -339,6 +340,42 @@ TEST(PageDocumentBoxes, HoldTheRecordedPointsAndStayCloseToThem) {
     page.BeginDocument();
     EXPECT_EQ(page.Boxes().size(), 0u);
   }
+}
+
+// A reader on another thread (the preview's background replay) is stopped
+// before the page or its paper changes and before the page goes; the page
+// its contents are moved into does not take it along.
+TEST(PageDocumentReaders, AreStoppedBeforeThePageChangesOrGoes) {
+  struct Counting : PageReader {
+    int stops = 0;
+    void StopReading() override { ++stops; }
+  } reader, other;
+  {
+    PageDocument page;
+    page.AddReader(&reader);
+    page.AddReader(&reader);  // once is enough
+    page.BeginDocument();
+    EXPECT_EQ(reader.stops, 1);
+    const std::vector<float> line{0, 0, 100, 100};
+    page.DrawPolyline(std::span<const float>(line));
+    page.EndDocument();
+    EXPECT_EQ(reader.stops, 1) << "drawing into an open page reads nothing yet";
+    page.SetPaperSize(20000, 10000);
+    EXPECT_EQ(reader.stops, 2);
+    page.SetPaperSize(-1, 10000);  // refused: nothing changes
+    EXPECT_EQ(reader.stops, 2);
+    {
+      const PageDocument moved(std::move(page));
+      EXPECT_EQ(moved.ops().size(), 2u);  // the pen and the line
+    }
+    EXPECT_EQ(reader.stops, 2) << "the page moved into another kept its readers";
+    page.DiscardDocument();
+    EXPECT_EQ(reader.stops, 3);
+    page.AddReader(&other);
+    page.RemoveReader(&other);
+  }
+  EXPECT_EQ(reader.stops, 4);
+  EXPECT_EQ(other.stops, 0);
 }
 
 TEST(PointText, ParsesBlanksAndSignsAsSeparators) {

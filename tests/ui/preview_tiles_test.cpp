@@ -6,12 +6,15 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QPainter>
 #include <QScrollBar>
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <memory>
 #include <set>
 #include <span>
 #include <utility>
@@ -111,6 +114,13 @@ class PreviewTilesTest : public ::testing::Test {
  protected:
   void SetUp() override { test::EnsureGuiApp(); }
 };
+
+// Lets the preview's background replay end and be taken in (up to 20 s).
+void WaitForExactPicture(PreviewWidget& preview) {
+  QElapsedTimer wait;
+  wait.start();
+  while (preview.ShowsScaledPicture() && wait.elapsed() < 20000) QCoreApplication::processEvents();
+}
 
 TEST_F(PreviewTilesTest, ComposedTilesAreOneReplayOfTheViewAcrossTheirSeams) {
   PageDocument page;
@@ -269,6 +279,63 @@ TEST_F(PreviewTilesTest, AWidgetShowsTheRebuiltPageAndTheNewZoomNotOldTiles) {
   EXPECT_LE(LargestDifference(whole, fresh.grab().toImage()), kTolerance);
   fresh.SetZoomPercent(50);
   EXPECT_LE(LargestDifference(half, fresh.grab().toImage()), kTolerance);
+}
+
+// A new zoom of a page slow to replay shows the last zoom scaled at once
+// and is replayed on a thread of its own: the picture it brings is the one
+// a new view draws at that zoom. A rebuild of the page while such a replay
+// runs waits for it, and the view then shows the new page, not tiles of
+// the old one; a view closed while one runs takes its thread with it.
+TEST_F(PreviewTilesTest, ANewZoomReplayedInTheBackgroundIsTheExactPicture) {
+  PageDocument page;
+  DrawSection(page, 30000, 20000, 0);
+  PreviewWidget preview(page);
+  preview.resize(700, 500);
+  preview.SetQuickReplayMs(0);  // every page counts as slow to replay
+  preview.grab();
+  const int replays = preview.Replays();
+  preview.SetZoomPercent(100);
+  preview.grab();
+  ASSERT_TRUE(preview.ShowsScaledPicture());
+  EXPECT_EQ(preview.Replays(), replays);
+  WaitForExactPicture(preview);
+  ASSERT_FALSE(preview.ShowsScaledPicture());
+  EXPECT_EQ(preview.Replays(), replays + 1);
+  const QImage exact = preview.grab().toImage();
+  {
+    PreviewWidget fresh(page);
+    fresh.resize(700, 500);
+    fresh.SetZoomPercent(100);
+    EXPECT_LE(LargestDifference(exact, fresh.grab().toImage()), kTolerance);
+  }
+
+  // Back to the whole page (its tiles kept), then the page rebuilt in red
+  // while the replay of another zoom runs.
+  preview.SetZoomMode(PreviewWidget::WholePage);
+  preview.grab();
+  preview.SetZoomPercent(120);
+  preview.grab();
+  ASSERT_TRUE(preview.ShowsScaledPicture());
+  DrawSection(page, 30000, 20000, 255);
+  preview.SyncWithPage();
+  const QImage rebuilt = preview.grab().toImage();
+  WaitForExactPicture(preview);
+  PreviewWidget fresh(page);
+  fresh.resize(700, 500);
+  fresh.SetZoomPercent(120);
+  EXPECT_LE(LargestDifference(rebuilt, fresh.grab().toImage()), kTolerance);
+  EXPECT_LE(LargestDifference(preview.grab().toImage(), fresh.grab().toImage()), kTolerance);
+
+  // Closed while its replay runs.
+  auto closing = std::make_unique<PreviewWidget>(page);
+  closing->resize(700, 500);
+  closing->SetQuickReplayMs(0);
+  closing->grab();
+  closing->SetZoomPercent(100);
+  closing->grab();
+  EXPECT_TRUE(closing->ShowsScaledPicture());
+  closing.reset();
+  QCoreApplication::processEvents();
 }
 
 }  // namespace

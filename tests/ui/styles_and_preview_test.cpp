@@ -412,11 +412,11 @@ TEST_F(WindowTest, ASlowPageIsShownScaledWhileTheZoomChangesThenReplayed) {
     for (int x = inView.left(); x <= inView.right(); x += 2) ink += qGray(scaled.pixel(x, y)) < 128;
   EXPECT_GT(ink, 0);
 
-  // When the changes pause, the page is replayed at the new zoom, however
-  // often the view is painted meanwhile.
-  for (int i = 0; i < 100 && preview->ShowsScaledPicture(); ++i) {
+  // The page is replayed at the new zoom in the background and shown when
+  // ready, however often the view is painted meanwhile.
+  for (int i = 0; i < 200 && preview->ShowsScaledPicture(); ++i) {
     QEventLoop wait;
-    QTimer::singleShot(PreviewWidget::kSettleMs / 4, &wait, &QEventLoop::quit);
+    QTimer::singleShot(25, &wait, &QEventLoop::quit);
     wait.exec();
     preview->viewport()->repaint();
   }
