@@ -105,6 +105,10 @@ MainWindow::~MainWindow() {
   // The state outlives the window: its hooks must not call into it.
   state_.progress = nullptr;
   state_.processEvents = nullptr;
+  // The editor lets go of the editor commands as it goes: before they go
+  // (the window's members go before its child widgets).
+  delete editor_;
+  editor_ = nullptr;
 }
 
 template <typename W>
