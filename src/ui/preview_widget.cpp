@@ -222,6 +222,8 @@ void PreviewWidget::BackgroundDone(uint64_t serial) {
     const int count = background_.tiles.width() * background_.tiles.height();
     if (count > 0) msPerTile_ = background_.ms / count;
     ++replays_;
+  } else if (!background_.stop && current) {
+    exactLevel_ = level;  // no picture (out of memory): the next paint replays at once
   }
   background_.picture = QImage();
   // The exact picture is there; a paint shows it (or, stopped, replays).
