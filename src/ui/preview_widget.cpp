@@ -30,6 +30,18 @@ PreviewWidget::PreviewWidget(const PageDocument& page, QWidget* parent)
   horizontalScrollBar()->setSingleStep(24);
   verticalScrollBar()->setSingleStep(24);
   page_.AddReader(this);
+  startSoon_.setSingleShot(true);
+  startSoon_.setInterval(kStartAfterMs);
+  connect(&startSoon_, &QTimer::timeout, this, [this] {
+    // Only for the page as it is (a rebuild stops the timer, see StopReading).
+    const bool current = soonLevel_.page == &page_ && soonLevel_.generation == page_.Generation() &&
+                         soonLevel_.bytes == page_.RecordedBytes();
+    if (current && index_.Describes(page_) && !page_.IsOpen()) StartBackground(soonLevel_, soonVisible_);
+    if (!background_.running) {
+      scaledShown_ = false;  // nothing to wait for: the next paint decides again
+      viewport()->update();
+    }
+  });
 }
 
 PreviewWidget::~PreviewWidget() {
@@ -202,6 +214,17 @@ void PreviewWidget::StartBackground(const TileLevel& level, const QRect& visible
   });
 }
 
+void PreviewWidget::StartSoon(const TileLevel& level, const QRect& visible) {
+  const QRect tiles = tiles_.MissingTiles(level, visible);
+  if (background_.running && background_.level == level && background_.tiles.contains(tiles)) return;
+  // A window edge being dragged changes the size at every step: a replay
+  // begins once the changes leave it a moment, not at each of them.
+  StopBackground();
+  soonLevel_ = level;
+  soonVisible_ = visible;
+  startSoon_.start();
+}
+
 void PreviewWidget::StopBackground() {
   if (!background_.running) return;
   background_.stop = true;
@@ -254,10 +277,11 @@ void PreviewWidget::DrawSheet(QPainter& painter, const Geometry& g, const QRect&
       painter.restore();
     }
     if (scaled) {
-      StartBackground(level, visible);
-      scaledShown_ = background_.running;
+      StartSoon(level, visible);
+      scaledShown_ = true;
     }
     if (!scaledShown_) {
+      startSoon_.stop();
       StopBackground();
       ReplayTiles(level, visible);
     }

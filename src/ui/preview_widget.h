@@ -11,15 +11,16 @@
 // return to a zoom already shown draws at once. When the zoom or the
 // view's size changes on a page that is slow to replay (a window being
 // dragged larger), the picture of the zoom shown before is drawn scaled at
-// once and the page is replayed at the new size on a thread of its own,
-// the window free meanwhile; the exact picture is shown when it is ready.
-// A further change stops that replay and starts the next; so does a change
-// of the page, which waits for it first.
+// once and, when the changes leave the view a moment, the page is replayed
+// at the new size on a thread of its own, the window free meanwhile; the
+// exact picture is shown when it is ready. A further change stops that
+// replay; so does a change of the page, which waits for it first.
 
 #include <QAbstractScrollArea>
 #include <QImage>
 #include <QMarginsF>
 #include <QRect>
+#include <QTimer>
 
 #include <atomic>
 #include <cstdint>
@@ -72,6 +73,9 @@ class PreviewWidget : public QAbstractScrollArea, public PreviewView, private Pa
   // True while the shown picture is the cached one scaled, the exact one
   // still being replayed.
   bool ShowsScaledPicture() const { return scaledShown_; }
+  // How long the view must stay unchanged before the new size's replay
+  // begins (ms).
+  static constexpr int kStartAfterMs = 30;
 
   QSize sizeHint() const override { return {480, 600}; }
 
@@ -99,11 +103,16 @@ class PreviewWidget : public QAbstractScrollArea, public PreviewView, private Pa
   void ReplayTiles(const TileLevel& level, const QRect& visible);
   // The same on a thread of its own, unless it is on its way already.
   void StartBackground(const TileLevel& level, const QRect& visible);
+  // StartBackground once the changes leave the view kStartAfterMs alone.
+  void StartSoon(const TileLevel& level, const QRect& visible);
   // Stops the background replay and waits for its thread.
   void StopBackground();
   // On the GUI thread, once background replay `serial` has ended.
   void BackgroundDone(uint64_t serial);
-  void StopReading() override { StopBackground(); }
+  void StopReading() override {
+    startSoon_.stop();
+    StopBackground();
+  }
 
   const PageDocument& page_;
   uint64_t shownGeneration_ = 0;
@@ -134,6 +143,9 @@ class PreviewWidget : public QAbstractScrollArea, public PreviewView, private Pa
     bool running = false;
   };
   Background background_;
+  QTimer startSoon_;
+  TileLevel soonLevel_;
+  QRect soonVisible_;
   // Where the page's ops lie, found by its first replay: later replays of
   // a part of it (a tile, one half) pass over the rest undecoded.
   ReplayIndex index_;
