@@ -22,17 +22,24 @@ float LowSide(uint16_t q, double unit) {
 // High sides (right, bottom): the last step is everything beyond the paper.
 float HighSide(uint16_t q, double unit) { return q == kLast ? kFar : static_cast<float>(q * unit); }
 
-uint16_t StoreLow(float v, double unit) {
+// Millions an export: a multiplication and truncation instead of a division
+// and a library call; the loops put right what rounding got wrong.
+uint16_t StoreLow(float v, double unit, double perUnit) {
   if (!(v >= unit)) return 0;  // before the first step, or not a number
-  auto q = static_cast<uint16_t>(std::min<double>(std::floor(v / unit), kSteps));
+  const double steps = std::min<double>(v * perUnit, kSteps);  // at least about 1: truncation rounds down
+  auto q = static_cast<uint16_t>(steps);
   while (q > 0 && LowSide(q, unit) > v) --q;
+  while (q < kSteps && LowSide(q + 1, unit) <= v) ++q;
   return q;
 }
 
-uint16_t StoreHigh(float v, double unit) {
+uint16_t StoreHigh(float v, double unit, double perUnit) {
   if (!(v <= kSteps * unit)) return kLast;  // beyond the paper, or not a number
-  auto q = static_cast<uint16_t>(std::max(0.0, std::ceil(v / unit)));
+  const double steps = std::max(0.0, v * perUnit);
+  auto q = static_cast<uint16_t>(steps);
+  if (q < steps) ++q;
   while (q < kLast && HighSide(q, unit) < v) ++q;
+  while (q > 0 && HighSide(q - 1, unit) >= v) --q;
   return q;
 }
 
@@ -54,11 +61,14 @@ void OpBoxes::FollowPaper(double paperWidth, double paperHeight) {
   if (fixed_) return;
   unitX_ = StepOf(paperWidth);
   unitY_ = StepOf(paperHeight);
+  perUnitX_ = 1 / unitX_;
+  perUnitY_ = 1 / unitY_;
 }
 
 OpBoxes::Stored OpBoxes::Store(const Box& box) const {
   if (box[0] > box[2] || box[1] > box[3]) return kEmpty;  // no points
-  return {StoreLow(box[0], unitX_), StoreLow(box[1], unitY_), StoreHigh(box[2], unitX_), StoreHigh(box[3], unitY_)};
+  return {StoreLow(box[0], unitX_, perUnitX_), StoreLow(box[1], unitY_, perUnitY_), StoreHigh(box[2], unitX_, perUnitX_),
+          StoreHigh(box[3], unitY_, perUnitY_)};
 }
 
 OpBoxes::Box OpBoxes::Unstore(const Stored& s) const {

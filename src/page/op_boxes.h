@@ -61,7 +61,8 @@ class OpBoxes {
     ++count_;
   }
 
-  double unitX_ = 1, unitY_ = 1;  // twips in one step
+  double unitX_ = 1, unitY_ = 1;        // twips in one step
+  double perUnitX_ = 1, perUnitY_ = 1;  // steps in one twip
   bool fixed_ = false;             // a box of points is kept in these steps
   std::vector<std::unique_ptr<Stored[]>> blocks_;
   size_t count_ = 0;
