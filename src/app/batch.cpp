@@ -282,6 +282,9 @@ int RunBatchExport(const CommandLine& options) {
     ParsePaper(options.paper, w, h);
     state.page.SetPaperSize(w, h);
   }
+  // Only a PNG is replayed in parts (its bands): the other writers draw the
+  // page in one pass and need no boxes of its ops.
+  state.page.SetKeepBoxes(ExportFormat(options.exportPath) == ".png");
   if (isatty(2)) {
     state.progress = [](int64_t value, int64_t maximum) {
       std::cerr << "\rBuilding the page: " << value << " / " << maximum

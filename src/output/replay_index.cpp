@@ -77,8 +77,13 @@ void ReplayIndex::Complete() {
   complete_ = true;
   // Stored sides keep their order, so the union is taken on them; an op
   // without points adds nothing.
-  const size_t ops = std::min(opCount_, boxes_->size());
-  const size_t runs = (ops + ReplayRuns::kOps - 1) / ReplayRuns::kOps;
+  const size_t runs = (opCount_ + ReplayRuns::kOps - 1) / ReplayRuns::kOps;
+  // A page that keeps no boxes: every run may reach everywhere.
+  if (boxes_->size() != opCount_) {
+    runBoxes_.assign(runs, OpBoxes::kWhole);
+    return;
+  }
+  const size_t ops = opCount_;
   runBoxes_.assign(runs, OpBoxes::kEmpty);
   for (size_t op = 0; op < ops; ++op) {
     const StoredBox& b = boxes_->StoredAt(op);

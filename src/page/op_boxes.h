@@ -25,6 +25,17 @@ class OpBoxes {
   // box of points is kept (a dump names its paper after the page begins).
   void Reset(double paperWidth, double paperHeight, bool release);
   void FollowPaper(double paperWidth, double paperHeight);
+  // Whether boxes are kept at all (8 bytes an op that an export which never
+  // replays part of the page does not need). Off, the list stays empty and
+  // a replay finds no box to pass an op over by.
+  void SetKept(bool kept) {
+    kept_ = kept;
+    if (!kept_) {
+      count_ = 0;
+      blocks_.clear();
+    }
+  }
+  bool Kept() const { return kept_; }
 
   // An op whose marks a replay does not look into (text, a line, cells):
   // the whole plane.
@@ -33,6 +44,7 @@ class OpBoxes {
   void AddEmpty() { Push(kEmpty); }
   // An op of points with this box; an empty box (left > right) for none.
   void Add(const Box& box) {
+    if (!kept_) return;
     fixed_ = true;
     Push(Store(box));
   }
@@ -56,6 +68,7 @@ class OpBoxes {
   static constexpr size_t kBlockBoxes = 65536;
 
   void Push(const Stored& s) {
+    if (!kept_) return;
     if (count_ == blocks_.size() * kBlockBoxes) blocks_.push_back(std::make_unique<Stored[]>(kBlockBoxes));
     blocks_[count_ / kBlockBoxes][count_ % kBlockBoxes] = s;
     ++count_;
@@ -64,6 +77,7 @@ class OpBoxes {
   double unitX_ = 1, unitY_ = 1;        // twips in one step
   double perUnitX_ = 1, perUnitY_ = 1;  // steps in one twip
   bool fixed_ = false;             // a box of points is kept in these steps
+  bool kept_ = true;
   std::vector<std::unique_ptr<Stored[]>> blocks_;
   size_t count_ = 0;
 };

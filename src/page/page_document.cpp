@@ -242,13 +242,22 @@ void PageDocument::AddPoints(OpKind kind, std::span<const T> xy) {
   UsePen();
   if (kind == OpKind::Polygon) UseBrush();
 
-  // The box of the points as stored (and decoded).
   bool halves = true;
+  // The box of the points as stored (and decoded), when the page keeps them.
   OpBoxes::Box box{AsStored(xy[0]), AsStored(xy[1]), AsStored(xy[0]), AsStored(xy[1])};
-  for (size_t i = 0; i < xy.size(); i += 2) {
-    const float x = AsStored(xy[i]), y = AsStored(xy[i + 1]);
-    halves = halves && IsHalfTwip(x) && IsHalfTwip(y);
-    box = {std::min(box[0], x), std::min(box[1], y), std::max(box[2], x), std::max(box[3], y)};
+  if (boxes_.Kept()) {
+    for (size_t i = 0; i < xy.size(); i += 2) {
+      const float x = AsStored(xy[i]), y = AsStored(xy[i + 1]);
+      halves = halves && IsHalfTwip(x) && IsHalfTwip(y);
+      box = {std::min(box[0], x), std::min(box[1], y), std::max(box[2], x), std::max(box[3], y)};
+    }
+  } else {
+    for (T v : xy) {
+      if (!IsHalfTwip(AsStored(v))) {
+        halves = false;
+        break;
+      }
+    }
   }
   scratch_.clear();
   if (halves) {

@@ -311,8 +311,14 @@ class PageDocument {
   void PointsFrom(const PageOp& op, const PointResume& at, uint32_t count, std::vector<float>& xy) const;
   void CellColorsOf(const PageOp& op, std::vector<Color>& colors) const;
   std::vector<Color> CellColorsOf(const PageOp& op) const;
-  // Where each recorded op lies (one box an op, in op order).
+  // Where each recorded op lies (one box an op, in op order; none when not
+  // kept).
   const OpBoxes& Boxes() const { return boxes_; }
+  // Whether the pages begun from now on keep their boxes (they do unless
+  // told otherwise: the preview and the PNG bands replay parts of a page).
+  void SetKeepBoxes(bool keep) {
+    if (!open_) boxes_.SetKept(keep);
+  }
   // Bytes the recorded page holds (for the benchmark and the preview cache).
   uint64_t RecordedBytes() const { return bytes_.size(); }
   const std::vector<std::string>& texts() const { return texts_; }

@@ -15,6 +15,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <span>
+#include <utility>
 #include <vector>
 
 #include "output/painter_replay.h"
@@ -47,8 +48,9 @@ using test::Difference;
 // A small section: wiggles of 600 samples with their positive lobes filled,
 // drawn as the page builder draws them, so densely that at 300 x 200 pixels
 // several samples and traces share a pixel.
-PageDocument Section(double traceStep = 60, int traces = 80, double penWidth = 0) {
+PageDocument Section(double traceStep = 60, int traces = 80, double penWidth = 0, bool keepBoxes = true) {
   PageDocument page;
+  page.SetKeepBoxes(keepBoxes);
   page.SetPaperSize(6000, 4000);
   page.BeginDocument();
   page.SetPenColor(0);
@@ -345,10 +347,13 @@ TEST_F(ReplayPixelsTest, PensOfOneToTwoPixelsLookAsThePainterStrokesThem) {
 // A band of a PNG or a tile of the preview strokes only the runs of a thick
 // line that reach it, and passes over the runs of ops beside it: pieces put
 // side by side give the whole picture, the first piece filling the index,
-// the others using it.
+// the others using it. A page that keeps no boxes of its ops (a batch
+// export's) is drawn whole in every piece.
 TEST_F(ReplayPixelsTest, PiecesDrawnWithAnIndexMakeTheWholePicture) {
-  for (const double penWidth : {0.0, 14.0}) {  // the pixel writer; 3.5 pixels, the painter
-    const PageDocument page = Section(15, 320, penWidth);
+  for (const auto& [penWidth, keepBoxes] :
+       {std::pair{0.0, true}, {14.0, true}, {0.0, false}}) {  // the pixel writer; 3.5 pixels, the painter
+    const PageDocument page = Section(15, 320, penWidth, keepBoxes);
+    ASSERT_EQ(page.Boxes().size(), keepBoxes ? page.ops().size() : 0u);
     ASSERT_GT(page.ops().size(), 4 * ReplayRuns::kOps);
     const QImage whole = Draw(page, QImage::Format_RGB32, 1500, 1000);
     QImage pieces(1500, 1000, QImage::Format_RGB32);
