@@ -189,8 +189,7 @@ void PreviewWidget::ReplayTiles(const TileLevel& level, const QRect& visible) {
 
 void PreviewWidget::StartBackground(const TileLevel& level, const QRect& visible) {
   const QRect tiles = tiles_.MissingTiles(level, visible);
-  if (tiles.isEmpty()) return;
-  if (background_.running && background_.level == level && background_.tiles.contains(tiles)) return;
+  if (tiles.isEmpty() || OnItsWay(level, tiles)) return;
   StopBackground();
   background_.level = level;
   background_.tiles = tiles;
@@ -214,9 +213,15 @@ void PreviewWidget::StartBackground(const TileLevel& level, const QRect& visible
   });
 }
 
+bool PreviewWidget::OnItsWay(const TileLevel& level, const QRect& tiles) const {
+  return background_.running && background_.level == level && background_.tiles.contains(tiles);
+}
+
 void PreviewWidget::StartSoon(const TileLevel& level, const QRect& visible) {
-  const QRect tiles = tiles_.MissingTiles(level, visible);
-  if (background_.running && background_.level == level && background_.tiles.contains(tiles)) return;
+  // A paint that changes nothing (an expose, the wait's own repaints)
+  // neither stops the replay nor puts it off.
+  if (OnItsWay(level, tiles_.MissingTiles(level, visible))) return;
+  if (startSoon_.isActive() && soonLevel_ == level && soonVisible_ == visible) return;
   // A window edge being dragged changes the size at every step: a replay
   // begins once the changes leave it a moment, not at each of them.
   StopBackground();

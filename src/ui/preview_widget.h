@@ -103,6 +103,8 @@ class PreviewWidget : public QAbstractScrollArea, public PreviewView, private Pa
   void ReplayTiles(const TileLevel& level, const QRect& visible);
   // The same on a thread of its own, unless it is on its way already.
   void StartBackground(const TileLevel& level, const QRect& visible);
+  // True while a background replay of these tiles of `level` runs.
+  bool OnItsWay(const TileLevel& level, const QRect& tiles) const;
   // StartBackground once the changes leave the view kStartAfterMs alone.
   void StartSoon(const TileLevel& level, const QRect& visible);
   // Stops the background replay and waits for its thread.
