@@ -158,22 +158,23 @@ su=$work/line_2000x1500.su
 {
   echo "## Preview redraw (2000 traces, 1280 x 800 pixels)"
   echo
-  echo "The preview widget, the page fitted in a 1280 x 800 view: its first paint (a"
-  echo "replay), a redraw from its cached picture (median of 10), a paint while the"
+  echo "The preview widget, the page fitted in a 1280 x 800 view: its first picture (a"
+  echo "replay; drawn in the background when slow, the first paint then showing the"
+  echo "sheet white, timed as \"sheet\"), a redraw from its cached picture (median of 10), a paint while the"
   echo "window is being resized (the cached picture scaled, median of 10 sizes), the"
   echo "paint once the exact picture at the new size is there (replayed in the background"
   echo "meanwhile) and how long after the last resize it was ready."
   echo
-  echo "| display type | first paint (ms) | redraw (ms) | while resizing (ms) | once resized (ms) | ready after (ms) |"
-  echo "|---|---:|---:|---:|---:|---:|"
+  echo "| display type | first picture (ms) | sheet (ms) | redraw (ms) | while resizing (ms) | once resized (ms) | ready after (ms) |"
+  echo "|---|---:|---:|---:|---:|---:|---:|"
 } >>"$results.tmp"
 for mode in 0 3; do
   "$tavelo" --settings-dir "$work/settings" --export "$work/preview.wmf" --dump "$work/preview.txt" \
     "${paper[@]}" --set combo1=$mode "$su" >/dev/null 2>&1
-  read -r _ first _ redraw _ resizing _ settled _ ready _ <<<"$("$replay" "$work/preview.txt" --preview --size 1280x800 \
-    --repeat 10 2>/dev/null)"
-  echo "| ${names[$mode]} | $first | $redraw | $resizing | $settled | $ready |" >>"$results.tmp"
-  [ "$mode" = 0 ] && preview=("$first" "$redraw" "$resizing" "$settled" "$ready")
+  read -r _ first _ redraw _ resizing _ settled _ ready _ _ _ sheet _ <<<"$("$replay" "$work/preview.txt" --preview \
+    --size 1280x800 --repeat 10 2>/dev/null)"
+  echo "| ${names[$mode]} | $first | $sheet | $redraw | $resizing | $settled | $ready |" >>"$results.tmp"
+  [ "$mode" = 0 ] && preview=("$first" "$redraw" "$resizing" "$settled" "$ready" "$sheet")
   rm -f "$work/preview.txt" "$work/preview.wmf"
 done
 echo >>"$results.tmp"
@@ -248,7 +249,8 @@ status() { awk -v v="$1" -v bound="$2" 'BEGIN { if (v == "-" || v == "") print "
   echo
   echo "| preview (1280 x 800) | figure (ms) | goal | status |"
   echo "|---|---:|---|---|"
-  echo "| first paint, 2000 traces fitted | ${preview[0]} | < 100 ms | $(status "${preview[0]}" 99.99) |"
+  echo "| first picture, 2000 traces fitted | ${preview[0]} | < 100 ms | $(status "${preview[0]}" 99.99) |"
+  echo "| first paint (the sheet, the picture drawn in the background) | ${preview[5]} | | |"
   echo "| redraw | ${preview[1]} | | |"
   echo "| while resizing | ${preview[2]} | | |"
   echo "| exact picture once resized: ready after the last resize | ${preview[4]} | < 50 ms (\"-\": exact at every size) | $( [ "${preview[4]}" = - ] && echo met || status "${preview[4]}" 49.99) |"

@@ -36,9 +36,9 @@ PreviewWidget::PreviewWidget(const PageDocument& page, QWidget* parent)
     // Only for the page as it is (a rebuild stops the timer, see StopReading).
     const bool current = soonLevel_.page == &page_ && soonLevel_.generation == page_.Generation() &&
                          soonLevel_.bytes == page_.RecordedBytes();
-    if (current && index_.Describes(page_) && !page_.IsOpen()) StartBackground(soonLevel_, soonVisible_);
+    if (current && !page_.IsOpen()) StartBackground(soonLevel_, soonVisible_);
     if (!background_.running) {
-      scaledShown_ = false;  // nothing to wait for: the next paint decides again
+      awaitsExact_ = false;  // nothing to wait for: the next paint decides again
       viewport()->update();
     }
   });
@@ -178,13 +178,24 @@ void PreviewWidget::resizeEvent(QResizeEvent* event) {
 void PreviewWidget::scrollContentsBy(int, int) { viewport()->update(); }
 
 void PreviewWidget::ReplayTiles(const TileLevel& level, const QRect& visible) {
+  const bool first = !index_.Describes(page_);
   const auto started = std::chrono::steady_clock::now();
   const int replayed = tiles_.Replay(page_, level, visible, index_);
   const double ms =
       std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();
   if (replayed > 0) msPerTile_ = ms / replayed;
+  if (first) NoteFirstPace(ms);
   ++replays_;
   exactLevel_ = level;
+}
+
+void PreviewWidget::NoteFirstPace(double ms) {
+  const size_t ops = page_.ops().size();
+  if (ops > 0 && ms > 0) firstMsPerOp_ = ms / static_cast<double>(ops);
+}
+
+bool PreviewWidget::FirstReplayIsSlow() const {
+  return static_cast<double>(page_.ops().size()) * firstMsPerOp_ >= quickFirstReplayMs_;
 }
 
 void PreviewWidget::StartBackground(const TileLevel& level, const QRect& visible) {
@@ -196,13 +207,18 @@ void PreviewWidget::StartBackground(const TileLevel& level, const QRect& visible
   background_.picture = QImage();
   background_.stop = false;
   background_.running = true;
+  // An index that describes the page is only read; else the replay fills
+  // one of its own.
+  background_.fillsIndex = !index_.Describes(page_);
+  background_.index = ReplayIndex();
+  ReplayIndex& index = background_.fillsIndex ? background_.index : index_;
+  if (background_.fillsIndex) viewport()->setCursor(Qt::BusyCursor);
   const uint64_t serial = ++background_.serial;
-  background_.thread = std::thread([this, level, tiles, serial] {
+  background_.thread = std::thread([this, level, tiles, serial, &index] {
     const auto started = std::chrono::steady_clock::now();
     QImage picture;
     try {
-      // The index describes the page (see DrawSheet): this replay only reads it.
-      picture = PreviewTiles::Draw(page_, level, tiles, index_, &background_.stop);
+      picture = PreviewTiles::Draw(page_, level, tiles, index, &background_.stop);
     } catch (...) {
       picture = QImage();  // out of memory: the next paint replays at once
     }
@@ -236,12 +252,15 @@ void PreviewWidget::StopBackground() {
   if (background_.thread.joinable()) background_.thread.join();
   background_.running = false;
   background_.picture = QImage();
+  background_.index = ReplayIndex();
+  viewport()->unsetCursor();
 }
 
 void PreviewWidget::BackgroundDone(uint64_t serial) {
   if (!background_.running || serial != background_.serial) return;  // stopped meanwhile
   if (background_.thread.joinable()) background_.thread.join();
   background_.running = false;
+  viewport()->unsetCursor();
   const TileLevel& level = background_.level;
   const bool current = level.page == &page_ && level.generation == page_.Generation() &&
                        level.bytes == page_.RecordedBytes();
@@ -249,13 +268,18 @@ void PreviewWidget::BackgroundDone(uint64_t serial) {
     tiles_.Adopt(level, background_.tiles, background_.picture);
     const int count = background_.tiles.width() * background_.tiles.height();
     if (count > 0) msPerTile_ = background_.ms / count;
+    if (background_.fillsIndex && background_.index.Describes(page_)) {
+      index_ = std::move(background_.index);
+      NoteFirstPace(background_.ms);
+    }
     ++replays_;
   } else if (!background_.stop && current) {
     exactLevel_ = level;  // no picture (out of memory): the next paint replays at once
   }
   background_.picture = QImage();
+  background_.index = ReplayIndex();
   // The exact picture is there; a paint shows it (or, stopped, replays).
-  scaledShown_ = false;
+  awaitsExact_ = false;
   viewport()->update();
 }
 
@@ -268,7 +292,16 @@ void PreviewWidget::DrawSheet(QPainter& painter, const Geometry& g, const QRect&
   const TileLevel level = TileLevel::Of(page_, g.sheet, g.sx, g.sy, devicePixelRatioF());
   const QPointF origin(std::round(sheet.left()), std::round(sheet.top()));
   const int missing = tiles_.MissingFor(level, visible);
-  scaledShown_ = false;
+  awaitsExact_ = false;
+  if (missing > 0 && !index_.Describes(page_) && FirstReplayIsSlow()) {
+    // The first picture of a page slow to replay: drawn in the background,
+    // the sheet white until it is there. A change of size meanwhile starts
+    // it again once the changes leave the view a moment.
+    if (!background_.running && !startSoon_.isActive()) StartBackground(level, visible);
+    else StartSoon(level, visible);
+    awaitsExact_ = true;
+    return;
+  }
   if (missing > 0) {
     // A new zoom or size of a page slow to replay: the picture of the zoom
     // shown before, scaled, while the new one is replayed in the
@@ -283,9 +316,9 @@ void PreviewWidget::DrawSheet(QPainter& painter, const Geometry& g, const QRect&
     }
     if (scaled) {
       StartSoon(level, visible);
-      scaledShown_ = true;
+      awaitsExact_ = true;
     }
-    if (!scaledShown_) {
+    if (!awaitsExact_) {
       startSoon_.stop();
       StopBackground();
       ReplayTiles(level, visible);

@@ -14,7 +14,10 @@
 // once and, when the changes leave the view a moment, the page is replayed
 // at the new size on a thread of its own, the window free meanwhile; the
 // exact picture is shown when it is ready. A further change stops that
-// replay; so does a change of the page, which waits for it first.
+// replay; so does a change of the page, which waits for it first. The first
+// picture of a page that slow (a section of thousands of traces) is drawn
+// on a thread of its own too, the sheet left white and the window free
+// meanwhile.
 
 #include <QAbstractScrollArea>
 #include <QImage>
@@ -70,9 +73,12 @@ class PreviewWidget : public QAbstractScrollArea, public PreviewView, private Pa
   // replay, at the pace of the last replay, is shown scaled while the zoom
   // or size changes; a faster one is replayed at once.
   void SetQuickReplayMs(double ms) { quickReplayMs_ = ms; }
-  // True while the shown picture is the cached one scaled, the exact one
-  // still being replayed.
-  bool ShowsScaledPicture() const { return scaledShown_; }
+  // A page whose first picture would take at least this long (ms), at the
+  // pace per op of the last first picture, is drawn in the background.
+  void SetQuickFirstReplayMs(double ms) { quickFirstReplayMs_ = ms; }
+  // True while the shown picture is not the exact one (the cached one
+  // scaled, or a new page's white sheet), that one still being replayed.
+  bool AwaitsExactPicture() const { return awaitsExact_; }
   // How long the view must stay unchanged before the new size's replay
   // begins (ms).
   static constexpr int kStartAfterMs = 30;
@@ -111,9 +117,14 @@ class PreviewWidget : public QAbstractScrollArea, public PreviewView, private Pa
   void StopBackground();
   // On the GUI thread, once background replay `serial` has ended.
   void BackgroundDone(uint64_t serial);
+  // The pace of a page's first replay, taken from one that took `ms`.
+  void NoteFirstPace(double ms);
+  // True when the page's first picture would take quickFirstReplayMs_ or more.
+  bool FirstReplayIsSlow() const;
   void StopReading() override {
     startSoon_.stop();
     StopBackground();
+    awaitsExact_ = false;
   }
 
   const PageDocument& page_;
@@ -130,13 +141,21 @@ class PreviewWidget : public QAbstractScrollArea, public PreviewView, private Pa
   int replays_ = 0;
   double msPerTile_ = 0;  // the pace of the last replay
   double quickReplayMs_ = 40;
-  bool scaledShown_ = false;  // see ShowsScaledPicture
+  // The pace of a page's first replay (ms per op), until one is measured:
+  // about what a wiggle + area section takes on a two-core machine.
+  double firstMsPerOp_ = 2e-4;
+  double quickFirstReplayMs_ = 100;
+  bool awaitsExact_ = false;  // see AwaitsExactPicture
   // The replay of a zoom's missing tiles on a thread of its own. Only the
   // GUI thread starts, stops and adopts it; while it runs, nothing else
   // writes the page or the index.
   struct Background {
     TileLevel level;
     QRect tiles;
+    // A page's first replay fills an index of its own, taken as the
+    // widget's when it ends (the GUI thread reads the widget's meanwhile).
+    bool fillsIndex = false;
+    ReplayIndex index;
     QImage picture;  // written by the thread before it ends
     double ms = 0;
     std::thread thread;

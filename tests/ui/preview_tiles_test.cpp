@@ -121,7 +121,7 @@ class PreviewTilesTest : public ::testing::Test {
 void WaitForExactPicture(PreviewWidget& preview) {
   QElapsedTimer wait;
   wait.start();
-  while (preview.ShowsScaledPicture() && wait.elapsed() < 20000) QCoreApplication::processEvents();
+  while (preview.AwaitsExactPicture() && wait.elapsed() < 20000) QCoreApplication::processEvents();
 }
 
 TEST_F(PreviewTilesTest, ComposedTilesAreOneReplayOfTheViewAcrossTheirSeams) {
@@ -299,19 +299,19 @@ TEST_F(PreviewTilesTest, ANewZoomReplayedInTheBackgroundIsTheExactPicture) {
   const int replays = preview.Replays();
   preview.SetZoomPercent(100);
   preview.grab();
-  ASSERT_TRUE(preview.ShowsScaledPicture());
+  ASSERT_TRUE(preview.AwaitsExactPicture());
   EXPECT_EQ(preview.Replays(), replays);
   // Painted again every 10 ms meanwhile (exposes, a busy window): paints
   // that change nothing neither stop that replay nor put it off.
   QElapsedTimer wait;
   wait.start();
-  while (preview.ShowsScaledPicture() && wait.elapsed() < 20000) {
+  while (preview.AwaitsExactPicture() && wait.elapsed() < 20000) {
     QEventLoop loop;
     QTimer::singleShot(10, &loop, &QEventLoop::quit);
     loop.exec();
     preview.grab();
   }
-  ASSERT_FALSE(preview.ShowsScaledPicture());
+  ASSERT_FALSE(preview.AwaitsExactPicture());
   EXPECT_EQ(preview.Replays(), replays + 1);
   const QImage exact = preview.grab().toImage();
   {
@@ -327,7 +327,7 @@ TEST_F(PreviewTilesTest, ANewZoomReplayedInTheBackgroundIsTheExactPicture) {
   preview.grab();
   preview.SetZoomPercent(120);
   preview.grab();
-  ASSERT_TRUE(preview.ShowsScaledPicture());
+  ASSERT_TRUE(preview.AwaitsExactPicture());
   DrawSection(page, 30000, 20000, 255);
   preview.SyncWithPage();
   const QImage rebuilt = preview.grab().toImage();
@@ -345,9 +345,68 @@ TEST_F(PreviewTilesTest, ANewZoomReplayedInTheBackgroundIsTheExactPicture) {
   closing->grab();
   closing->SetZoomPercent(100);
   closing->grab();
-  EXPECT_TRUE(closing->ShowsScaledPicture());
+  EXPECT_TRUE(closing->AwaitsExactPicture());
   closing.reset();
   QCoreApplication::processEvents();
+}
+
+// The first picture of a page slow to replay is drawn on a thread of its
+// own: the first paint shows the sheet white, the picture that comes is the
+// one a view replaying at once draws, and the index that replay filled is
+// the view's (a change of zoom then shows the last picture scaled, which
+// only a view with its page's index does). A change of size while it runs,
+// and a rebuild of the page, bring the picture of the size and page shown.
+TEST_F(PreviewTilesTest, ASlowPagesFirstPictureIsDrawnInTheBackground) {
+  PageDocument page;
+  DrawSection(page, 30000, 20000, 0);
+  const auto fresh = [&page](QSize size) {
+    PreviewWidget view(page);
+    view.SetQuickFirstReplayMs(1e9);
+    view.resize(size);
+    return view.grab().toImage();
+  };
+  PreviewWidget preview(page);
+  preview.resize(700, 500);
+  preview.SetQuickFirstReplayMs(0);  // every page counts as slow to draw first
+  preview.SetQuickReplayMs(0);
+  const QImage sheet = preview.grab().toImage();
+  ASSERT_TRUE(preview.AwaitsExactPicture());
+  EXPECT_EQ(preview.Replays(), 0);
+  const QRect paper = preview.PaperRect().toAlignedRect().adjusted(1, 1, -1, -1);
+  EXPECT_TRUE(AllWhite(sheet.copy(paper)));
+  WaitForExactPicture(preview);
+  ASSERT_FALSE(preview.AwaitsExactPicture());
+  EXPECT_EQ(preview.Replays(), 1);
+  EXPECT_LE(LargestDifference(preview.grab().toImage(), fresh(QSize(700, 500))), kTolerance);
+  preview.SetQuickFirstReplayMs(1e9);
+  preview.SetZoomPercent(100);
+  preview.grab();
+  EXPECT_TRUE(preview.AwaitsExactPicture()) << "the page's index was not taken in";
+  WaitForExactPicture(preview);
+  preview.SetQuickFirstReplayMs(0);
+
+  // A new page, resized while its first picture is drawn.
+  DrawSection(page, 30000, 20000, 255);
+  preview.SyncWithPage();
+  preview.SetZoomMode(PreviewWidget::WholePage);
+  preview.grab();
+  ASSERT_TRUE(preview.AwaitsExactPicture());
+  preview.resize(600, 450);
+  preview.grab();
+  WaitForExactPicture(preview);
+  ASSERT_FALSE(preview.AwaitsExactPicture());
+  EXPECT_LE(LargestDifference(preview.grab().toImage(), fresh(QSize(600, 450))), kTolerance);
+
+  // Rebuilt while its first picture is drawn: the new page is shown.
+  DrawSection(page, 30000, 20000, 255 * 256);
+  preview.SyncWithPage();
+  preview.grab();
+  ASSERT_TRUE(preview.AwaitsExactPicture());
+  DrawSection(page, 30000, 20000, 0);
+  preview.SyncWithPage();
+  preview.grab();
+  WaitForExactPicture(preview);
+  EXPECT_LE(LargestDifference(preview.grab().toImage(), fresh(QSize(600, 450))), kTolerance);
 }
 
 }  // namespace

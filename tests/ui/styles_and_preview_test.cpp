@@ -395,7 +395,7 @@ TEST_F(WindowTest, ASlowPageIsShownScaledWhileTheZoomChangesThenReplayed) {
   const QRectF whole = preview->PaperRect();
   preview->grab();
   const int replays = preview->Replays();
-  EXPECT_FALSE(preview->ShowsScaledPicture());
+  EXPECT_FALSE(preview->AwaitsExactPicture());
 
   // A larger zoom shows the cached picture scaled, the page on it.
   emit Widget<QComboBox>(kZoomMode)->activated(0);
@@ -405,7 +405,7 @@ TEST_F(WindowTest, ASlowPageIsShownScaledWhileTheZoomChangesThenReplayed) {
   ASSERT_LT(zoomed.width(), 4 * whole.width());
   const QImage scaled = preview->grab().toImage();
   EXPECT_EQ(preview->Replays(), replays);
-  EXPECT_TRUE(preview->ShowsScaledPicture());
+  EXPECT_TRUE(preview->AwaitsExactPicture());
   const QRect inView = zoomed.toAlignedRect() & scaled.rect();
   int ink = 0;
   for (int y = inView.top(); y <= inView.bottom(); y += 2)
@@ -414,24 +414,24 @@ TEST_F(WindowTest, ASlowPageIsShownScaledWhileTheZoomChangesThenReplayed) {
 
   // The page is replayed at the new zoom in the background and shown when
   // ready, however often the view is painted meanwhile.
-  for (int i = 0; i < 200 && preview->ShowsScaledPicture(); ++i) {
+  for (int i = 0; i < 200 && preview->AwaitsExactPicture(); ++i) {
     QEventLoop wait;
     QTimer::singleShot(25, &wait, &QEventLoop::quit);
     wait.exec();
     preview->viewport()->repaint();
   }
-  EXPECT_FALSE(preview->ShowsScaledPicture());
+  EXPECT_FALSE(preview->AwaitsExactPicture());
   preview->grab();
   EXPECT_EQ(preview->Replays(), replays + 1);
 
   // A new page is never shown as the old one scaled.
   emit Widget<QComboBox>(kZoomPercent)->activated(3);
   preview->grab();
-  EXPECT_TRUE(preview->ShowsScaledPicture());
+  EXPECT_TRUE(preview->AwaitsExactPicture());
   Click(kDisplayButton);
   preview->grab();
   EXPECT_EQ(preview->Replays(), replays + 2);
-  EXPECT_FALSE(preview->ShowsScaledPicture());
+  EXPECT_FALSE(preview->AwaitsExactPicture());
 
   // Nor is a picture far from the shown zoom.
   emit Widget<QComboBox>(kZoomMode)->activated(1);  // a thumbnail
@@ -443,7 +443,7 @@ TEST_F(WindowTest, ASlowPageIsShownScaledWhileTheZoomChangesThenReplayed) {
   emit Widget<QComboBox>(kZoomMode)->activated(3);
   preview->grab();
   EXPECT_EQ(preview->Replays(), replays + 4);
-  EXPECT_FALSE(preview->ShowsScaledPicture());
+  EXPECT_FALSE(preview->AwaitsExactPicture());
 }
 
 }  // namespace
