@@ -136,7 +136,9 @@ class PixelCanvas {
   // A hairline of a polyline whose box HoldsBox accepted: the same marks as
   // Hairline, without the checks a polyline of millions of points need not
   // repeat for every segment.
-  void HairlineInside(double x1, double y1, double x2, double y2) { Segment<false>(x1, y1, x2, y2); }
+  [[gnu::always_inline]] inline void HairlineInside(double x1, double y1, double x2, double y2) {
+    Segment<false>(x1, y1, x2, y2);
+  }
 
   // False when the polygon covers too many pixels for the scratch rows;
   // the caller then lets the painter fill it.
@@ -183,7 +185,9 @@ class PixelCanvas {
     const int height = static_cast<int>(CeilOf(maxY)) - y0;
     const size_t stride = static_cast<size_t>(width) + 2;
     if (static_cast<double>(stride) * height > kMaxFillCells) return false;
-    cells_.assign(stride * static_cast<size_t>(height), 0.0f);
+    const size_t cellCount = stride * static_cast<size_t>(height);
+    if (cells_.size() < cellCount) cells_.resize(cellCount);
+    std::fill_n(cells_.data(), cellCount, 0.0f);
     Touch(x0, y0, x0 + width - 1, y0 + height - 1);
     for (size_t i = 0; i < count; ++i) {
       const QPointF& a = points[i];
@@ -272,8 +276,10 @@ class PixelCanvas {
     return true;
   }
 
+  // Inlined: a lobe's outline is a few segments, each a row or two, where
+  // the call would cost a fifth of the segment.
   template <bool checked>
-  void Segment(double x1, double y1, double x2, double y2) {
+  [[gnu::always_inline]] inline void Segment(double x1, double y1, double x2, double y2) {
     const double dx = x2 - x1, dy = y2 - y1;
     const bool wide = lineWidth_ > 1;
     if (std::abs(dx) < std::abs(dy)) {

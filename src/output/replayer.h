@@ -233,12 +233,16 @@ class Replayer final : public PageSink {
   // A polyline's points only partly on the canvas are left unmapped
   // (buffer_ empty): HairlinesNearCanvas maps those it draws.
   Reach LoadDevicePoints(PointsMark& mark, bool polyline) {
-    buffer_.clear();
     const bool mapPartly = !polyline;
     // Mapped as the points are below: the same box, before decoding.
-    if (index_ && CanvasMisses(index_->BoxOf(mark.number))) return Reach::Nowhere;
+    if (index_ && CanvasMisses(index_->BoxOf(mark.number))) {
+      buffer_.clear();
+      return Reach::Nowhere;
+    }
     xy_ = PointsOf(mark, polyline);
     const size_t total = xy_.size() / 2;
+    // Every point is written below: the list keeps its room from op to op.
+    if (polyline || total == 0) buffer_.clear();
     if (total == 0) return Reach::Nowhere;
     const float* p = xy_.data();
     float loX = p[0], hiX = p[0], loY = p[1], hiY = p[1];

@@ -383,11 +383,13 @@ bool HoldsPoints(const PageOp& op, uint64_t recorded) {
 }  // namespace
 
 void PageDocument::PointsOf(const PageOp& op, std::vector<float>& xy) const {
-  xy.clear();
-  if (!HoldsPoints(op, bytes_.size())) return;
+  if (!HoldsPoints(op, bytes_.size())) {
+    xy.clear();
+    return;
+  }
   ByteCursor in(bytes_, op.data);
   const uint8_t encoding = in.Next();
-  xy.resize(size_t{op.count} * 2);
+  xy.resize(size_t{op.count} * 2);  // every value is written below
   if (encoding == kHalfTwipDeltas) {
     int64_t hx = 0, hy = 0;
     DecodeDeltas(in, hx, hy, xy.data(), op.count);
