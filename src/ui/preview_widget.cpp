@@ -175,7 +175,12 @@ void PreviewWidget::resizeEvent(QResizeEvent* event) {
   Relayout();
 }
 
-void PreviewWidget::scrollContentsBy(int, int) { viewport()->update(); }
+void PreviewWidget::scrollContentsBy(int dx, int dy) {
+  // The content moves against the view: a step down moves it up (dy < 0).
+  aheadX_ = (dx < 0) - (dx > 0);
+  aheadY_ = (dy < 0) - (dy > 0);
+  viewport()->update();
+}
 
 void PreviewWidget::ReplayTiles(const TileLevel& level, const QRect& visible) {
   const bool first = !index_.Describes(page_);
@@ -198,14 +203,16 @@ bool PreviewWidget::FirstReplayIsSlow() const {
   return static_cast<double>(page_.ops().size()) * firstMsPerOp_ >= quickFirstReplayMs_;
 }
 
-void PreviewWidget::StartBackground(const TileLevel& level, const QRect& visible) {
+void PreviewWidget::StartBackground(const TileLevel& level, const QRect& visible, bool ahead) {
   const QRect tiles = tiles_.MissingTiles(level, visible);
   if (tiles.isEmpty() || OnItsWay(level, tiles)) return;
   StopBackground();
   background_.level = level;
   background_.tiles = tiles;
+  background_.ahead = ahead;
   background_.picture = QImage();
   background_.stop = false;
+  background_.finished = false;
   background_.running = true;
   // An index that describes the page is only read; else the replay fills
   // one of its own.
@@ -225,6 +232,7 @@ void PreviewWidget::StartBackground(const TileLevel& level, const QRect& visible
     background_.picture = std::move(picture);
     background_.ms =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();
+    background_.finished = true;
     QMetaObject::invokeMethod(this, [this, serial] { BackgroundDone(serial); }, Qt::QueuedConnection);
   });
 }
@@ -256,8 +264,33 @@ void PreviewWidget::StopBackground() {
   viewport()->unsetCursor();
 }
 
+void PreviewWidget::ReadAhead(const TileLevel& level, const QRect& visible) {
+  if (!readsAhead_ || (aheadX_ == 0 && aheadY_ == 0) || background_.running || startSoon_.isActive() ||
+      !index_.Describes(page_))
+    return;
+  constexpr int kDirections[][2] = {{0, 0}, {1, 0}, {0, 1}, {-1, 0}, {0, -1}};
+  for (const auto& d : kDirections) {
+    const int dx = d[0] == 0 && d[1] == 0 ? aheadX_ : d[0];
+    const int dy = d[0] == 0 && d[1] == 0 ? aheadY_ : d[1];
+    const QRect next = visible.translated(dx * PreviewTiles::kTileSize, dy * PreviewTiles::kTileSize) | visible;
+    if (tiles_.MissingTiles(level, next).isEmpty()) continue;
+    StartBackground(level, next, true);
+    return;
+  }
+}
+
 void PreviewWidget::BackgroundDone(uint64_t serial) {
-  if (!background_.running || serial != background_.serial) return;  // stopped meanwhile
+  if (!background_.running || serial != background_.serial) return;  // stopped or taken meanwhile
+  const bool ahead = background_.ahead;
+  TakeBackground();
+  // The exact picture is there; a paint shows it (or, stopped, replays).
+  // Tiles read ahead are shown when a scroll reaches them.
+  if (ahead) return;
+  awaitsExact_ = false;
+  viewport()->update();
+}
+
+void PreviewWidget::TakeBackground() {
   if (background_.thread.joinable()) background_.thread.join();
   background_.running = false;
   viewport()->unsetCursor();
@@ -268,19 +301,16 @@ void PreviewWidget::BackgroundDone(uint64_t serial) {
     tiles_.Adopt(level, background_.tiles, background_.picture);
     const int count = background_.tiles.width() * background_.tiles.height();
     if (count > 0) msPerTile_ = background_.ms / count;
+    if (!background_.ahead) ++replays_;
     if (background_.fillsIndex && background_.index.Describes(page_)) {
       index_ = std::move(background_.index);
       NoteFirstPace(background_.ms);
     }
-    ++replays_;
   } else if (!background_.stop && current) {
     exactLevel_ = level;  // no picture (out of memory): the next paint replays at once
   }
   background_.picture = QImage();
   background_.index = ReplayIndex();
-  // The exact picture is there; a paint shows it (or, stopped, replays).
-  awaitsExact_ = false;
-  viewport()->update();
 }
 
 void PreviewWidget::DrawSheet(QPainter& painter, const Geometry& g, const QRect& visible,
@@ -318,7 +348,12 @@ void PreviewWidget::DrawSheet(QPainter& painter, const Geometry& g, const QRect&
       StartSoon(level, visible);
       awaitsExact_ = true;
     }
-    if (!awaitsExact_) {
+    if (!awaitsExact_ && OnItsWay(level, tiles_.MissingTiles(level, visible))) {
+      // Tiles read ahead, reached: the rest of their replay is waited for.
+      TakeBackground();
+      if (tiles_.MissingFor(level, visible) == 0) exactLevel_ = level;
+    }
+    if (!awaitsExact_ && tiles_.MissingFor(level, visible) > 0) {
       startSoon_.stop();
       StopBackground();
       ReplayTiles(level, visible);
@@ -327,6 +362,11 @@ void PreviewWidget::DrawSheet(QPainter& painter, const Geometry& g, const QRect&
     exactLevel_ = level;
   }
   tiles_.Compose(painter, level, visible, origin);
+  if (awaitsExact_) return;
+  // Tiles read ahead and done are taken in at once (the event that would
+  // bring them may wait behind the next steps), so the next side can begin.
+  if (background_.running && background_.ahead && background_.finished) TakeBackground();
+  ReadAhead(level, visible);
 }
 
 void PreviewWidget::paintEvent(QPaintEvent*) {

@@ -79,6 +79,14 @@ class PreviewWidget : public QAbstractScrollArea, public PreviewView, private Pa
   // True while the shown picture is not the exact one (the cached one
   // scaled, or a new page's white sheet), that one still being replayed.
   bool AwaitsExactPicture() const { return awaitsExact_; }
+  // After a scroll, the row or column of tiles next in its direction is
+  // replayed in the background, then those on the other sides of the view,
+  // so the step that reaches them composes them (waiting for the rest of
+  // that replay if it has not ended). On unless switched off (tests that
+  // count the tiles a scroll replays).
+  void SetReadsAhead(bool on) { readsAhead_ = on; }
+  // True while tiles beyond the view are being replayed (for tests).
+  bool ReadsAhead() const { return background_.running && background_.ahead; }
   // How long the view must stay unchanged before the new size's replay
   // begins (ms).
   static constexpr int kStartAfterMs = 30;
@@ -107,8 +115,14 @@ class PreviewWidget : public QAbstractScrollArea, public PreviewView, private Pa
   void DrawSheet(QPainter& painter, const Geometry& g, const QRect& visible, const QRectF& sheet);
   // Replays the tiles in view not drawn yet.
   void ReplayTiles(const TileLevel& level, const QRect& visible);
-  // The same on a thread of its own, unless it is on its way already.
-  void StartBackground(const TileLevel& level, const QRect& visible);
+  // The same on a thread of its own, unless it is on its way already;
+  // `ahead`: tiles beyond the view, for the next scroll steps.
+  void StartBackground(const TileLevel& level, const QRect& visible, bool ahead = false);
+  // The tiles next to `visible`, those in the direction of the last scroll
+  // first, in the background, when nothing else runs there.
+  void ReadAhead(const TileLevel& level, const QRect& visible);
+  // Waits for the background replay and takes in its tiles.
+  void TakeBackground();
   // True while a background replay of these tiles of `level` runs.
   bool OnItsWay(const TileLevel& level, const QRect& tiles) const;
   // StartBackground once the changes leave the view kStartAfterMs alone.
@@ -146,6 +160,8 @@ class PreviewWidget : public QAbstractScrollArea, public PreviewView, private Pa
   double firstMsPerOp_ = 2e-4;
   double quickFirstReplayMs_ = 100;
   bool awaitsExact_ = false;  // see AwaitsExactPicture
+  bool readsAhead_ = true;
+  int aheadX_ = 0, aheadY_ = 0;  // the last scroll's direction (-1, 0, 1): where the view goes next
   // The replay of a zoom's missing tiles on a thread of its own. Only the
   // GUI thread starts, stops and adopts it; while it runs, nothing else
   // writes the page or the index.
@@ -156,10 +172,12 @@ class PreviewWidget : public QAbstractScrollArea, public PreviewView, private Pa
     // widget's when it ends (the GUI thread reads the widget's meanwhile).
     bool fillsIndex = false;
     ReplayIndex index;
+    bool ahead = false;  // tiles beyond the view (ReadAhead)
     QImage picture;  // written by the thread before it ends
     double ms = 0;
     std::thread thread;
     std::atomic<bool> stop{false};
+    std::atomic<bool> finished{false};  // the thread is about to end
     uint64_t serial = 0;
     bool running = false;
   };

@@ -226,6 +226,7 @@ TEST_F(PreviewTilesTest, AScrollReplaysOnlyTheTilesItExposes) {
   PreviewWidget preview(page);
   preview.resize(700, 500);
   preview.SetQuickReplayMs(1e9);
+  preview.SetReadsAhead(false);
   preview.SetZoomPercent(400);
   preview.grab();
   std::set<std::pair<int, int>> seen = TilesInView(preview);
@@ -257,6 +258,50 @@ TEST_F(PreviewTilesTest, AScrollReplaysOnlyTheTilesItExposes) {
   fresh.resize(700, 500);
   fresh.SetZoomPercent(400);
   EXPECT_LE(LargestDifference(back, fresh.grab().toImage()), kTolerance);
+}
+
+// After a scroll step the next row (or column) of tiles in its direction
+// is replayed in the background: the paint of the step that reaches it
+// replays nothing, whether that replay has ended or is still running, and the
+// picture is the one a new view draws there.
+TEST_F(PreviewTilesTest, TilesReadAheadAreComposedWhenAScrollReachesThem) {
+  PageDocument page;
+  DrawSection(page, 30000, 20000, 0);
+  for (const bool wait : {true, false}) {
+    for (const bool down : {true, false}) {
+      PreviewWidget preview(page);
+      preview.resize(700, 500);
+      preview.SetQuickReplayMs(1e9);
+      preview.SetZoomPercent(400);
+      preview.grab();
+      QScrollBar* bar = down ? preview.verticalScrollBar() : preview.horizontalScrollBar();
+      std::set<std::pair<int, int>> seen = TilesInView(preview);
+      bar->setValue(bar->value() + bar->singleStep());
+      preview.grab();
+      ASSERT_TRUE(preview.ReadsAhead()) << "wait " << wait << ", down " << down;
+      QElapsedTimer waited;
+      waited.start();
+      while (wait && preview.ReadsAhead() && waited.elapsed() < 20000) QCoreApplication::processEvents();
+      // Steps on until new tiles are in view.
+      int exposed = 0;
+      for (int step = 0; step < 40 && exposed == 0; ++step) {
+        bar->setValue(bar->value() + bar->singleStep());
+        const int before = preview.Replays();
+        preview.grab();
+        for (const auto& tile : TilesInView(preview)) exposed += seen.insert(tile).second;
+        EXPECT_EQ(preview.Replays(), before) << "wait " << wait << ", down " << down << ", step " << step;
+      }
+      EXPECT_GT(exposed, 0);
+      const QImage there = preview.grab().toImage();
+      PreviewWidget fresh(page);
+      fresh.resize(700, 500);
+      fresh.SetZoomPercent(400);
+      fresh.SetReadsAhead(false);
+      fresh.verticalScrollBar()->setValue(preview.verticalScrollBar()->value());
+      fresh.horizontalScrollBar()->setValue(preview.horizontalScrollBar()->value());
+      EXPECT_LE(LargestDifference(there, fresh.grab().toImage()), kTolerance);
+    }
+  }
 }
 
 TEST_F(PreviewTilesTest, AWidgetShowsTheRebuiltPageAndTheNewZoomNotOldTiles) {
