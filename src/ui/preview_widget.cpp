@@ -268,10 +268,9 @@ void PreviewWidget::ReadAhead(const TileLevel& level, const QRect& visible) {
   if (!readsAhead_ || (aheadX_ == 0 && aheadY_ == 0) || background_.running || startSoon_.isActive() ||
       !index_.Describes(page_))
     return;
-  constexpr int kDirections[][2] = {{0, 0}, {1, 0}, {0, 1}, {-1, 0}, {0, -1}};
-  for (const auto& d : kDirections) {
-    const int dx = d[0] == 0 && d[1] == 0 ? aheadX_ : d[0];
-    const int dy = d[0] == 0 && d[1] == 0 ? aheadY_ : d[1];
+  // The last scroll's direction first, then every side.
+  const int directions[][2] = {{aheadX_, aheadY_}, {1, 0}, {0, 1}, {-1, 0}, {0, -1}};
+  for (const auto& [dx, dy] : directions) {
     const QRect next = visible.translated(dx * PreviewTiles::kTileSize, dy * PreviewTiles::kTileSize) | visible;
     if (tiles_.MissingTiles(level, next).isEmpty()) continue;
     StartBackground(level, next, true);
