@@ -24,8 +24,13 @@
 // is being resized (the cached picture scaled) and the paint once the exact
 // picture at the new size is there (replayed in the background; "-" for a
 // page that replays fast enough to be replayed at every size), and how long
-// after the last resize that picture was ready. Prints "first MS redraw MS
-// resizing MS settled MS ready MS bytes RECORDED_BYTES sheet MS".
+// after the last resize that picture was ready. Before the resizes it waits
+// for the zoom levels next to the fitted page's, which the widget draws in
+// the background once the picture is there ("levels": how long they took).
+// Last, the view is changed to three quarters of its size, beyond those
+// levels, and "far" is how long after it the exact picture was ready ("-"
+// when it was at once). Prints "first MS redraw MS resizing MS settled MS
+// ready MS bytes RECORDED_BYTES sheet MS levels MS far MS".
 //
 //   bench_replay DUMP --preview --zoom PERCENT [--size WIDTHxHEIGHT] [--repeat N]
 //
@@ -108,6 +113,17 @@ void WaitForExactPicture(tavelo::PreviewWidget& preview) {
   }
 }
 
+// Waits (up to 20 s) for the tiles the preview reads ahead.
+void WaitForReadAhead(tavelo::PreviewWidget& preview) {
+  QElapsedTimer wait;
+  wait.start();
+  while (preview.ReadsAhead() && wait.elapsed() < 20000) {
+    QEventLoop loop;
+    QTimer::singleShot(1, &loop, &QEventLoop::quit);
+    loop.exec();
+  }
+}
+
 // The first paint of a new page until its picture is shown: a page slow
 // to replay is drawn in the background, its first paint a white sheet
 // (its time in `sheet`).
@@ -129,6 +145,12 @@ int MeasurePreview(const PageDocument& page, int width, int height, int repeat) 
   const double first = FirstPicture(preview, &sheet);
   std::vector<double> redraws;
   for (int i = 0; i < repeat; ++i) redraws.push_back(TimedPaint(preview));
+  // The levels next to the fitted page's own, drawn in the background once
+  // its picture is there (a user looks at the page before dragging the
+  // window's edge).
+  const auto shown = std::chrono::steady_clock::now();
+  WaitForReadAhead(preview);
+  const double levels = Milliseconds(std::chrono::steady_clock::now() - shown);
   // A window edge dragged: a few pixels smaller at every step.
   std::vector<double> resizing;
   for (int i = 1; i <= repeat; ++i) {
@@ -142,14 +164,25 @@ int MeasurePreview(const PageDocument& page, int width, int height, int repeat) 
   const double ready = Milliseconds(std::chrono::steady_clock::now() - lastChange);
   const double settled = TimedPaint(preview);
   // A page that replays fast is replayed at every size: nothing waits.
-  char settledText[32] = "-", readyText[32] = "-";
+  char settledText[32] = "-", readyText[32] = "-", farText[32] = "-";
   if (scaled) {
     std::snprintf(settledText, sizeof settledText, "%.1f", settled);
     std::snprintf(readyText, sizeof readyText, "%.1f", ready);
   }
-  std::printf("first %.1f redraw %.1f resizing %.1f settled %s ready %s bytes %llu sheet %.1f\n", first,
-              Median(redraws), Median(resizing), settledText, readyText,
-              static_cast<unsigned long long>(page.RecordedBytes()), sheet);
+  // A larger change, beyond the levels drawn ahead: the view at three
+  // quarters of its size.
+  WaitForReadAhead(preview);
+  preview.resize(width * 3 / 4, height * 3 / 4);
+  QApplication::processEvents();
+  TimedPaint(preview);
+  const auto farChange = std::chrono::steady_clock::now();
+  if (preview.AwaitsExactPicture()) {
+    WaitForExactPicture(preview);
+    std::snprintf(farText, sizeof farText, "%.1f", Milliseconds(std::chrono::steady_clock::now() - farChange));
+  }
+  std::printf("first %.1f redraw %.1f resizing %.1f settled %s ready %s bytes %llu sheet %.1f levels %.1f far %s\n",
+              first, Median(redraws), Median(resizing), settledText, readyText,
+              static_cast<unsigned long long>(page.RecordedBytes()), sheet, levels, farText);
   return 0;
 }
 

@@ -20,7 +20,26 @@ namespace {
 constexpr double kBorder = 8;  // grey around the sheet, pixels
 constexpr double kMinScale = 1e-6;
 
+// Scale k of the fitted zooms' ladder: the same k always gives the same
+// scale, bit for bit, so a level drawn ahead is the level a paint asks for.
+double LadderScale(int k) { return std::exp2(k / static_cast<double>(PreviewWidget::kLevelsPerOctave)); }
+
+// The step of the ladder that `scale` (one of its own) is.
+int LadderStep(double scale) {
+  return static_cast<int>(std::lround(std::log2(scale) * PreviewWidget::kLevelsPerOctave));
+}
+
 }  // namespace
+
+double PreviewWidget::FittedScale(double scale) {
+  if (!(scale > kMinScale) || !std::isfinite(scale)) return scale;
+  // The logarithm of a step of the ladder may round a hair below it (that
+  // step is its own level), or the step found a hair above the scale (the
+  // page must fit).
+  const auto k = static_cast<int>(std::floor(std::log2(scale) * kLevelsPerOctave + 1e-9));
+  const double fitted = LadderScale(k);
+  return fitted > scale ? LadderScale(k - 1) : fitted;
+}
 
 PreviewWidget::PreviewWidget(const PageDocument& page, QWidget* parent)
     : QAbstractScrollArea(parent), page_(page), shownGeneration_(page.Generation()) {
@@ -104,13 +123,13 @@ PreviewWidget::Geometry PreviewWidget::Compute() const {
       s = percent_ / 100.0 * logicalDpiX() / kTwipsPerInch;
       break;
     case Thumbnail:
-      s = std::min(aw / 4 / sw, ah / 4 / sh);
+      s = FittedScale(std::min(aw / 4 / sw, ah / 4 / sh));
       break;
     case TwoPages:
-      s = std::min((aw - 3 * kBorder) / (2 * sw), (ah - 2 * kBorder) / sh);
+      s = FittedScale(std::min((aw - 3 * kBorder) / (2 * sw), (ah - 2 * kBorder) / sh));
       break;
     case WholePage:
-      s = std::min((aw - 2 * kBorder) / sw, (ah - 2 * kBorder) / sh);
+      s = FittedScale(std::min((aw - 2 * kBorder) / sw, (ah - 2 * kBorder) / sh));
       break;
     case PageWidth:
       s = (aw - 2 * kBorder - verticalScrollBar()->sizeHint().width()) / sw;
@@ -265,9 +284,24 @@ void PreviewWidget::StopBackground() {
 }
 
 void PreviewWidget::ReadAhead(const TileLevel& level, const QRect& visible) {
-  if (!readsAhead_ || (aheadX_ == 0 && aheadY_ == 0) || background_.running || startSoon_.isActive() ||
-      !index_.Describes(page_))
+  shownLevel_ = level;
+  shownVisible_ = visible;
+  if (!readsAhead_ || background_.running || startSoon_.isActive() || !index_.Describes(page_)) return;
+  if (FitsByLadder() && level.sx == level.sy && visible == level.Pixels()) {
+    // The levels nearest first, the smaller one before the larger.
+    const int k = LadderStep(level.sx);
+    for (int d = 1; d <= kLevelsAhead; ++d)
+      for (const int step : {k - d, k + d}) {
+        TileLevel next = level;
+        next.sx = next.sy = LadderScale(step);
+        const QRect whole = next.Pixels();
+        if (whole.isEmpty() || tiles_.MissingTiles(next, whole).isEmpty()) continue;
+        StartBackground(next, whole, true);
+        return;
+      }
     return;
+  }
+  if (aheadX_ == 0 && aheadY_ == 0) return;
   // The last scroll's direction first, then every side.
   const int directions[][2] = {{aheadX_, aheadY_}, {1, 0}, {0, 1}, {-1, 0}, {0, -1}};
   for (const auto& [dx, dy] : directions) {
@@ -281,10 +315,18 @@ void PreviewWidget::ReadAhead(const TileLevel& level, const QRect& visible) {
 void PreviewWidget::BackgroundDone(uint64_t serial) {
   if (!background_.running || serial != background_.serial) return;  // stopped or taken meanwhile
   const bool ahead = background_.ahead;
+  const bool otherLevel = !(background_.level == shownLevel_);
   TakeBackground();
   // The exact picture is there; a paint shows it (or, stopped, replays).
-  // Tiles read ahead are shown when a scroll reaches them.
-  if (ahead) return;
+  // Tiles read ahead are shown when a scroll or a change of size reaches
+  // them, unless a paint already waits for them; the next level is read
+  // ahead meanwhile.
+  if (ahead && !awaitsExact_) {
+    const bool current = shownLevel_.page == &page_ && shownLevel_.generation == page_.Generation() &&
+                         shownLevel_.bytes == page_.RecordedBytes();
+    if (otherLevel && current && !page_.IsOpen()) ReadAhead(shownLevel_, shownVisible_);
+    return;
+  }
   awaitsExact_ = false;
   viewport()->update();
 }

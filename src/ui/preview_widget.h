@@ -18,6 +18,14 @@
 // picture of a page that slow (a section of thousands of traces) is drawn
 // on a thread of its own too, the sheet left white and the window free
 // meanwhile.
+//
+// The fitted zooms (the whole page, two pages, a thumbnail) take the
+// largest scale of a fixed ladder (kLevelsPerOctave steps to each
+// doubling) at which the page still fits: a window dragged a little larger
+// or smaller keeps the page's zoom level, its picture composed at once. Once
+// a fitted page's picture is there, the levels next to it are drawn in the
+// background, so a change of size that reaches one of them shows its exact
+// picture at once too.
 
 #include <QAbstractScrollArea>
 #include <QImage>
@@ -90,6 +98,12 @@ class PreviewWidget : public QAbstractScrollArea, public PreviewView, private Pa
   // How long the view must stay unchanged before the new size's replay
   // begins (ms).
   static constexpr int kStartAfterMs = 30;
+  // The fitted zooms' ladder: each scale 2^(1/24) (2.9 %) above the last.
+  static constexpr int kLevelsPerOctave = 24;
+  // The levels on each side of a fitted page's own that are drawn ahead.
+  static constexpr int kLevelsAhead = 2;
+  // The largest scale of the ladder not above `scale`.
+  static double FittedScale(double scale);
 
   QSize sizeHint() const override { return {480, 600}; }
 
@@ -118,9 +132,12 @@ class PreviewWidget : public QAbstractScrollArea, public PreviewView, private Pa
   // The same on a thread of its own, unless it is on its way already;
   // `ahead`: tiles beyond the view, for the next scroll steps.
   void StartBackground(const TileLevel& level, const QRect& visible, bool ahead = false);
-  // The tiles next to `visible`, those in the direction of the last scroll
-  // first, in the background, when nothing else runs there.
+  // In the background, when nothing else runs there: the tiles next to
+  // `visible`, those in the direction of the last scroll first; or, for a
+  // fitted page wholly in view, the ladder's levels next to its own.
   void ReadAhead(const TileLevel& level, const QRect& visible);
+  // True when the zoom mode fits the page to the view by the ladder.
+  bool FitsByLadder() const { return mode_ == Thumbnail || mode_ == TwoPages || mode_ == WholePage; }
   // Waits for the background replay and takes in its tiles.
   void TakeBackground();
   // True while a background replay of these tiles of `level` runs.
@@ -172,7 +189,7 @@ class PreviewWidget : public QAbstractScrollArea, public PreviewView, private Pa
     // widget's when it ends (the GUI thread reads the widget's meanwhile).
     bool fillsIndex = false;
     ReplayIndex index;
-    bool ahead = false;  // tiles beyond the view (ReadAhead)
+    bool ahead = false;  // tiles beyond the view, or another level (ReadAhead)
     QImage picture;  // written by the thread before it ends
     double ms = 0;
     std::thread thread;
@@ -185,6 +202,9 @@ class PreviewWidget : public QAbstractScrollArea, public PreviewView, private Pa
   QTimer startSoon_;
   TileLevel soonLevel_;
   QRect soonVisible_;
+  // What the last paint showed exactly, for the levels read ahead after it.
+  TileLevel shownLevel_;
+  QRect shownVisible_;
   // Where the page's ops lie, found by its first replay: later replays of
   // a part of it (a tile, one half) pass over the rest undecoded.
   ReplayIndex index_;

@@ -304,6 +304,85 @@ TEST_F(PreviewTilesTest, TilesReadAheadAreComposedWhenAScrollReachesThem) {
   }
 }
 
+// The fitted zooms' ladder: a scale of it is its own level, and the level
+// of any scale is the largest of the ladder at which the page still fits.
+TEST(PreviewFittedScale, IsTheLargestStepOfTheLadderNotAboveTheFit) {
+  const double step = std::exp2(1.0 / PreviewWidget::kLevelsPerOctave);
+  for (double s = 1e-4; s < 20; s *= 1.0137) {
+    const double fitted = PreviewWidget::FittedScale(s);
+    EXPECT_LE(fitted, s);
+    EXPECT_GT(fitted * step * (1 + 1e-12), s) << s;
+    EXPECT_EQ(PreviewWidget::FittedScale(fitted), fitted) << s;
+  }
+}
+
+// The size of a view in which the fitted page, wholly in view as in
+// `preview`, takes the ladder's next smaller level: the view shrunk a pixel
+// at a time, its aspect kept, until the page shrinks, then a few more.
+QSize NextSmallerLevelSize(PreviewWidget& preview) {
+  const QSize start = preview.size();
+  const double width = preview.PaperRect().width();
+  QSize size = start;
+  for (int less = 1; less < start.height() / 4; ++less) {
+    size = QSize(start.width() - less * start.width() / start.height(), start.height() - less);
+    preview.resize(size);
+    if (preview.PaperRect().width() < width) break;
+  }
+  preview.resize(start);
+  return size - QSize(4, 3);
+}
+
+// A fitted page keeps its level while the view changes a little, and the
+// levels next to it are drawn in the background once its picture is
+// there: a change of size that reaches one shows its exact picture at once,
+// without a replay of its own, and one that reaches a level still being
+// drawn shows it when that replay ends.
+TEST_F(PreviewTilesTest, AFittedPagesNextLevelsAreDrawnAheadForAChangeOfSize) {
+  PageDocument page;
+  DrawSection(page, 30000, 20000, 0);
+  const auto fresh = [&page](QSize size) {
+    PreviewWidget view(page);
+    view.SetReadsAhead(false);
+    view.resize(size);
+    return view.grab().toImage();
+  };
+  for (const bool wait : {true, false}) {
+    PreviewWidget preview(page);
+    preview.resize(700, 500);
+    preview.SetQuickReplayMs(0);  // a size not drawn yet would show the last one scaled
+    preview.grab();
+    ASSERT_FALSE(preview.AwaitsExactPicture());
+    const int replays = preview.Replays();
+    const QRectF paper = preview.PaperRect();
+    // The page fits, and fills the view but for less than a step of the ladder.
+    const double filled = std::max(paper.width() / (preview.viewport()->width() - 16.0),
+                                   paper.height() / (preview.viewport()->height() - 16.0));
+    EXPECT_LE(filled, 1.0);
+    EXPECT_GT(filled * std::exp2(1.0 / PreviewWidget::kLevelsPerOctave), 1.0);
+    ASSERT_TRUE(preview.ReadsAhead()) << "wait " << wait;
+
+    // A pixel less: the same level, its tiles composed.
+    preview.resize(699, 499);
+    EXPECT_EQ(preview.PaperRect().size(), paper.size());
+    preview.grab();
+    EXPECT_FALSE(preview.AwaitsExactPicture());
+
+    const QSize smaller = NextSmallerLevelSize(preview);
+    QElapsedTimer waited;
+    waited.start();
+    while (wait && preview.ReadsAhead() && waited.elapsed() < 20000) QCoreApplication::processEvents();
+    preview.resize(smaller);
+    const QImage shown = preview.grab().toImage();
+    ASSERT_LT(preview.PaperRect().width(), paper.width());
+    if (wait) EXPECT_FALSE(preview.AwaitsExactPicture());
+    WaitForExactPicture(preview);
+    ASSERT_FALSE(preview.AwaitsExactPicture()) << "wait " << wait;
+    EXPECT_EQ(preview.Replays(), replays) << "wait " << wait;
+    const QImage exact = wait ? shown : preview.grab().toImage();
+    EXPECT_LE(LargestDifference(exact, fresh(smaller)), kTolerance) << "wait " << wait;
+  }
+}
+
 TEST_F(PreviewTilesTest, AWidgetShowsTheRebuiltPageAndTheNewZoomNotOldTiles) {
   PageDocument page;
   DrawSection(page, 9000, 6000, 0);
