@@ -112,18 +112,6 @@ double ValueOf(std::string_view text, const NumberScan& scan) {
   return scan.negative ? -value : value;
 }
 
-template <typename Int>
-std::optional<Int> CheckedInteger(double value) {
-  if (!std::isfinite(value)) return std::nullopt;
-  double rounded = RoundHalfEven(value);
-  // Both bounds are exact powers of two (or their negatives) for every
-  // target, so the comparison is exact.
-  constexpr double low = static_cast<double>(std::numeric_limits<Int>::min());
-  constexpr double high = -low;  // one past the largest value
-  if (!(rounded >= low && rounded < high)) return std::nullopt;
-  return static_cast<Int>(rounded);
-}
-
 std::string CharsText(const char* first, const char* last) { return std::string(first, last); }
 
 }  // namespace
@@ -141,27 +129,6 @@ bool IsPlainNumber(std::string_view text) {
   }
   return true;
 }
-
-double RoundHalfEven(double value) {
-  if (!std::isfinite(value)) return value;
-  // From 2^52 on every double is already a whole number.
-  if (std::fabs(value) >= 4503599627370496.0) return value;
-  double below = std::floor(value);
-  double fraction = value - below;  // exact for this range
-  double result;
-  if (fraction < 0.5) {
-    result = below;
-  } else if (fraction > 0.5) {
-    result = below + 1.0;
-  } else {
-    result = std::fmod(below, 2.0) == 0.0 ? below : below + 1.0;
-  }
-  return result == 0.0 ? 0.0 : result;  // no negative zero
-}
-
-std::optional<int16_t> ToInt16(double value) { return CheckedInteger<int16_t>(value); }
-std::optional<int32_t> ToInt32(double value) { return CheckedInteger<int32_t>(value); }
-std::optional<int64_t> ToInt64(double value) { return CheckedInteger<int64_t>(value); }
 
 double RoundTo(double value, int decimals) {
   if (!std::isfinite(value)) return value;

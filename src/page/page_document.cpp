@@ -70,6 +70,8 @@ void PageDocument::Clear(bool release) {
     texts_.shrink_to_fit();
     scratch_.clear();
     scratch_.shrink_to_fit();
+    listBytes_.clear();
+    listBytes_.shrink_to_fit();
   }
   havePen_ = haveBrush_ = haveFont_ = false;
 }
@@ -184,10 +186,11 @@ constexpr uint8_t kRawColors = 1;       // four bytes per cell
 // in sums; such points are stored raw (they lie far off any paper).
 constexpr double kMaxHalfTwips = 4503599627370496.0;  // 2^52
 
-bool IsHalfTwip(float v) {
-  if (v == 0 && std::signbit(v)) return false;  // -0 must come back as written
+inline bool IsHalfTwip(float v) {
   const double h = static_cast<double>(v) * 2;
-  return h == std::floor(h) && std::fabs(h) <= kMaxHalfTwips;
+  if (!(std::fabs(h) <= kMaxHalfTwips)) return false;  // not a number too
+  if (v == 0 && std::signbit(v)) return false;         // -0 must come back as written
+  return static_cast<double>(static_cast<int64_t>(h)) == h;  // whole: exact in this range
 }
 
 uint64_t ZigZag(int64_t v) {
@@ -211,12 +214,13 @@ inline uint64_t VarintAt(const uint8_t*& p) {
   return v;
 }
 
-void AppendVarint(std::vector<uint8_t>& out, uint64_t v) {
+// Writes a varint at `out` (room for kMaxVarintBytes) and moves past it.
+inline void PutVarintAt(uint8_t*& out, uint64_t v) {
   while (v >= 0x80) {
-    out.push_back(static_cast<uint8_t>(v | 0x80));
+    *out++ = static_cast<uint8_t>(v | 0x80);
     v >>= 7;
   }
-  out.push_back(static_cast<uint8_t>(v));
+  *out++ = static_cast<uint8_t>(v);
 }
 
 template <typename T>
@@ -259,30 +263,34 @@ void PageDocument::AddPoints(OpKind kind, std::span<const T> xy) {
       }
     }
   }
-  scratch_.clear();
+  // Encoded in place: the room only grows, from list to list.
+  const size_t room = xy.size() * kMaxVarintBytes;
+  if (listBytes_.size() < room) listBytes_.resize(room);
+  uint8_t* const begin = listBytes_.data();
+  uint8_t* out = begin;
   if (halves) {
-    scratch_.reserve(xy.size() * 2);
     int64_t lastX = 0, lastY = 0;
     for (size_t i = 0; i < xy.size(); i += 2) {
       const auto hx = static_cast<int64_t>(static_cast<double>(AsStored(xy[i])) * 2);
       const auto hy = static_cast<int64_t>(static_cast<double>(AsStored(xy[i + 1])) * 2);
-      AppendVarint(scratch_, ZigZag(hx - lastX));
-      AppendVarint(scratch_, ZigZag(hy - lastY));
+      PutVarintAt(out, ZigZag(hx - lastX));
+      PutVarintAt(out, ZigZag(hy - lastY));
       lastX = hx;
       lastY = hy;
     }
   } else {
-    scratch_.resize(xy.size() * sizeof(float));
     for (size_t i = 0; i < xy.size(); ++i) {
       const float f = AsStored(xy[i]);
-      std::memcpy(scratch_.data() + i * sizeof(float), &f, sizeof f);
+      std::memcpy(out, &f, sizeof f);
+      out += sizeof f;
     }
   }
+  const auto used = static_cast<size_t>(out - begin);
   PutPointsOp(kind, box);
   PutVarint(xy.size() / 2);
-  PutVarint(scratch_.size() + 1);
+  PutVarint(used + 1);
   bytes_.push(halves ? kHalfTwipDeltas : kRawFloats);
-  bytes_.append(scratch_.data(), scratch_.size());
+  bytes_.append(begin, used);
   pointCount_ += xy.size() / 2;
 }
 

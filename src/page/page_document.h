@@ -361,6 +361,7 @@ class PageDocument {
   uint64_t pointCount_ = 0;
   std::vector<Color> cellTable_;  // colours of the one-byte cell codes
   std::vector<uint8_t> scratch_;  // one list being encoded
+  std::vector<uint8_t> listBytes_;  // room for a point list being encoded (never shrinks)
   std::vector<std::string> texts_;
   std::vector<FontState> fonts_;
   std::vector<PenState> pens_;

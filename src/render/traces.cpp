@@ -95,12 +95,12 @@ void TracePass::DrawWiggleAndLobes(bool withWiggle) {
   bool lobeOpen = false;
   double taper = taperStart;
   int32_t x = x0;
+  int32_t yPrev = SampleY(firstSample - 1);  // carried from sample to sample
   for (int32_t j = firstSample; j <= lastSample - 1; ++j) {
     GrowTaper(taper);
     const int32_t y = SampleY(j);
     // A deflection beyond 32 bits keeps the previous x.
     AssignIfFits(x, x0 + taper * amplitudeScale * Sample(j));
-    const int32_t yPrev = SampleY(j - 1);
     if (limitLeft && x < left) x = static_cast<int32_t>(leftLimit);
     if (limitRight && x > left + layout.SectionWidth) x = static_cast<int32_t>(rightLimit);
     if (withWiggle) {
@@ -108,6 +108,7 @@ void TracePass::DrawWiggleAndLobes(bool withWiggle) {
       wiggle.push_back(static_cast<float>(y));
     }
     const auto yMid = static_cast<float>(RoundHalfEven((static_cast<double>(y) + yPrev) / 2));
+    yPrev = y;
     if (Sample(j) > 0) {
       if (j == 1) {
         // A positive first sample opens the lobe on itself: it is listed twice.

@@ -73,6 +73,12 @@ TEST(RoundHalfEven, HalvesGoToTheEvenNeighbour) {
   EXPECT_EQ(RoundHalfEven(2.5000000000000004), 3.0);
   EXPECT_EQ(RoundHalfEven(-2.6), -3.0);
   EXPECT_FALSE(std::signbit(RoundHalfEven(-0.4)));
+  EXPECT_FALSE(std::signbit(RoundHalfEven(-0.0)));
+  // The largest halves below 2^52, their whole part odd.
+  EXPECT_EQ(RoundHalfEven(4503599627370495.5), 4503599627370496.0);
+  EXPECT_EQ(RoundHalfEven(-4503599627370495.5), -4503599627370496.0);
+  EXPECT_EQ(RoundHalfEven(4503599627370494.5), 4503599627370494.0);
+  EXPECT_EQ(RoundHalfEven(-4503599627370496.0), -4503599627370496.0);
   EXPECT_EQ(RoundHalfEven(4503599627370497.0), 4503599627370497.0);
   EXPECT_EQ(RoundHalfEven(1e300), 1e300);
   EXPECT_TRUE(std::isnan(RoundHalfEven(kNaN)));

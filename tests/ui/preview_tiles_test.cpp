@@ -374,7 +374,9 @@ TEST_F(PreviewTilesTest, AFittedPagesNextLevelsAreDrawnAheadForAChangeOfSize) {
     preview.resize(smaller);
     const QImage shown = preview.grab().toImage();
     ASSERT_LT(preview.PaperRect().width(), paper.width());
-    if (wait) EXPECT_FALSE(preview.AwaitsExactPicture());
+    if (wait) {
+      EXPECT_FALSE(preview.AwaitsExactPicture());
+    }
     WaitForExactPicture(preview);
     ASSERT_FALSE(preview.AwaitsExactPicture()) << "wait " << wait;
     EXPECT_EQ(preview.Replays(), replays) << "wait " << wait;
