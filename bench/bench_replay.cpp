@@ -101,27 +101,27 @@ double TimedPaint(tavelo::PreviewWidget& preview) {
   return Milliseconds(std::chrono::steady_clock::now() - start);
 }
 
-// Waits (up to 10 s) for the preview to replay a scaled picture, looking
-// every millisecond.
-void WaitForExactPicture(tavelo::PreviewWidget& preview) {
+// Runs the event loop while `busy()` holds (up to `limitMs`), looking every
+// millisecond.
+template <typename Busy>
+void WaitWhile(Busy busy, int limitMs) {
   QElapsedTimer wait;
   wait.start();
-  while (preview.AwaitsExactPicture() && wait.elapsed() < 10000) {
+  while (busy() && wait.elapsed() < limitMs) {
     QEventLoop loop;
     QTimer::singleShot(1, &loop, &QEventLoop::quit);
     loop.exec();
   }
 }
 
+// Waits (up to 10 s) for the preview to replay a scaled picture.
+void WaitForExactPicture(tavelo::PreviewWidget& preview) {
+  WaitWhile([&preview] { return preview.AwaitsExactPicture(); }, 10000);
+}
+
 // Waits (up to 20 s) for the tiles the preview reads ahead.
 void WaitForReadAhead(tavelo::PreviewWidget& preview) {
-  QElapsedTimer wait;
-  wait.start();
-  while (preview.ReadsAhead() && wait.elapsed() < 20000) {
-    QEventLoop loop;
-    QTimer::singleShot(1, &loop, &QEventLoop::quit);
-    loop.exec();
-  }
+  WaitWhile([&preview] { return preview.ReadsAhead(); }, 20000);
 }
 
 // The first paint of a new page until its picture is shown: a page slow
