@@ -53,9 +53,7 @@ PreviewWidget::PreviewWidget(const PageDocument& page, QWidget* parent)
   startSoon_.setInterval(kStartAfterMs);
   connect(&startSoon_, &QTimer::timeout, this, [this] {
     // Only for the page as it is (a rebuild stops the timer, see StopReading).
-    const bool current = soonLevel_.page == &page_ && soonLevel_.generation == page_.Generation() &&
-                         soonLevel_.bytes == page_.RecordedBytes();
-    if (current && !page_.IsOpen()) StartBackground(soonLevel_, soonVisible_);
+    if (OfThePageAsItIs(soonLevel_) && !page_.IsOpen()) StartBackground(soonLevel_, soonVisible_);
     if (!background_.running) {
       awaitsExact_ = false;  // nothing to wait for: the next paint decides again
       viewport()->update();
@@ -66,6 +64,10 @@ PreviewWidget::PreviewWidget(const PageDocument& page, QWidget* parent)
 PreviewWidget::~PreviewWidget() {
   StopBackground();
   page_.RemoveReader(this);
+}
+
+bool PreviewWidget::OfThePageAsItIs(const TileLevel& level) const {
+  return level.page == &page_ && level.generation == page_.Generation() && level.bytes == page_.RecordedBytes();
 }
 
 void PreviewWidget::SyncWithPage() {
@@ -322,9 +324,7 @@ void PreviewWidget::BackgroundDone(uint64_t serial) {
   // them, unless a paint already waits for them; the next level is read
   // ahead meanwhile.
   if (ahead && !awaitsExact_) {
-    const bool current = shownLevel_.page == &page_ && shownLevel_.generation == page_.Generation() &&
-                         shownLevel_.bytes == page_.RecordedBytes();
-    if (otherLevel && current && !page_.IsOpen()) ReadAhead(shownLevel_, shownVisible_);
+    if (otherLevel && OfThePageAsItIs(shownLevel_) && !page_.IsOpen()) ReadAhead(shownLevel_, shownVisible_);
     return;
   }
   awaitsExact_ = false;
@@ -336,8 +336,7 @@ void PreviewWidget::TakeBackground() {
   background_.running = false;
   viewport()->unsetCursor();
   const TileLevel& level = background_.level;
-  const bool current = level.page == &page_ && level.generation == page_.Generation() &&
-                       level.bytes == page_.RecordedBytes();
+  const bool current = OfThePageAsItIs(level);
   if (!background_.stop && current && !background_.picture.isNull()) {
     tiles_.Adopt(level, background_.tiles, background_.picture);
     const int count = background_.tiles.width() * background_.tiles.height();

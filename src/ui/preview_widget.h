@@ -148,6 +148,9 @@ class PreviewWidget : public QAbstractScrollArea, public PreviewView, private Pa
   void StopBackground();
   // On the GUI thread, once background replay `serial` has ended.
   void BackgroundDone(uint64_t serial);
+  // True when `level` is of the widget's page as it is now (not an earlier
+  // build of it).
+  bool OfThePageAsItIs(const TileLevel& level) const;
   // The pace of a page's first replay, taken from one that took `ms`.
   void NoteFirstPace(double ms);
   // True when the page's first picture would take quickFirstReplayMs_ or more.
